@@ -1,0 +1,65 @@
+#include "platform/database.h"
+
+#include <sqlite3.h>
+
+namespace kirvs {
+
+Status Database::OpenWithFlags(const std::string& path, int flags,
+                               std::shared_ptr<Database>* out) {
+  if (path.empty()) {
+    return Status::IOError("no database path was given");
+  }
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    std::string message =
+        db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close(db);
+    return Status::IOError(message + ": " + path);
+  }
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_extended_result_codes(db, 1);
+  out->reset(new Database(db, path));
+  return Status();
+}
+
+Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
+  // Never SQLITE_OPEN_CREATE: a wrong DBPath must fail, not leave an empty
+  // database file behind.
+  return OpenWithFlags(path, SQLITE_OPEN_READWRITE, out);
+}
+
+Status Database::Create(const std::string& path,
+                        std::shared_ptr<Database>* out) {
+  Status s = OpenWithFlags(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, out);
+  if (s.ok()) s = (*out)->Execute("PRAGMA journal_mode=WAL");
+  return s;
+}
+
+Database::~Database() {
+  Rollback();
+  sqlite3_close_v2(db_);
+}
+
+Status Database::Begin() { return Execute("BEGIN IMMEDIATE"); }
+
+Status Database::Commit() { return Execute("COMMIT"); }
+
+void Database::Rollback() {
+  if (in_transaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool Database::in_transaction() const { return !sqlite3_get_autocommit(db_); }
+
+Status Database::Execute(std::string_view sql) {
+  std::string text(sql);
+  char* error = nullptr;
+  int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
+  if (rc == SQLITE_OK) return Status();
+  std::string message = error ? error : sqlite3_errstr(rc);
+  sqlite3_free(error);
+  return Status::Database(message);
+}
+
+}  // namespace kirvs

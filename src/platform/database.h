@@ -1,0 +1,65 @@
+// Database: one connection to a help-desk database file (SQLite).
+//
+// A connection never creates a file: a path that names no existing file
+// fails to open. Every connection waits for other writers (busy timeout)
+// instead of failing at once, and uses write-ahead logging so that readers
+// do not block the writer.
+//
+// Thread safety: a Database is used by one thread at a time. Record sources
+// opened on it share its transaction.
+
+#ifndef KIRVS_SRC_PLATFORM_DATABASE_H_
+#define KIRVS_SRC_PLATFORM_DATABASE_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/status.h"
+
+struct sqlite3;
+
+namespace kirvs {
+
+class Database {
+ public:
+  // How long a connection waits for another writer before it gives up.
+  static constexpr int kBusyTimeoutMs = 30000;
+
+  // Opens the existing database file at `path` for reading and writing.
+  static Status Open(const std::string& path, std::shared_ptr<Database>* out);
+  // Creates (or opens) the database file at `path`; for `kirvs init` and
+  // tests only.
+  static Status Create(const std::string& path, std::shared_ptr<Database>* out);
+
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Starts a write transaction at once (BEGIN IMMEDIATE), waiting for other
+  // writers; record sources opened on this connection then read and write
+  // inside it until Commit or Rollback.
+  Status Begin();
+  Status Commit();
+  // Undoes the open transaction, if any.
+  void Rollback();
+  bool in_transaction() const;
+
+  // Runs one or more statements that return no rows.
+  Status Execute(std::string_view sql);
+
+  sqlite3* handle() const { return db_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  static Status OpenWithFlags(const std::string& path, int flags,
+                              std::shared_ptr<Database>* out);
+
+  sqlite3* db_;
+  std::string path_;
+};
+
+}  // namespace kirvs
+
+#endif  // KIRVS_SRC_PLATFORM_DATABASE_H_

@@ -1,0 +1,85 @@
+#include "platform/escape.h"
+
+namespace kirvs {
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+// Bytes of multi-byte UTF-8 characters count as letters: names in other
+// scripts are plain, and none of these bytes is a quote or a bracket.
+bool IsNameLetter(char c) {
+  return IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80;
+}
+
+}  // namespace
+
+void AppendHtml(std::string* dst, std::string_view value) {
+  for (char c : value) {
+    switch (c) {
+      case '&': dst->append("&amp;"); break;
+      case '<': dst->append("&lt;"); break;
+      case '>': dst->append("&gt;"); break;
+      case '"': dst->append("&quot;"); break;
+      case '\'': dst->append("&#39;"); break;
+      default: dst->push_back(c);
+    }
+  }
+}
+
+std::string EscapeHtml(std::string_view value) {
+  std::string out;
+  AppendHtml(&out, value);
+  return out;
+}
+
+void AppendHtmlUnquoted(std::string* dst, std::string_view value) {
+  for (char c : value) {
+    switch (c) {
+      case ' ': dst->append("&#32;"); break;
+      case '\t': dst->append("&#9;"); break;
+      case '\n': dst->append("&#10;"); break;
+      case '\r': dst->append("&#13;"); break;
+      case '\f': dst->append("&#12;"); break;
+      case '=': dst->append("&#61;"); break;
+      case '`': dst->append("&#96;"); break;
+      default: AppendHtml(dst, std::string_view(&c, 1));
+    }
+  }
+}
+
+void AppendSqlText(std::string* dst, std::string_view value) {
+  for (char c : value) {
+    if (c == '\'') dst->push_back('\'');
+    dst->push_back(c);
+  }
+}
+
+bool IsPlainName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    if (!IsNameLetter(c) && !IsAsciiDigit(c) && c != '_' && c != '-' &&
+        c != '/' && c != '#' && c != ' ') {
+      return false;
+    }
+  }
+  return true;
+}
+
+void AppendSqlName(std::string* dst, std::string_view name) {
+  bool simple = !name.empty() && !IsAsciiDigit(name.front());
+  for (char c : name) {
+    if (!IsNameLetter(c) && !IsAsciiDigit(c) && c != '_') simple = false;
+  }
+  if (simple) {
+    dst->append(name);
+  } else {
+    dst->push_back('[');
+    dst->append(name);
+    dst->push_back(']');
+  }
+}
+
+}  // namespace kirvs

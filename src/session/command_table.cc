@@ -1,0 +1,61 @@
+#include "session/command_table.h"
+
+#include "login/login_page.h"
+
+namespace kirvs {
+
+namespace {
+
+// Stands in for a handler whose work is not built yet.
+std::optional<bool> NotAvailable(CommandCall& call) {
+  call.session->error_text = "This command is not available yet.";
+  return false;
+}
+
+std::optional<bool> StartupStep(CommandCall& call) {
+  return ShowLoginPage(call.session, *call.p1);
+}
+
+// After LOGOUT the login page shows whatever Logout returned, pre-filled with
+// the user id that was logged out.
+std::optional<bool> LoginPageAfterLogout(CommandCall& call) {
+  return ShowLoginPage(call.session, *call.p1);
+}
+
+const CommandRow kCommandTable[] = {
+    {{"STARTUP"}, StartupStep, nullptr},
+    {{"LOGIN"}, NotAvailable, nullptr},
+    {{"LOGOUT"}, NotAvailable, LoginPageAfterLogout, true},
+    {{"SHOW REQUEST"}, NotAvailable, nullptr},
+    {{"SORT LIST NOW", "SHOW LIST"}, NotAvailable, nullptr},
+    {{"SAVE REQUEST", "SAVE ALLOCATION", "SAVE SCHEDULE",
+      "SAVE CLOSE DETAILS"},
+     NotAvailable, nullptr},
+    {{"ALLOCATE"}, NotAvailable, nullptr},
+    {{"SCHEDULE"}, NotAvailable, nullptr},
+    {{"CLOSE"}, NotAvailable, nullptr},
+    {{"CLOSE NOW"}, NotAvailable, nullptr},
+    {{"ACTIVITIES"}, NotAvailable, nullptr},
+    {{"SHOW ACTIVITY"}, NotAvailable, nullptr},
+    {{"ADD ACTIVITY"}, NotAvailable, nullptr},
+    {{"SAVE ACTIVITY"}, NotAvailable, nullptr},
+    {{"SEARCH SOLUTIONS", "SEARCH INVENTORY"}, NotAvailable, nullptr},
+    {{"SEARCH INVENTORY NOW"}, NotAvailable, nullptr},
+    {{"SEARCH SOLUTIONS NOW"}, NotAvailable, nullptr},
+    {{"REGISTER NEW REQUEST"}, NotAvailable, nullptr},
+    {{"SHOW ITEM"}, NotAvailable, nullptr},
+    {{"SHOW CONFIGURATION"}, NotAvailable, nullptr},
+};
+
+}  // namespace
+
+const CommandRow* FindCommand(std::string_view command) {
+  for (const CommandRow& row : kCommandTable) {
+    for (std::string_view text : row.texts) {
+      if (!text.empty() && text == command) return &row;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace kirvs
