@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+#   scripts/test.sh             the normal build, in build/
+#   scripts/test.sh --sanitize  under AddressSanitizer and UndefinedBehavior-
+#                               Sanitizer, in build-sanitize/; any report fails
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+build_dir=build
+cmake_options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-sanitize
+  cmake_options=(-DCMAKE_BUILD_TYPE=Debug -DKIRVS_SANITIZE=ON
+                 -DKIRVS_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+
+cmake -S . -B "$build_dir" "${cmake_options[@]}"
+cmake --build "$build_dir" -j"$(nproc)"
+ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

@@ -1,0 +1,122 @@
+#include "data/audit_trail.h"
+
+#include <memory>
+
+#include "platform/clock.h"
+
+namespace kirvs {
+
+namespace {
+
+constexpr size_t kMaxUpdateDescription = 255;
+
+// A column of the request row as text; empty when missing or null.
+std::string Column(RecordSource& request, std::string_view name) {
+  Variant value;
+  request.Get(name, &value);
+  return value.ToText();
+}
+
+bool ColumnIsNull(RecordSource& request, std::string_view name) {
+  Variant value;
+  return !request.Get(name, &value).ok() || value.IsNull() || value.IsEmpty();
+}
+
+// The first `limit` characters of UTF-8 text.
+std::string FirstCharacters(const std::string& text, size_t limit) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool starts_character = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    if (starts_character && characters++ == limit) return text.substr(0, i);
+  }
+  return text;
+}
+
+std::string_view EventName(int event) {
+  switch (event) {
+    case kAuditLogged: return "Logged";
+    case kAuditAllocated: return "Allocated";
+    case kAuditPrioritized: return "Prioritized";
+    case kAuditScheduled: return "Scheduled";
+    case kAuditUpdated: return "Updated";
+    case kAuditClosed: return "Closed";
+    case kAuditEscalated: return "Escalated";
+    case kAuditMessageToSupport:
+    case kAuditMessageToUser: return "Message";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+std::string AuditDescription(int event, RecordSource& request,
+                             std::string_view change_list) {
+  auto allocated_to = [&] {
+    return "Allocated to: " + Column(request, "WorkGroup") + "," +
+           Column(request, "Personnel") + " at " + Column(request, "Allocated");
+  };
+  switch (event) {
+    case kAuditLogged: {
+      std::string text = "Priority: " + Column(request, "Priority") + "; ";
+      if (!ColumnIsNull(request, "Personnel")) text += allocated_to();
+      return text;
+    }
+    case kAuditAllocated:
+      return allocated_to();
+    case kAuditPrioritized:
+      return "Priority: " + Column(request, "Priority") + "; ";
+    case kAuditScheduled:
+      return "Scheduled: " + Column(request, "Scheduled") +
+             "; EscalationId: " + Column(request, "EscalationId");
+    case kAuditUpdated: {
+      std::string text;
+      for (char c : change_list) {
+        if (c == '|') {
+          text += "; ";
+        } else {
+          text += c;
+        }
+      }
+      return FirstCharacters(text, kMaxUpdateDescription);
+    }
+    case kAuditClosed:
+      return "Code: " + Column(request, "ResolutionCode") + "; " + "Desc: " +
+             Column(request, "Resolution") +
+             " Date/Time: " + Column(request, "Completed");
+    case kAuditEscalated:
+      return "New Priority: " + Column(request, "Priority") + ";";
+    case kAuditMessageToSupport:
+      return "Notification message sent to support person: " +
+             Column(request, "Personnel") + " (" + Column(request, "WorkGroup") +
+             ")";
+    case kAuditMessageToUser:
+      return "Message sent to end user: " + Column(request, "UserId");
+    default:
+      return "";
+  }
+}
+
+bool AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
+                   std::string_view change_list) {
+  std::string description = AuditDescription(event, request, change_list);
+  if (description.empty() || request.database() == nullptr) return true;
+  std::unique_ptr<RecordSource> trail;
+  if (!RecordSource::Open(request.database(),
+                          "SELECT * FROM [Request_AuditTrail]",
+                          OpenMode::kUpdate, &trail)
+           .ok()) {
+    return true;
+  }
+  Variant request_no;
+  request.Get(0, &request_no);
+  trail->AddNew();
+  trail->Set(0, request_no);
+  trail->Set(1, Variant::Date(CurrentMoment()));
+  trail->Set(2, Variant(std::string(user_id)));
+  trail->Set(3, Variant(std::string(EventName(event))));
+  trail->Set(4, Variant(std::move(description)));
+  trail->Update();
+  return true;
+}
+
+}  // namespace kirvs

@@ -1,0 +1,44 @@
+// The audit trail: every stored change to a service request leaves a row of
+// Request_AuditTrail (request number, date and time, user id, event,
+// description).
+
+#ifndef KIRVS_SRC_DATA_AUDIT_TRAIL_H_
+#define KIRVS_SRC_DATA_AUDIT_TRAIL_H_
+
+#include <string>
+#include <string_view>
+
+#include "platform/record_source.h"
+
+namespace kirvs {
+
+// Events of the audit trail, by code.
+enum AuditEvent : int {
+  kAuditLogged = 0,
+  kAuditAllocated = 1,
+  kAuditPrioritized = 2,
+  kAuditScheduled = 3,
+  kAuditUpdated = 4,
+  kAuditClosed = 5,
+  kAuditEscalated = 6,
+  kAuditMessageToSupport = 7,
+  kAuditMessageToUser = 8,
+};
+
+// The description of an entry for `event`, built from the request row's
+// columns (or, for kAuditUpdated, from the change list "Field:value|...",
+// each "|" becoming "; ", cut to 255 characters). Empty for an unknown code.
+std::string AuditDescription(int event, RecordSource& request,
+                             std::string_view change_list);
+
+// Adds an entry for the request row that the caller has just stored (the
+// current row of `request`), on the request's own database connection, so
+// that it joins the caller's transaction when there is one. An entry whose
+// description is empty is not written. Failures are not reported: the entry
+// is then simply missing. Returns true.
+bool AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
+                   std::string_view change_list);
+
+}  // namespace kirvs
+
+#endif  // KIRVS_SRC_DATA_AUDIT_TRAIL_H_
