@@ -1,6 +1,10 @@
 #include "session/command_table.h"
 
+#include "login/login.h"
 #include "login/login_page.h"
+#include "login/logout.h"
+#include "requests/request_display.h"
+#include "requests/request_list.h"
 
 namespace kirvs {
 
@@ -16,6 +20,29 @@ std::optional<bool> StartupStep(CommandCall& call) {
   return ShowLoginPage(call.session, *call.p1);
 }
 
+std::optional<bool> LoginStep(CommandCall& call) {
+  return Login(call.session, *call.p1);
+}
+
+// After a login the caller's first parameter becomes the personnel name, and
+// the person's list follows.
+std::optional<bool> ListAfterLogin(CommandCall& call) {
+  *call.p1 = Variant(call.session->personnel_name);
+  return ShowRequestList(call.session, *call.p1, Variant(""));
+}
+
+std::optional<bool> LogoutStep(CommandCall& call) {
+  return Logout(call.session, *call.p1);
+}
+
+std::optional<bool> ShowRequestStep(CommandCall& call) {
+  return ShowRequest(call.session, *call.p1, *call.p2);
+}
+
+std::optional<bool> ShowListStep(CommandCall& call) {
+  return ShowRequestList(call.session, *call.p1, *call.p2);
+}
+
 // After LOGOUT the login page shows whatever Logout returned, pre-filled with
 // the user id that was logged out.
 std::optional<bool> LoginPageAfterLogout(CommandCall& call) {
@@ -24,10 +51,10 @@ std::optional<bool> LoginPageAfterLogout(CommandCall& call) {
 
 const CommandRow kCommandTable[] = {
     {{"STARTUP"}, StartupStep, nullptr},
-    {{"LOGIN"}, NotAvailable, nullptr},
-    {{"LOGOUT"}, NotAvailable, LoginPageAfterLogout, true},
-    {{"SHOW REQUEST"}, NotAvailable, nullptr},
-    {{"SORT LIST NOW", "SHOW LIST"}, NotAvailable, nullptr},
+    {{"LOGIN"}, LoginStep, ListAfterLogin},
+    {{"LOGOUT"}, LogoutStep, LoginPageAfterLogout, true},
+    {{"SHOW REQUEST"}, ShowRequestStep, nullptr},
+    {{"SORT LIST NOW", "SHOW LIST"}, ShowListStep, nullptr},
     {{"SAVE REQUEST", "SAVE ALLOCATION", "SAVE SCHEDULE",
       "SAVE CLOSE DETAILS"},
      NotAvailable, nullptr},

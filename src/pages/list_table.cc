@@ -1,0 +1,83 @@
+#include "pages/list_table.h"
+
+#include "platform/escape.h"
+#include "platform/text_forms.h"
+
+namespace kirvs {
+
+namespace {
+
+constexpr std::string_view kDescription = "Description";
+
+std::string ValueText(RecordSource& rs, int index) {
+  Variant value;
+  rs.Get(index, &value);
+  return value.ToText();
+}
+
+void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
+                     const ListTableStyle& style) {
+  std::string caption =
+      ValueText(rs, style.caption_from_key_column ? key_index : 0);
+  page->append(style.button_start);
+  if (!style.button_start.empty() && style.button_start.back() == '\'') {
+    AppendHtml(page, caption);
+  } else {
+    AppendHtmlUnquoted(page, caption);
+  }
+  page->append(style.button_end);
+}
+
+}  // namespace
+
+int32_t AppendListTable(std::string* page, RecordSource& rs,
+                        const ListTableStyle& style) {
+  const int columns = rs.field_count();
+  int description_index = -1;
+  page->append("<table cellpadding=2 valign=top><tr>");
+  for (int i = 0; i < columns; ++i) {
+    const std::string& name = rs.field(i).name;
+    if (name == kDescription) {
+      description_index = i;
+      continue;
+    }
+    page->append("<td bgcolor='#00c0ff'><font size=2><b>");
+    AppendHtml(page, name);
+    page->append("</b></td>");
+  }
+  page->append("</tr>");
+  const std::string colspan = FormatInteger(columns - 1);
+  int32_t count = 0;
+  for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
+    page->append("<tr>");
+    ++count;
+    for (int i = 0; i < columns; ++i) {
+      const std::string& name = rs.field(i).name;
+      if (i == description_index) continue;
+      if (!style.key_column.empty() && name == style.key_column) {
+        AppendRowButton(page, rs, i, style);
+        continue;
+      }
+      page->append("<td><font size=2>");
+      AppendHtml(page, ValueText(rs, i));
+      page->append("</td>");
+    }
+    page->append("</tr>");
+    if (style.description_lines && description_index >= 0) {
+      page->append("<tr><td></td><td colspan=" + colspan + "><font size=2>");
+      AppendHtml(page, ValueText(rs, description_index));
+      page->append("</td>");
+    }
+  }
+  page->append("</table>");
+  return count;
+}
+
+void AppendCountLine(std::string* page, int32_t count,
+                     std::string_view wording_and_end) {
+  page->append("<font size=1 face=arial></b><i><p>");
+  page->append(FormatInteger(count));
+  page->append(wording_and_end);
+}
+
+}  // namespace kirvs
