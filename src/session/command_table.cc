@@ -3,8 +3,12 @@
 #include "login/login.h"
 #include "login/login_page.h"
 #include "login/logout.h"
+#include "requests/close_request.h"
+#include "requests/new_request.h"
 #include "requests/request_display.h"
 #include "requests/request_list.h"
+#include "requests/save_request.h"
+#include "requests/workflow_pages.h"
 
 namespace kirvs {
 
@@ -43,6 +47,36 @@ std::optional<bool> ShowListStep(CommandCall& call) {
   return ShowRequestList(call.session, *call.p1, *call.p2);
 }
 
+std::optional<bool> SaveRequestStep(CommandCall& call) {
+  return SaveRequest(call.session, *call.p1, call.command);
+}
+
+// After a save or a close the person named in the second parameter lands on
+// his list again.
+std::optional<bool> ListOfSecondParameter(CommandCall& call) {
+  return ShowRequestList(call.session, *call.p2, Variant(""));
+}
+
+std::optional<bool> AllocateStep(CommandCall& call) {
+  return ShowAllocateRequest(call.session, *call.p1, *call.p2);
+}
+
+std::optional<bool> ScheduleStep(CommandCall& call) {
+  return ShowScheduleRequest(call.session, *call.p1, *call.p2);
+}
+
+std::optional<bool> CloseStep(CommandCall& call) {
+  return ShowCloseRequest(call.session, *call.p1, *call.p2);
+}
+
+std::optional<bool> CloseNowStep(CommandCall& call) {
+  return CloseRequestNow(call.session, *call.p1);
+}
+
+std::optional<bool> RegisterStep(CommandCall& call) {
+  return RegisterNewRequest(call.session, *call.p1);
+}
+
 // After LOGOUT the login page shows whatever Logout returned, pre-filled with
 // the user id that was logged out.
 std::optional<bool> LoginPageAfterLogout(CommandCall& call) {
@@ -57,11 +91,11 @@ const CommandRow kCommandTable[] = {
     {{"SORT LIST NOW", "SHOW LIST"}, ShowListStep, nullptr},
     {{"SAVE REQUEST", "SAVE ALLOCATION", "SAVE SCHEDULE",
       "SAVE CLOSE DETAILS"},
-     NotAvailable, nullptr},
-    {{"ALLOCATE"}, NotAvailable, nullptr},
-    {{"SCHEDULE"}, NotAvailable, nullptr},
-    {{"CLOSE"}, NotAvailable, nullptr},
-    {{"CLOSE NOW"}, NotAvailable, nullptr},
+     SaveRequestStep, ListOfSecondParameter},
+    {{"ALLOCATE"}, AllocateStep, nullptr},
+    {{"SCHEDULE"}, ScheduleStep, nullptr},
+    {{"CLOSE"}, CloseStep, nullptr},
+    {{"CLOSE NOW"}, CloseNowStep, ListOfSecondParameter},
     {{"ACTIVITIES"}, NotAvailable, nullptr},
     {{"SHOW ACTIVITY"}, NotAvailable, nullptr},
     {{"ADD ACTIVITY"}, NotAvailable, nullptr},
@@ -69,7 +103,7 @@ const CommandRow kCommandTable[] = {
     {{"SEARCH SOLUTIONS", "SEARCH INVENTORY"}, NotAvailable, nullptr},
     {{"SEARCH INVENTORY NOW"}, NotAvailable, nullptr},
     {{"SEARCH SOLUTIONS NOW"}, NotAvailable, nullptr},
-    {{"REGISTER NEW REQUEST"}, NotAvailable, nullptr},
+    {{"REGISTER NEW REQUEST"}, RegisterStep, nullptr},
     {{"SHOW ITEM"}, NotAvailable, nullptr},
     {{"SHOW CONFIGURATION"}, NotAvailable, nullptr},
 };

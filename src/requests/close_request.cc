@@ -1,0 +1,150 @@
+#include "requests/close_request.h"
+
+#include <memory>
+
+#include "data/settings.h"
+#include "data/time_accounting.h"
+#include "kirvs/submitted_form.h"
+#include "login/logout.h"
+#include "platform/ascii.h"
+#include "platform/escape.h"
+#include "platform/record_source.h"
+#include "platform/text_forms.h"
+#include "requests/save_request.h"
+
+namespace kirvs {
+
+namespace {
+
+// An option's value as a Boolean: Booleans as they are, numbers when not 0,
+// "True"/"False" and numeric texts by their meaning; anything else is false.
+bool OptionIsSet(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kBoolean:
+      return value.boolean();
+    case Variant::Type::kInteger:
+    case Variant::Type::kDouble:
+      return value.number() != 0;
+    case Variant::Type::kText: {
+      std::string_view text = TrimBlanks(value.text());
+      if (EqualsIgnoringCase(text, "True")) return true;
+      std::optional<double> number = ParseNumber(text);
+      return number && *number != 0;
+    }
+    default:
+      return false;
+  }
+}
+
+std::string CompletedFailure(const Status& s) {
+  return "An error occurred whilst trying to update fields in the completed "
+         "requests table (" + EscapeHtml(s.message()) + ").";
+}
+
+}  // namespace
+
+bool SurveyRequired(const std::string& settings_path) {
+  std::unique_ptr<RecordSource> rs;
+  if (!RecordSource::Open(ReadSetting(settings_path, "DBPath"),
+                          "SELECT * FROM Options WHERE "
+                          "Option='UserSurveyRequired'",
+                          OpenMode::kRead, &rs)
+           .ok() ||
+      rs->eof()) {
+    return false;
+  }
+  Variant value;
+  rs->Get(1, &value);
+  return OptionIsSet(value);
+}
+
+bool SurveyCompleted(const std::string& settings_path, int32_t request_no) {
+  std::unique_ptr<RecordSource> rs;
+  return RecordSource::Open(ReadSetting(settings_path, "DBPath"),
+                            "SELECT * FROM Survey WHERE RequestNo=" +
+                                FormatInteger(request_no),
+                            OpenMode::kRead, &rs)
+             .ok() &&
+         !rs->eof();
+}
+
+bool CloseRequestNow(SessionState* session, const Variant& form_value) {
+  const SubmittedForm* form = form_value.form();
+  const std::string posted_number = form ? form->Get("RequestNo") : "";
+  const int32_t request_no = PostedRequestNumber(posted_number);
+  if (SurveyRequired(session->settings_path) &&
+      !SurveyCompleted(session->settings_path, request_no)) {
+    session->error_text =
+        "Unable to close the current request.<br>The user satisfaction "
+        "survey has not been completed by the help desk staff.";
+    return false;
+  }
+  // The close details are stored first, on their own: they stay stored even
+  // when the move below fails.
+  if (!SaveRequestRow(session, form_value, "", MissingRequest::kFail)) {
+    return false;
+  }
+  std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  if (db_path.empty()) {
+    session->error_text = kNoDbPathMessage;
+    return false;
+  }
+  if (!HasLoginEntry(session, form->Get("KIRVSCurrentUser"))) {
+    session->error_text =
+        "Unable to close current request.  There is no login entry for the "
+        "current user.<br><br>Re-enter your login details and retry the "
+        "transaction.";
+    return false;
+  }
+
+  // The move is one write transaction, so that two closes of one request at
+  // once, or a failure half-way, never leave it in both tables or in none.
+  std::shared_ptr<Database> db;
+  std::unique_ptr<RecordSource> outstanding, completed;
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->Begin();
+  if (s.ok()) {
+    s = RecordSource::Open(db,
+                           "SELECT * FROM [Current_Requests] WHERE RequestNo=" +
+                               FormatInteger(request_no),
+                           OpenMode::kUpdate, &outstanding);
+  }
+  if (!s.ok()) {
+    session->error_text =
+        "An error occurred while trying to open Current_Requests table in "
+        "database " + EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) +
+        ").";
+    return false;
+  }
+  outstanding->MoveFirst();
+  if (outstanding->eof()) {
+    session->error_text = NotOutstandingMessage(posted_number);
+    return false;
+  }
+  s = RecordSource::Open(db, "SELECT * FROM [Completed_Requests]",
+                         OpenMode::kUpdate, &completed);
+  if (s.ok()) s = completed->AddNew();
+  if (!s.ok()) {
+    session->error_text = CompletedFailure(s);
+    return false;
+  }
+  // Column by column, by position: the two tables share their column order.
+  for (int k = 0; k < outstanding->field_count(); ++k) {
+    Variant value;
+    if (outstanding->Get(k, &value).ok()) completed->Set(k, value);
+  }
+  completed->Set("Status", Variant("Closed"));
+  CalculateRequestTimes(session->settings_path, *completed);
+  s = completed->Update();
+  if (s.ok()) s = outstanding->Delete();
+  completed->Close();
+  outstanding->Close();
+  if (s.ok()) s = db->Commit();
+  if (!s.ok()) {
+    session->error_text = CompletedFailure(s);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kirvs

@@ -1,0 +1,146 @@
+#include "requests/save_request.h"
+
+#include <memory>
+
+#include "data/audit_trail.h"
+#include "data/request_numbers.h"
+#include "data/settings.h"
+#include "kirvs/submitted_form.h"
+#include "login/logout.h"
+#include "pages/posted_fields.h"
+#include "platform/clock.h"
+#include "platform/escape.h"
+#include "platform/text_forms.h"
+
+namespace kirvs {
+
+namespace {
+
+// The audit entry a save of a stored request makes; -1 for none.
+int AuditEventFor(const std::string& command) {
+  if (command == "SAVE REQUEST" || command == "SAVE CLOSE DETAILS") {
+    return kAuditUpdated;
+  }
+  if (command == "SAVE ALLOCATION") return kAuditAllocated;
+  if (command == "SAVE SCHEDULE") return kAuditScheduled;
+  return -1;
+}
+
+std::string SaveFailure(const Status& s) {
+  return "An error occurred whilst trying to save the current request (" +
+         EscapeHtml(s.message()) + ").";
+}
+
+}  // namespace
+
+std::string NotOutstandingMessage(const std::string& posted_number) {
+  return "Unable to locate request: " + EscapeHtml(posted_number) +
+         " in outstanding requests table.";
+}
+
+int32_t PostedRequestNumber(const std::string& posted) {
+  std::optional<double> number = ParseNumber(posted);
+  return number ? RoundToInt32(*number) : 0;
+}
+
+bool SaveRequest(SessionState* session, const Variant& form,
+                 const std::string& command) {
+  return SaveRequestRow(session, form, command, MissingRequest::kRegisterNew);
+}
+
+bool SaveRequestRow(SessionState* session, const Variant& form_value,
+                    const std::string& command, MissingRequest missing) {
+  const SubmittedForm* form = form_value.form();
+  if (form == nullptr) {
+    session->error_text =
+        "Unable to process request object submitted by ASP form.";
+    return false;
+  }
+  std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  if (db_path.empty()) {
+    session->error_text = kNoDbPathMessage;
+    return false;
+  }
+  session->error_text.clear();
+  const std::string posted_number = form->Get("RequestNo");
+  const int32_t request_no = PostedRequestNumber(posted_number);
+  const std::string user_id = form->Get("KIRVSCurrentUser");
+  if (!HasLoginEntry(session, user_id)) {
+    session->error_text =
+        "Unable to update current request.  There is no login entry for the "
+        "current user.<br><br>Re-enter your login details and retry the "
+        "transaction.";
+    return false;
+  }
+
+  const std::string query =
+      "SELECT * FROM [Current_Requests] WHERE RequestNo=" +
+      FormatInteger(request_no);
+  std::string trace = "strQuery: " + EscapeHtml(query) + "<br>";
+  // One write transaction: the row, its number and its audit entry are
+  // stored together or not at all.
+  std::shared_ptr<Database> db;
+  std::unique_ptr<RecordSource> rs;
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->Begin();
+  if (s.ok()) s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
+  if (!s.ok()) {
+    session->error_text =
+        "An error occurred while trying to open Current_Requests table in "
+        "database " + EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) +
+        ").";
+    return false;
+  }
+  const bool is_new = rs->RecordCount() == 0;
+  if (is_new && missing == MissingRequest::kFail) {
+    session->error_text = NotOutstandingMessage(posted_number);
+    return false;
+  }
+  Status fields;
+  if (is_new) {
+    fields = rs->AddNew();
+    if (fields.ok() && rs->field_count() > 1) {
+      fields = rs->Set(1, Variant::Date(CurrentMoment()));
+    }
+    trace += "<br>AddNew<br>";
+  } else {
+    fields = rs->MoveFirst();
+  }
+  std::string change_list;
+  PostedFieldRules rules;
+  rules.trim_leading_blanks = true;
+  rules.skip_request_no = true;
+  Status written = WritePostedFields(*form, *rs, rules, &trace, &change_list);
+  if (fields.ok()) fields = written;
+  if (!trace.empty() && trace.back() == ',') trace.pop_back();
+  if (!fields.ok()) {
+    session->error_text =
+        "An error occurred whilst trying to update fields for the current "
+        "request (" + trace + ").";
+    return false;
+  }
+
+  if (is_new) {
+    int32_t number = 0;
+    s = NextRequestNumber(db, &number);
+    if (s.ok()) s = rs->Set(0, Variant::Integer(number));
+  }
+  if (s.ok()) s = rs->Update();
+  if (s.ok()) {
+    int event = is_new ? kAuditLogged : AuditEventFor(command);
+    if (event >= 0) {
+      AddAuditEntry(event, *rs, user_id,
+                    event == kAuditUpdated ? change_list : "");
+    }
+    rs->Close();
+    s = db->Commit();
+  }
+  if (!s.ok()) {
+    session->error_text = SaveFailure(s);
+    return false;
+  }
+  session->error_text = trace;
+  return true;
+}
+
+}  // namespace kirvs
