@@ -1,0 +1,369 @@
+// Signing in and out, the request list and the request display, through the
+// session object as a front calls it.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kirvs/session.h"
+#include "kirvs/submitted_form.h"
+#include "platform/settings_file.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::DropTable;
+using testing::FailWrites;
+using testing::HelpDeskFixture;
+using testing::QuerySql;
+using testing::QueryValue;
+
+const char kDeskSql[] = R"sql(
+CREATE TABLE System_Users (UserId VARCHAR(20), Password VARCHAR(20));
+INSERT INTO System_Users VALUES ('ann', 'pw'), ('o''brien', 'pw2'),
+  ('nopass', NULL), ('noprofile', 'x'), ('bob', 'bob ');
+CREATE TABLE Personnel (Name VARCHAR(30), WorkGroup VARCHAR(20),
+  Telephone VARCHAR(20), Email VARCHAR(50), UserId VARCHAR(20));
+INSERT INTO Personnel VALUES ('Ann Smith', 'Network', '101', NULL, 'ann'),
+  ('Pat O''Brien', 'Desktop', '102', NULL, 'o''brien'),
+  ('Bob Jones', 'Desktop', '103', NULL, 'bob'),
+  ('No Pass', 'Desktop', '104', NULL, 'nopass');
+CREATE TABLE Logins (Id INTEGER PRIMARY KEY, UserName VARCHAR(20),
+  LoginTime DATETIME);
+CREATE TABLE Priority (Priority VARCHAR(10));
+INSERT INTO Priority VALUES ('High'), ('Low');
+CREATE TABLE Current_Requests (RequestNo INTEGER, Requested DATETIME,
+  Personnel VARCHAR(30), Description VARCHAR(255), Priority VARCHAR(10),
+  Allocated DATETIME, DownFlag BIT);
+INSERT INTO Current_Requests VALUES
+  (7, '2024-03-01 09:00:00', 'Ann Smith', 'Printer jams', 'Low',
+   '2024-03-01 09:15:00', 1),
+  (9, '2024-03-05 14:30:00', 'Ann Smith', 'Screen flickers', 'High', NULL, 0),
+  (8, '2024-03-02 10:00:00', 'Bob Jones', 'New mouse', 'Low', NULL, 0),
+  (11, '2024-03-06 08:00:00', 'Pat O''Brien', 'Tom''s <b>desk</b> & co',
+   'High', NULL, NULL);
+)sql";
+
+const char kBanner[] =
+    "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
+    "size=4><strong>";
+
+class LoginTest : public ::testing::Test {
+ protected:
+  LoginTest() : desk_(kDeskSql), session_(desk_.ini_path()) {
+    WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                   "RequestNo, Requested, Priority, Description");
+    WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
+                   "RequestNo, Requested, Priority, Allocated, DownFlag, "
+                   "Description");
+  }
+
+  static Variant Form(std::vector<SubmittedForm::Field> fields) {
+    return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+  }
+
+  bool Run(Variant command, Variant p1 = Variant(), Variant p2 = Variant()) {
+    Variant p3;
+    last_p1_ = p1;
+    bool result = session_.RunCommand(command, last_p1_, p2, p3);
+    return result;
+  }
+
+  bool LogIn(const std::string& user, const std::string& password) {
+    return Run("Login",
+               Form({{"txtUserID", user}, {"txtPassword", password},
+                     {"KIRVSCommand", "Login"}}));
+  }
+
+  std::string Page() { return session_.HTMLString().text(); }
+  std::string Error() { return session_.ErrorDescription().text(); }
+  int LoginRows(const std::string& user) {
+    return std::stoi(QueryValue(
+        desk_.db_path(),
+        "SELECT COUNT(*) FROM Logins WHERE UserName='" + user + "'"));
+  }
+
+  HelpDeskFixture desk_;
+  KIRVSession session_;
+  Variant last_p1_;
+};
+
+TEST_F(LoginTest, LoginShowsThePersonsListAndWritesBackTheName) {
+  ASSERT_TRUE(LogIn("ann", "pw")) << Error();
+  EXPECT_EQ("ann", session_.UserId().text());
+  EXPECT_EQ("Ann Smith", session_.PersonnelName().text());
+  EXPECT_EQ("Ann Smith", last_p1_.text());
+  EXPECT_EQ(1, LoginRows("ann"));
+  const std::string expected =
+      std::string(kBanner) +
+      "Outstanding Service Issues for: Ann Smith</strong></font></p>"
+      "<p><blockquote><blockquote><font face=arial size=2><b>"
+      "Sort Requests By: <select name='sortrequests' size='1'>"
+      "<option selected value='RequestNo'>RequestNo</option>"
+      "<option value='Requested'>Requested</option>"
+      "<option value='Priority'>Priority</option>"
+      "<option value='Description'>Description</option>"
+      "</select><input name=KIRVSCommand value='Sort List Now' type=submit>"
+      "</p><table cellpadding=2 valign=top><tr>"
+      "<td bgcolor='#00c0ff'><font size=2><b>RequestNo</b></td>"
+      "<td bgcolor='#00c0ff'><font size=2><b>Requested</b></td>"
+      "<td bgcolor='#00c0ff'><font size=2><b>Priority</b></td></tr>"
+      "<tr><td><input name=KIRVSCommand value=7 type=submit></td>"
+      "<td><font size=2>2024-03-01 09:00:00</td><td><font size=2>Low</td>"
+      "</tr><tr><td></td><td colspan=3><font size=2>Printer jams</td>"
+      "<tr><td><input name=KIRVSCommand value=9 type=submit></td>"
+      "<td><font size=2>2024-03-05 14:30:00</td><td><font size=2>High</td>"
+      "</tr><tr><td></td><td colspan=3><font size=2>Screen flickers</td>"
+      "</table><font size=1 face=arial></b><i><p>2 allocated requests in "
+      "current list.</i><br><br>"
+      "<input name=KIRVSCommand value='Register New Request' type=submit>"
+      "<input name=KIRVSCommand value='Search Solutions' type=submit>"
+      "<input name=KIRVSCommand value='Search Inventory' type=submit>"
+      "<input name=KIRVSCommand value='Logout' type=submit>";
+  EXPECT_EQ(expected, Page());
+  EXPECT_EQ("", Error());
+}
+
+TEST_F(LoginTest, SecondLoginRefreshesTheEntryInsteadOfAddingOne) {
+  ASSERT_TRUE(LogIn("ann", "pw"));
+  testing::ExecSql(desk_.db_path(),
+                   "UPDATE Logins SET LoginTime='2000-01-01 00:00:00'");
+  ASSERT_TRUE(LogIn("ann", "pw"));
+  EXPECT_EQ(1, LoginRows("ann"));
+  EXPECT_NE("2000-01-01 00:00:00",
+            QueryValue(desk_.db_path(), "SELECT LoginTime FROM Logins"));
+}
+
+TEST_F(LoginTest, ConcurrentFirstLoginsLeaveOneEntry) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back([this] {
+      KIRVSession session(desk_.ini_path());
+      Variant command("LOGIN"), p2, p3;
+      Variant p1 = Form({{"txtUserId", "ann"}, {"txtPassword", "pw"}});
+      EXPECT_TRUE(session.RunCommand(command, p1, p2, p3))
+          << session.ErrorDescription().text();
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(1, LoginRows("ann"));
+}
+
+TEST_F(LoginTest, AnApostropheInTheUserIdIsQuotedNotSpliced) {
+  ASSERT_TRUE(LogIn("o'brien", "pw2")) << Error();
+  EXPECT_EQ("Pat O'Brien", session_.PersonnelName().text());
+  EXPECT_EQ(1, LoginRows("o''brien"));
+  // Values from the database are escaped on the list.
+  EXPECT_NE(std::string::npos,
+            Page().find("for: Pat O&#39;Brien</strong>")) << Page();
+  EXPECT_NE(std::string::npos,
+            Page().find("Tom&#39;s &lt;b&gt;desk&lt;/b&gt; &amp; co")) << Page();
+}
+
+TEST_F(LoginTest, EveryLoginFailureHasItsMessage) {
+  const std::string path = desk_.db_path();
+  struct Case {
+    std::string user, password, message;
+  } cases[] = {
+      {"", "pw", "Unable to login.  User Id has not been correctly specified."},
+      {"zed", "pw", "Unable to locate user: zed in database: " + path},
+      {"ann", "PW",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"ann", "pw ",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"bob", "bob",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      // A null stored password admits nobody, not even with no password.
+      {"nopass", "",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"noprofile", "x",
+       "Unable to locate personnel profile for user: noprofile in database: " +
+           path},
+      {"<i>", "x", "Unable to locate user: &lt;i&gt; in database: " + path},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(LogIn(c.user, c.password)) << c.user;
+    EXPECT_EQ(c.message, Error()) << c.user;
+    EXPECT_EQ("", session_.UserId().text()) << c.user;
+  }
+  EXPECT_EQ("0", QueryValue(path, "SELECT COUNT(*) FROM Logins"));
+  EXPECT_TRUE(LogIn("bob", "bob "));  // blanks count in both directions
+}
+
+TEST_F(LoginTest, LoginWithoutAFormOrSettingsChangesNothing) {
+  EXPECT_FALSE(Run("LOGIN", Variant("ann")));
+  EXPECT_EQ("Unable to login.  User Id has not been correctly specified.",
+            Error());
+  EXPECT_EQ("ann", last_p1_.text());  // no write-back on failure
+  WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
+  EXPECT_FALSE(LogIn("ann", "pw"));
+  EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
+            Error());
+  EXPECT_EQ("0", QueryValue(desk_.db_path(), "SELECT COUNT(*) FROM Logins"));
+}
+
+TEST_F(LoginTest, DatabaseFailuresUseTheirTablesMessages) {
+  const std::string path = desk_.db_path();
+  FailWrites(path, "Logins");
+  EXPECT_FALSE(LogIn("ann", "pw"));
+  EXPECT_EQ("Unable to login to Dravel database. An error occured while "
+            "trying to write login entry (injected failure).",
+            Error());
+  EXPECT_EQ("Ann Smith", session_.PersonnelName().text());
+  EXPECT_EQ("", session_.UserId().text());
+
+  DropTable(path, "Logins");
+  EXPECT_FALSE(LogIn("ann", "pw"));
+  EXPECT_EQ("An error occurred while trying to open Logins table in database " +
+                path + " (no such table: Logins).",
+            Error());
+  DropTable(path, "Personnel");
+  EXPECT_FALSE(LogIn("ann", "pw"));
+  EXPECT_EQ("An error occurred while trying to open Personnel table in "
+            "database " + path + " (no such table: Personnel).",
+            Error());
+  DropTable(path, "System_Users");
+  EXPECT_FALSE(LogIn("ann", "pw"));
+  EXPECT_EQ("An error occurred while trying to open System_Users table in "
+            "database " + path + " (no such table: System_Users).",
+            Error());
+}
+
+TEST_F(LoginTest, LogoutRemovesEveryEntryAndShowsTheLoginPage) {
+  ASSERT_TRUE(LogIn("ann", "pw"));
+  testing::ExecSql(desk_.db_path(),
+                   "INSERT INTO Logins (UserName) VALUES ('ann'), ('bob')");
+  EXPECT_TRUE(Run("logout", "ann"));
+  EXPECT_EQ(0, LoginRows("ann"));
+  EXPECT_EQ(1, LoginRows("bob"));
+  EXPECT_NE(std::string::npos,
+            Page().find("name='txtUserID' value='ann'")) << Page();
+  // Neither survives a logout's change of heart.
+  EXPECT_EQ("ann", session_.UserId().text());
+  EXPECT_EQ("Ann Smith", session_.PersonnelName().text());
+  EXPECT_TRUE(Run("LOGOUT", "nobody"));  // no entry: still the login page
+  EXPECT_EQ("", Error());
+}
+
+TEST_F(LoginTest, LogoutFailuresStillShowTheLoginPage) {
+  DropTable(desk_.db_path(), "Logins");
+  EXPECT_TRUE(Run("LOGOUT", "ann"));
+  EXPECT_EQ("An error occurred while trying to remove login entry from "
+            "database " + desk_.db_path() + " (no such table: Logins).",
+            Error());
+  EXPECT_NE(std::string::npos, Page().find("txtPassword"));
+  WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
+  EXPECT_TRUE(Run("LOGOUT", "ann"));
+  EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
+            Error());
+}
+
+TEST_F(LoginTest, SortedListOrdersByTheColumnThenTheFirstColumn) {
+  ASSERT_TRUE(Run("Sort List Now", "Ann Smith", "Priority")) << Error();
+  std::string page = Page();
+  EXPECT_NE(std::string::npos,
+            page.find("<option selected value='Priority'>Priority</option>"));
+  EXPECT_LT(page.find("value=9 type=submit"), page.find("value=7 type=submit"));
+  // A column outside the list still orders, and no option is selected.
+  ASSERT_TRUE(Run("SHOW LIST", "Ann Smith", "DownFlag")) << Error();
+  EXPECT_EQ(std::string::npos, Page().find("<option selected"));
+  EXPECT_LT(Page().find("value=9 type=submit"),
+            Page().find("value=7 type=submit"));
+}
+
+TEST_F(LoginTest, SortColumnsThatAreNotPlainNamesRunNoQuery) {
+  for (const char* sort : {"Priority]; DROP TABLE Logins; --", "a[b", "x'y",
+                           "x\"y", "a;b"}) {
+    EXPECT_FALSE(Run("SORT LIST NOW", "Ann Smith", sort)) << sort;
+    EXPECT_EQ(0u, Error().find("An error occurred while trying to retrieve "
+                               "requests from Current_Requests table ("))
+        << sort << ": " << Error();
+    EXPECT_EQ("", Page()) << sort;
+  }
+  EXPECT_EQ("0", QueryValue(desk_.db_path(), "SELECT COUNT(*) FROM Logins"));
+  EXPECT_FALSE(Run("SHOW LIST", "Ann Smith", "NoSuchColumn"));
+  EXPECT_EQ("An error occurred while trying to retrieve requests from "
+            "Current_Requests table (no such column: NoSuchColumn).",
+            Error());
+}
+
+TEST_F(LoginTest, ListFailuresAndEmptyLists) {
+  ASSERT_TRUE(Run("SHOW LIST", "Nobody", ""));
+  EXPECT_NE(std::string::npos,
+            Page().find("</tr></table><font size=1 face=arial></b><i><p>0 "
+                        "allocated requests"))
+      << Page();
+  WriteIniString(desk_.ini_path(), "Settings", "RequestList", "RequestNo, Bogus");
+  EXPECT_FALSE(Run("SHOW LIST", "Ann Smith", ""));
+  EXPECT_EQ("An error occurred while trying to retrieve requests from "
+            "Current_Requests table (no such column: Bogus).",
+            Error());
+  EXPECT_EQ("", Page());
+}
+
+TEST_F(LoginTest, ShowRequestDrawsTheFormByteForByte) {
+  ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
+  const std::string expected =
+      std::string(kBanner) +
+      "Service Request 7</strong></font></p>"
+      "<input name=requestno value=7 type=hidden><blockquote><blockquote>"
+      "<input name=KIRVSCommand value='Save Request' type=submit>"
+      "<input name=KIRVSCommand value='Allocate' type=submit>"
+      "<input name=KIRVSCommand value='Schedule' type=submit>"
+      "<input name=KIRVSCommand value='Close' type=submit>"
+      "<input name=KIRVSCommand value='Activities' type=submit>"
+      "<input name=KIRVSCommand value='Show List' type=submit>"
+      "<input name=KIRVSCommand value='Logout' type=submit><br><br>"
+      "<table bgcolor=#00c0ff border=1 bordercolor=teal rules=none frame=box "
+      "cellpadding=3 cellspacing=2>"
+      "<tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>RequestNo</td>"
+      "<td><font size=2 face=arial>7</td>"
+      "<td bgcolor='#00c0ff'><font size=2 face=arial><b>Requested</td>"
+      "<td><font size=2 face=arial>2024-03-01 09:00:00</td></tr>"
+      "<tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>Priority</td>"
+      "<td><select name='Priority' size='1'><option value=' '> "
+      "<option value='High'>High<option value='Low' selected>Low</select></td>"
+      "<td bgcolor='#00c0ff'><font size=2 face=arial><b>Allocated</td>"
+      "<td><font size=2 face=arial><input name='Allocated' type=text "
+      "value='2024-03-01 09:15:00' maxlength=20></td></tr>"
+      "<tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>DownFlag</td>"
+      "<td><font size=2 face=arial><input name='DownFlag' type=checkbox "
+      "checked><input type=hidden name='KIRVSCheckbox_DownFlag' value=1></td>"
+      "</tr><tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>Description"
+      "</td><td colspan=3><font size=2 face=arial><input name='Description' "
+      "type=textarea value='Printer jams' maxlength='255' size='65,3'></td>"
+      "</tr></table>";
+  EXPECT_EQ(expected, Page());
+  EXPECT_EQ("", Error());
+}
+
+TEST_F(LoginTest, ShowRequestEscapesValuesAndRejectsNumbersThatAreNotNumbers) {
+  ASSERT_TRUE(Run("SHOW REQUEST", "11", "Pat O'Brien")) << Error();
+  EXPECT_NE(std::string::npos,
+            Page().find("value='Tom&#39;s &lt;b&gt;desk&lt;/b&gt; &amp; co'"))
+      << Page();
+  // Unticked: nothing between the blank and ">".
+  EXPECT_NE(std::string::npos, Page().find("type=checkbox >"));
+
+  std::string before = Page();
+  for (const char* number : {"1 OR 1=1", "7; DELETE FROM Logins", "", "x"}) {
+    EXPECT_FALSE(Run("SHOW REQUEST", number, "Ann Smith")) << number;
+    EXPECT_EQ(0u, Error().find("An error occurred while trying to retrieve a "
+                               "request from the Current_Requests table ("))
+        << Error();
+    EXPECT_EQ(before, Page()) << "a failed display keeps the page";
+  }
+}
+
+TEST_F(LoginTest, ARequestOfAnotherPersonShowsLabelsWithoutValues) {
+  ASSERT_TRUE(Run("SHOW REQUEST", "8", "Ann Smith"));
+  EXPECT_NE(std::string::npos, Page().find("<b>Priority</td><td bgcolor")) << Page();
+  EXPECT_EQ(std::string::npos, Page().find("New mouse"));
+  EXPECT_EQ("no current row", Error());
+}
+
+}  // namespace
+}  // namespace kirvs
