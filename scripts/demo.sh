@@ -12,5 +12,5 @@ if [ ! -f demo/KIRVS.INI ]; then
   build/kirvs init demo --demo
 fi
 echo '{"calls":[{"command":"Startup","params":[""]},
-  {"command":"Login","params":[{"form":[["txtUserId","ann"],["txtPassword","ann"]]}]}]}' |
+  {"command":"Login","params":[{"form":[["txtUserId","ann"],["txtPassword","ann123"]]}]}]}' |
   build/kirvs run --ini demo/KIRVS.INI
