@@ -1,5 +1,7 @@
 #include "platform/escape.h"
 
+#include <sqlite3.h>
+
 namespace kirvs {
 
 namespace {
@@ -19,12 +21,23 @@ bool IsNameLetter(char c) {
 void AppendHtml(std::string* dst, std::string_view value) {
   for (char c : value) {
     switch (c) {
-      case '&': dst->append("&amp;"); break;
-      case '<': dst->append("&lt;"); break;
-      case '>': dst->append("&gt;"); break;
-      case '"': dst->append("&quot;"); break;
-      case '\'': dst->append("&#39;"); break;
-      default: dst->push_back(c);
+      case '&':
+        dst->append("&amp;");
+        break;
+      case '<':
+        dst->append("&lt;");
+        break;
+      case '>':
+        dst->append("&gt;");
+        break;
+      case '"':
+        dst->append("&quot;");
+        break;
+      case '\'':
+        dst->append("&#39;");
+        break;
+      default:
+        dst->push_back(c);
     }
   }
 }
@@ -38,14 +51,29 @@ std::string EscapeHtml(std::string_view value) {
 void AppendHtmlUnquoted(std::string* dst, std::string_view value) {
   for (char c : value) {
     switch (c) {
-      case ' ': dst->append("&#32;"); break;
-      case '\t': dst->append("&#9;"); break;
-      case '\n': dst->append("&#10;"); break;
-      case '\r': dst->append("&#13;"); break;
-      case '\f': dst->append("&#12;"); break;
-      case '=': dst->append("&#61;"); break;
-      case '`': dst->append("&#96;"); break;
-      default: AppendHtml(dst, std::string_view(&c, 1));
+      case ' ':
+        dst->append("&#32;");
+        break;
+      case '\t':
+        dst->append("&#9;");
+        break;
+      case '\n':
+        dst->append("&#10;");
+        break;
+      case '\r':
+        dst->append("&#13;");
+        break;
+      case '\f':
+        dst->append("&#12;");
+        break;
+      case '=':
+        dst->append("&#61;");
+        break;
+      case '`':
+        dst->append("&#96;");
+        break;
+      default:
+        AppendHtml(dst, std::string_view(&c, 1));
     }
   }
 }
@@ -72,6 +100,11 @@ void AppendSqlName(std::string* dst, std::string_view name) {
   bool simple = !name.empty() && !IsAsciiDigit(name.front());
   for (char c : name) {
     if (!IsNameLetter(c) && !IsAsciiDigit(c) && c != '_') simple = false;
+  }
+  // A column called "Order" or "Group" would end the query early when bare.
+  if (simple &&
+      sqlite3_keyword_check(name.data(), static_cast<int>(name.size())) != 0) {
+    simple = false;
   }
   if (simple) {
     dst->append(name);

@@ -31,8 +31,8 @@ void AppendSqlText(std::string* dst, std::string_view value);
 bool IsPlainName(std::string_view name);
 
 // Appends a plain name as an SQL identifier: as it stands when it is a simple
-// identifier (a letter or "_" first, then letters, digits and "_"),
-// otherwise in brackets.
+// identifier (a letter or "_" first, then letters, digits and "_") and no
+// keyword of the query language, otherwise in brackets.
 // REQUIRES: IsPlainName(name).
 void AppendSqlName(std::string* dst, std::string_view name);
 

@@ -2,13 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <vector>
 
 #include "platform/ascii.h"
@@ -17,27 +16,45 @@ namespace kirvs {
 
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // One line of the file as it stands, and what it means.
 struct Line {
   std::string raw;  // without its line end
+  std::string end;  // "\n", "\r\n", or "" for a last line without one
   enum class Kind { kOther, kSection, kKey } kind = Kind::kOther;
-  std::string_view name;  // section or key name, trimmed (points into raw)
-  std::string_view value;  // key value, trimmed (points into raw)
+  std::string name;   // section or key name, trimmed
+  std::string value;  // key value, trimmed
 };
 
+// The file as lines that are written back exactly as they were read, apart
+// from the ones a write changes or adds.
 struct Document {
+  std::string byte_order_mark;  // an editor's UTF-8 mark, kept as it was
   std::vector<Line> lines;
-  std::string line_end = "\n";
-  bool final_newline = true;
+  std::string line_end = "\n";  // for added lines: the file's own line end
 };
 
-bool ReadWholeFile(const std::string& path, std::string* contents) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  *contents = buffer.str();
-  return true;
+enum class ReadResult { kRead, kMissing, kFailed };
+
+ReadResult ReadWholeFile(const std::string& path, std::string* contents) {
+  contents->clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return ReadResult::kFailed;
+    }
+    if (n == 0) break;
+    contents->append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return ReadResult::kRead;
 }
 
 void Classify(Line* line) {
@@ -57,23 +74,61 @@ void Classify(Line* line) {
   line->value = TrimBlanks(text.substr(equals + 1));
 }
 
-Document Parse(const std::string& contents) {
+Document Parse(std::string_view contents) {
   Document doc;
-  if (contents.find("\r\n") != std::string::npos) doc.line_end = "\r\n";
-  doc.final_newline = contents.empty() || contents.back() == '\n';
+  if (contents.starts_with(kByteOrderMark)) {
+    doc.byte_order_mark = kByteOrderMark;
+    contents.remove_prefix(kByteOrderMark.size());
+  }
+  bool line_end_known = false;
   size_t start = 0;
   while (start < contents.size()) {
     size_t end = contents.find('\n', start);
-    if (end == std::string::npos) end = contents.size();
     Line line;
-    line.raw = contents.substr(start, end - start);
-    if (!line.raw.empty() && line.raw.back() == '\r') line.raw.pop_back();
+    if (end == std::string_view::npos) {
+      line.raw = contents.substr(start);
+      end = contents.size();
+    } else {
+      line.raw = contents.substr(start, end - start);
+      line.end = "\n";
+      if (!line.raw.empty() && line.raw.back() == '\r') {
+        line.raw.pop_back();
+        line.end = "\r\n";
+      }
+      if (!line_end_known) {
+        doc.line_end = line.end;
+        line_end_known = true;
+      }
+    }
+    Classify(&line);
     doc.lines.push_back(std::move(line));
     start = end + 1;
   }
-  // Classify after the vector stops growing: name and value point into raw.
-  for (Line& line : doc.lines) Classify(&line);
   return doc;
+}
+
+std::string Serialize(const Document& doc) {
+  std::string out = doc.byte_order_mark;
+  for (const Line& line : doc.lines) {
+    out += line.raw;
+    out += line.end;
+  }
+  return out;
+}
+
+// Inserts a line before `index`. A file that ended without a line end still
+// does: the line added after its last line takes that place.
+void InsertLine(Document* doc, size_t index, std::string raw) {
+  Line line;
+  line.raw = std::move(raw);
+  line.end = doc->line_end;
+  if (index == doc->lines.size() && !doc->lines.empty() &&
+      doc->lines.back().end.empty()) {
+    doc->lines.back().end = doc->line_end;
+    line.end.clear();
+  }
+  doc->lines.insert(doc->lines.begin() + static_cast<ptrdiff_t>(index),
+                    std::move(line));
 }
 
 // The index of the first line of the first section named `section`, or -1.
@@ -113,13 +168,27 @@ std::string CutValue(std::string_view value) {
   return std::string(value.substr(0, cut));
 }
 
-std::string Serialize(const Document& doc) {
-  std::string out;
-  for (size_t i = 0; i < doc.lines.size(); ++i) {
-    out += doc.lines[i].raw;
-    if (i + 1 < doc.lines.size() || doc.final_newline) out += doc.line_end;
-  }
-  return out;
+// A section name that, written as "[name]", reads back as itself.
+bool IsWritableSection(std::string_view section) {
+  return !section.empty() &&
+         section.find_first_of("]\r\n") == std::string_view::npos;
+}
+
+// A key name that, written as "name=value", reads back as itself and not as
+// a section header.
+bool IsWritableKey(std::string_view key) {
+  return !key.empty() && key.front() != '[' &&
+         key.find_first_of("=\r\n") == std::string_view::npos;
+}
+
+// The file a write replaces: the target of a symbolic link rather than the
+// link, so that the link stays. `path` itself when it names nothing yet.
+std::string WriteTarget(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
 }
 
 // Holds an exclusive advisory lock on path + ".lock" while alive.
@@ -128,7 +197,8 @@ class WriterLock {
   explicit WriterLock(const std::string& settings_path) {
     std::string lock_path = settings_path + ".lock";
     fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+    while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
       ::close(fd_);
       fd_ = -1;
     }
@@ -144,15 +214,27 @@ class WriterLock {
   int fd_ = -1;
 };
 
+// Replaces the file at `path` by one holding `contents`, with the owner and
+// permissions of the file it replaces.
 bool ReplaceFile(const std::string& path, const std::string& contents) {
   static std::atomic<unsigned> counter{0};
   std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." +
                      std::to_string(counter++);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  struct stat old_file;
+  if (::stat(path.c_str(), &old_file) == 0) {
+    // Only root can hand the file back to another owner; for anyone else
+    // this fails and the file stays the writer's, as it was.
+    [[maybe_unused]] int chown_result =
+        ::fchown(fd, old_file.st_uid, old_file.st_gid);
+    ::fchmod(fd, old_file.st_mode & 07777);
+  }
   size_t written = 0;
   while (written < contents.size()) {
-    ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
+    ssize_t n =
+        ::write(fd, contents.data() + written, contents.size() - written);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     written += static_cast<size_t>(n);
   }
@@ -175,8 +257,10 @@ std::string DefaultSettingsPath() {
 
 std::string ReadIniString(const std::string& path, std::string_view section,
                           std::string_view key) {
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
   std::string contents;
-  if (!ReadWholeFile(path, &contents)) return "";
+  if (ReadWholeFile(path, &contents) != ReadResult::kRead) return "";
   Document doc = Parse(contents);
   int header = FindSection(doc, section);
   if (header < 0) return "";
@@ -189,34 +273,36 @@ std::string ReadIniString(const std::string& path, std::string_view section,
 
 bool WriteIniString(const std::string& path, std::string_view section,
                     std::string_view key, std::string_view value) {
+  section = TrimBlanks(section);
+  key = TrimBlanks(key);
+  if (!IsWritableSection(section) || !IsWritableKey(key)) return false;
   std::string clean_value(value);
   for (char& c : clean_value) {
     if (c == '\r' || c == '\n') c = ' ';
   }
-  WriterLock lock(path);
+  const std::string target = WriteTarget(path);
+  WriterLock lock(target);
   if (!lock.held()) return false;
   std::string contents;
-  ReadWholeFile(path, &contents);
+  // A file that exists but cannot be read is left alone: writing our one key
+  // in its place would lose every other setting.
+  if (ReadWholeFile(target, &contents) == ReadResult::kFailed) return false;
   Document doc = Parse(contents);
-  Line entry;
-  entry.raw = std::string(key) + "=" + clean_value;
+  std::string entry = std::string(key) + "=" + clean_value;
   int header = FindSection(doc, section);
   if (header < 0) {
-    Line section_line;
-    section_line.raw = "[" + std::string(section) + "]";
-    doc.lines.push_back(std::move(section_line));
-    doc.lines.push_back(std::move(entry));
+    InsertLine(&doc, doc.lines.size(), "[" + std::string(section) + "]");
+    InsertLine(&doc, doc.lines.size(), std::move(entry));
   } else {
     size_t section_end;
     int line = FindKey(doc, header, key, &section_end);
     if (line >= 0) {
-      doc.lines[line] = std::move(entry);
+      doc.lines[line].raw = std::move(entry);  // keeps its own line end
     } else {
-      doc.lines.insert(doc.lines.begin() + section_end, std::move(entry));
+      InsertLine(&doc, section_end, std::move(entry));
     }
   }
-  doc.final_newline = true;
-  return ReplaceFile(path, Serialize(doc));
+  return ReplaceFile(target, Serialize(doc));
 }
 
 }  // namespace kirvs

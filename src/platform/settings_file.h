@@ -4,16 +4,19 @@
 // and key names match without regard to case, blanks around names and values
 // are trimmed, the first of duplicate keys (and sections) wins, lines that are
 // neither a "[section]" header nor "key=value" are ignored, values are read as
-// at most 159 characters, and a value "empty" reads as empty text.
+// at most 159 characters, and a value "empty" reads as empty text. LF and
+// CRLF line ends and a leading UTF-8 byte order mark are all read.
 //
-// Writing rewrites one key and leaves every other line as it was, creating
-// the file, the section or the key when missing.
+// Writing rewrites one key and leaves every other line byte for byte as it
+// was (line ends, byte order mark, a missing final line end included),
+// creating the file, the section or the key when missing. The file keeps its
+// owner and permissions; a symbolic link keeps pointing at it.
 //
 // Thread safety: any number of threads and processes may read and write one
 // file at once. Writers are serialised by an advisory lock on a lock file
-// beside the settings file (path + ".lock") and replace the file atomically
-// (temporary file, then rename), so no writer loses another's key and no
-// reader sees half a file.
+// beside the settings file (its path + ".lock", the path a symbolic link
+// points at) and replace the file atomically (temporary file, then rename),
+// so no writer loses another's key and no reader sees half a file.
 
 #ifndef KIRVS_SRC_PLATFORM_SETTINGS_FILE_H_
 #define KIRVS_SRC_PLATFORM_SETTINGS_FILE_H_
@@ -37,7 +40,10 @@ std::string ReadIniString(const std::string& path, std::string_view section,
 
 // Writes `value` under `key` in `section` of the file at `path`. Returns
 // true when the value was written. Line ends inside `value` become blanks, so
-// that a value can never add lines of its own.
+// that a value can never add lines of its own. Fails, changing nothing, when
+// the file exists but cannot be read, or when a name could not be read back
+// as written: an empty name, a line end in either name, "]" in the section,
+// "=" in the key or "[" at its start. Blanks around names do not count.
 bool WriteIniString(const std::string& path, std::string_view section,
                     std::string_view key, std::string_view value);
 

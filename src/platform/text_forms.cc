@@ -1,5 +1,6 @@
 #include "platform/text_forms.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,14 @@ void CivilFromDays1970(int64_t z, int* year, int* month, int* day) {
   *year = static_cast<int>(y + (*month <= 2));
 }
 
+// Moments are kept within this many days of day 0 when counted in seconds,
+// so that the count and the calendar arithmetic on it cannot overflow. The
+// calendar (years 0 to 9999) lies well inside.
+constexpr double kMomentLimitDays = 1e9;
+
 int64_t MomentSeconds(double days) {
+  if (std::isnan(days)) return 0;
+  days = std::clamp(days, -kMomentLimitDays, kMomentLimitDays);
   return std::llround(days * static_cast<double>(kSecondsPerDay));
 }
 
@@ -123,10 +131,10 @@ void ShortestDigits(double number, std::string* digits, int* exponent) {
 }  // namespace
 
 double DaysFromCivil(int year, int month, int day) {
-  return static_cast<double>(
-      DaysFromCivil1970(year, static_cast<unsigned>(month),
-                        static_cast<unsigned>(day)) +
-      kEpochOffsetDays);
+  return static_cast<double>(DaysFromCivil1970(year,
+                                               static_cast<unsigned>(month),
+                                               static_cast<unsigned>(day)) +
+                             kEpochOffsetDays);
 }
 
 double MomentFromCivil(const CivilTime& t) {
@@ -173,7 +181,9 @@ std::string FormatDouble(double number) {
   ShortestDigits(number, &digits, &exponent);
   std::string out = number < 0 ? "-" : "";
   const int count = static_cast<int>(digits.size());
-  if (exponent >= 15 || exponent < -7) {
+  // Whole numbers up to 21 digits are written out, as users read amounts;
+  // beyond 15 significant digits the rest are zeros.
+  if (exponent >= 21 || exponent < -7) {
     // Exponent form for extraordinary magnitudes only: "1.5E+20".
     out += digits[0];
     if (count > 1) out += "." + digits.substr(1);
@@ -193,7 +203,17 @@ std::string FormatDouble(double number) {
 }
 
 std::string FormatGeneralDate(double days) {
+  // Outside the years 0000 to 9999 there is no date to show; the number at
+  // least tells what is stored.
+  static const int64_t kFirstDay =
+      DaysFromCivil1970(0, 1, 1) + kEpochOffsetDays;
+  static const int64_t kEndDay =
+      DaysFromCivil1970(10000, 1, 1) + kEpochOffsetDays;
   int64_t seconds = MomentSeconds(days);
+  int64_t day = FloorDiv(seconds, kSecondsPerDay);
+  if (!std::isfinite(days) || day < kFirstDay || day >= kEndDay) {
+    return FormatDouble(days);
+  }
   CivilTime t = CivilFromMoment(days);
   char buffer[40];
   bool date_part_zero = seconds >= 0 && seconds < kSecondsPerDay;
@@ -331,9 +351,8 @@ double LeadingNumber(std::string_view text) {
   std::string number;
   size_t pos = 0;
   auto skip_blanks = [&] {
-    while (pos < text.size() &&
-           (text[pos] == ' ' || text[pos] == '\t' || text[pos] == '\n' ||
-            text[pos] == '\r')) {
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t' ||
+                                 text[pos] == '\n' || text[pos] == '\r')) {
       ++pos;
     }
   };

@@ -1,10 +1,12 @@
 // Text forms of values, as the server's regional settings give them.
 //
 // General Date: "YYYY-MM-DD HH:MM:SS"; the date alone when the time is
-// midnight; the time alone when the date part is day 0 (1899-12-30).
+// midnight; the time alone when the date part is day 0 (1899-12-30); a
+// moment outside the years 0000 to 9999 as its number.
 // Numbers: integers in plain digits; doubles in the shortest form that reads
 // back the same, at most 15 significant digits, "." as decimal point, no
-// exponent for ordinary magnitudes. Booleans: "True" / "False".
+// exponent for ordinary magnitudes (an exponent, "1E+21", "1E-08", only from
+// 1e21 up and below 1e-7). Booleans: "True" / "False".
 //
 // All functions are pure and thread-safe.
 

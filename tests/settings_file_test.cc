@@ -1,0 +1,526 @@
+#include "platform/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kirvs {
+namespace {
+
+// A fresh directory for each test, removed afterwards.
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = ::testing::TempDir() + "kirvs_settings_XXXXXX";
+    ASSERT_NE(nullptr, ::mkdtemp(pattern.data()));
+    dir_ = pattern;
+    path_ = dir_ + "/KIRVS.INI";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void WriteRaw(const std::string& contents) {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out << contents;
+  }
+  std::string ReadRaw() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+  }
+
+  std::string dir_;
+  std::string path_;
+};
+
+// Shows line ends, so that a failure message can be read.
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The same lines with other line ends, a byte order mark, or no final line
+// end.
+struct Encoding {
+  const char* name;
+  const char* line_end;
+  bool final_line_end;
+  bool byte_order_mark;
+};
+constexpr Encoding kEncodings[] = {
+    {"LF", "\n", true, false},
+    {"CRLF", "\r\n", true, false},
+    {"LF, no final line end", "\n", false, false},
+    {"CRLF, no final line end", "\r\n", false, false},
+    {"LF with byte order mark", "\n", true, true},
+    {"CRLF with byte order mark", "\r\n", false, true},
+};
+
+std::string Encode(const std::vector<std::string>& lines,
+                   const Encoding& encoding) {
+  std::string out = encoding.byte_order_mark ? "\xEF\xBB\xBF" : "";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    out += lines[i];
+    if (i + 1 < lines.size() || encoding.final_line_end) {
+      out += encoding.line_end;
+    }
+  }
+  return out;
+}
+
+const std::vector<std::string> kSampleLines = {
+    "[Settings]",
+    "DBPath=/srv/helpdesk.db",
+    "  RequestList  =  RequestNo, [Sub-Department]  ",
+    "; a comment line",
+    "junk line without an equals sign",
+    "Blank=",
+    "BlankSpaces=   ",
+    "Lower=empty",
+    "Upper=Empty",
+    "Spaced=  empty  ",
+    "Dup=first",
+    "dup=second",
+    "Equals=a=b=c",
+    "\tTabbed\t=\tvalue\t",
+    "",
+    "[ Debug ]",
+    "Dup=debug",
+    "[settings]",
+    "Late=in the second copy of the section",
+    "[Third]",
+    "NoValueLine",
+    "Key=third",
+};
+
+TEST_F(SettingsFileTest, ReadsValues) {
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Settings", "DBPath", "/srv/helpdesk.db"},
+      {"SETTINGS", "dbpath", "/srv/helpdesk.db"},
+      {"settings", "DBPATH", "/srv/helpdesk.db"},
+      {"Settings", "RequestList", "RequestNo, [Sub-Department]"},
+      {"Settings", "Blank", ""},
+      {"Settings", "BlankSpaces", ""},
+      {"Settings", "Lower", ""},
+      {"Settings", "Upper", "Empty"},
+      {"Settings", "Spaced", ""},
+      {"Settings", "Dup", "first"},
+      {"Settings", "DUP", "first"},
+      {"Settings", "Equals", "a=b=c"},
+      {"Settings", "Tabbed", "value"},
+      {"Debug", "Dup", "debug"},
+      {"DEBUG", "dup", "debug"},
+      {"Settings", "Late", ""},  // only the first copy of a section counts
+      {"Third", "Key", "third"},
+      {"Third", "NoValueLine", ""},
+      {"Settings", "Key", ""},
+      {"Settings", "Missing", ""},
+      {"Settings", "DB", ""},
+      {"Settings", "DBPath2", ""},
+      {"Setting", "DBPath", ""},
+      {"Missing", "DBPath", ""},
+      {"", "DBPath", ""},
+      {"Settings", "", ""},
+  };
+  for (const Encoding& encoding : kEncodings) {
+    WriteRaw(Encode(kSampleLines, encoding));
+    for (const Case& c : cases) {
+      EXPECT_EQ(c.expected, ReadIniString(path_, c.section, c.key))
+          << "[" << c.section << "] " << c.key << " in " << encoding.name;
+    }
+  }
+}
+
+TEST_F(SettingsFileTest, MissingFileReadsAsEmptyText) {
+  EXPECT_EQ("", ReadIniString(path_, "Settings", "DBPath"));
+  EXPECT_EQ(
+      "", ReadIniString(dir_ + "/no/such/dir/KIRVS.INI", "Settings", "DBPath"));
+  EXPECT_EQ("", ReadIniString(dir_, "Settings", "DBPath"));  // a directory
+  WriteRaw("");
+  EXPECT_EQ("", ReadIniString(path_, "Settings", "DBPath"));
+}
+
+TEST_F(SettingsFileTest, ValuesAreCutTo159Bytes) {
+  std::string long_value;
+  for (int i = 0; i < 200; ++i) long_value += static_cast<char>('a' + i % 26);
+  struct Case {
+    std::string value;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {long_value, long_value.substr(0, 159)},
+      {long_value.substr(0, 159), long_value.substr(0, 159)},
+      {long_value.substr(0, 160), long_value.substr(0, 159)},
+      // A character of two bytes that would be cut in half is left out.
+      {std::string(158, 'x') + "é", std::string(158, 'x')},
+      {std::string(157, 'x') + "é", std::string(157, 'x') + "é"},
+  };
+  for (const Case& c : cases) {
+    WriteRaw("[Settings]\nRequestList=" + c.value + "\n");
+    EXPECT_EQ(c.expected, ReadIniString(path_, "Settings", "RequestList"))
+        << c.value.size() << " bytes";
+  }
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value));
+  EXPECT_EQ(long_value.substr(0, 159), ReadIniString(path_, "Debug", "Long"));
+}
+
+TEST_F(SettingsFileTest, WriteCreatesFileSectionAndKey) {
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Start", "09:00"));
+  EXPECT_EQ("[Debug]\nStart=09:00\n", ReadRaw());
+
+  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/hd.db"));
+  EXPECT_EQ("[Debug]\nStart=09:00\n[Settings]\nDBPath=/srv/hd.db\n", ReadRaw());
+
+  // A new key goes after the last key of its section, before what follows.
+  WriteRaw("[A]\na=1\n\n; note\n[B]\nb=2\n");
+  ASSERT_TRUE(WriteIniString(path_, "a", "c", "3"));
+  EXPECT_EQ("[A]\na=1\nc=3\n\n; note\n[B]\nb=2\n", ReadRaw());
+
+  // An empty section gets the key right under its header.
+  WriteRaw("[A]\n[B]\nb=2\n");
+  ASSERT_TRUE(WriteIniString(path_, "A", "a", "1"));
+  EXPECT_EQ("[A]\na=1\n[B]\nb=2\n", ReadRaw());
+}
+
+TEST_F(SettingsFileTest, RewritingOneKeyLeavesEveryOtherLineAsItWas) {
+  std::vector<std::string> before = kSampleLines;
+  before.insert(before.begin() + 5, "  Target = old value  ");
+  before.push_back("; trailing comment");
+  std::vector<std::string> after = before;
+  after[5] = "Target=new value";
+  for (const Encoding& encoding : kEncodings) {
+    WriteRaw(Encode(before, encoding));
+    ASSERT_TRUE(WriteIniString(path_, "Settings", "Target", "new value"))
+        << encoding.name;
+    EXPECT_EQ(Shown(Encode(after, encoding)), Shown(ReadRaw()))
+        << encoding.name;
+    EXPECT_EQ("new value", ReadIniString(path_, "settings", "target"))
+        << encoding.name;
+    EXPECT_EQ("RequestNo, [Sub-Department]",
+              ReadIniString(path_, "Settings", "RequestList"))
+        << encoding.name;
+  }
+}
+
+TEST_F(SettingsFileTest, AddingAKeyLeavesEveryOtherLineAsItWas) {
+  const std::vector<std::string> before = {"; header", "[Third]", "Key=third"};
+  const std::vector<std::string> after = {"; header", "[Third]", "Key=third",
+                                          "New=1"};
+  for (const Encoding& encoding : kEncodings) {
+    WriteRaw(Encode(before, encoding));
+    ASSERT_TRUE(WriteIniString(path_, "Third", "New", "1")) << encoding.name;
+    EXPECT_EQ(Shown(Encode(after, encoding)), Shown(ReadRaw()))
+        << encoding.name;
+  }
+}
+
+TEST_F(SettingsFileTest, MixedLineEndsAreKept) {
+  WriteRaw("[A]\r\na=1\nb=2\r\n; note\n");
+  ASSERT_TRUE(WriteIniString(path_, "A", "b", "3"));
+  EXPECT_EQ(Shown("[A]\r\na=1\nb=3\r\n; note\n"), Shown(ReadRaw()));
+}
+
+TEST_F(SettingsFileTest, WriteRewritesTheKeyThatReadsSee) {
+  WriteRaw("[Settings]\nDup=first\ndup=second\n[settings]\nDup=third\n");
+  ASSERT_TRUE(WriteIniString(path_, "SETTINGS", "DUP", "new"));
+  EXPECT_EQ("new", ReadIniString(path_, "Settings", "Dup"));
+  EXPECT_EQ("[Settings]\nDUP=new\ndup=second\n[settings]\nDup=third\n",
+            ReadRaw());
+}
+
+TEST_F(SettingsFileTest, ValuesCannotAddLines) {
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Trace", "a\n[Evil]\r\nx=1"));
+  EXPECT_EQ("a [Evil]  x=1", ReadIniString(path_, "Debug", "Trace"));
+  EXPECT_EQ("", ReadIniString(path_, "Evil", "x"));
+}
+
+TEST_F(SettingsFileTest, NamesThatWouldChangeTheFileAreRefused) {
+  const std::string contents = "[Debug]\nTrace=1\n";
+  struct Case {
+    const char* section;
+    const char* key;
+  };
+  const Case cases[] = {
+      {"Debug", ""},        {"Debug", "   "},    {"Debug", "a=b"},
+      {"Debug", "a\nb"},    {"Debug", "a\rb"},   {"Debug", "[x]"},
+      {"", "Trace"},        {"De]bug", "Trace"}, {"De\nbug", "Trace"},
+      {"De\rbug", "Trace"},
+  };
+  for (const Case& c : cases) {
+    WriteRaw(contents);
+    EXPECT_FALSE(WriteIniString(path_, c.section, c.key, "2"))
+        << "[" << Shown(c.section) << "] " << Shown(c.key);
+    EXPECT_EQ(contents, ReadRaw())
+        << "[" << Shown(c.section) << "] " << Shown(c.key);
+  }
+}
+
+TEST_F(SettingsFileTest, BlanksAroundNamesDoNotCount) {
+  WriteRaw("[Debug]\nTrace=1\n");
+  ASSERT_TRUE(WriteIniString(path_, " Debug ", "\tTrace ", "2"));
+  EXPECT_EQ("[Debug]\nTrace=2\n", ReadRaw());
+  EXPECT_EQ("2", ReadIniString(path_, "  debug", "trace  "));
+}
+
+TEST_F(SettingsFileTest, WriteFailsWhereNoFileCanBe) {
+  EXPECT_FALSE(
+      WriteIniString(dir_ + "/no/such/dir/KIRVS.INI", "Debug", "a", "1"));
+  const std::string directory = dir_ + "/folder";
+  ASSERT_TRUE(std::filesystem::create_directory(directory));
+  EXPECT_FALSE(WriteIniString(directory, "Debug", "a", "1"));
+}
+
+TEST_F(SettingsFileTest, WriteKeepsThePermissionsOfTheFile) {
+  WriteRaw("[Settings]\nDBPath=x\n");
+  ASSERT_EQ(0, ::chmod(path_.c_str(), 0600));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  struct stat info;
+  ASSERT_EQ(0, ::stat(path_.c_str(), &info));
+  EXPECT_EQ(0600u, info.st_mode & 07777);
+}
+
+TEST_F(SettingsFileTest, WriteThroughASymbolicLinkKeepsTheLink) {
+  const std::string target = dir_ + "/real.ini";
+  {
+    std::ofstream out(target, std::ios::binary);
+    out << "[Settings]\nDBPath=x\n";
+  }
+  ASSERT_EQ(0, ::symlink(target.c_str(), path_.c_str()));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  EXPECT_TRUE(std::filesystem::is_symlink(path_));
+  EXPECT_EQ("[Settings]\nDBPath=x\n[Debug]\na=1\n", ReadRaw());
+  EXPECT_EQ("1", ReadIniString(path_, "Debug", "a"));
+}
+
+TEST_F(SettingsFileTest, UnreadableFileIsNotReplaced) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root reads every file";
+  }
+  WriteRaw("[Settings]\nDBPath=x\n");
+  ASSERT_EQ(0, ::chmod(path_.c_str(), 0200));
+  EXPECT_FALSE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_EQ(0, ::chmod(path_.c_str(), 0600));
+  EXPECT_EQ("[Settings]\nDBPath=x\n", ReadRaw());
+}
+
+// ---------------------------------------------------------------------------
+// Concurrency
+
+std::string KeyName(int process, int thread, int key) {
+  return "p" + std::to_string(process) + "t" + std::to_string(thread) + "k" +
+         std::to_string(key);
+}
+
+// Writes `keys` keys from each of `threads` threads; true when every write
+// reported success.
+bool WriteKeysFromThreads(const std::string& path, int process, int threads,
+                          int keys) {
+  std::atomic<bool> all_written{true};
+  std::vector<std::thread> writers;
+  for (int t = 0; t < threads; ++t) {
+    writers.emplace_back([&, t] {
+      for (int k = 0; k < keys; ++k) {
+        std::string key = KeyName(process, t, k);
+        if (!WriteIniString(path, "Debug", key, "value of " + key)) {
+          all_written = false;
+        }
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  return all_written;
+}
+
+// Runs `body` in `count` child processes at once; each child's exit status
+// is whether its body returned true.
+void RunInProcesses(int count, const std::function<bool(int)>& body) {
+  std::vector<pid_t> children;
+  for (int p = 0; p < count; ++p) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) ::_exit(body(p) ? 0 : 1);
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "child " << pid << " status " << status;
+  }
+}
+
+TEST_F(SettingsFileTest, ThreadsWritingAtOnceLoseNoKey) {
+  constexpr int kThreads = 8, kKeys = 25;
+  WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
+  ASSERT_TRUE(WriteKeysFromThreads(path_, 0, kThreads, kKeys));
+  for (int t = 0; t < kThreads; ++t) {
+    for (int k = 0; k < kKeys; ++k) {
+      std::string key = KeyName(0, t, k);
+      EXPECT_EQ("value of " + key, ReadIniString(path_, "Debug", key)) << key;
+    }
+  }
+  EXPECT_EQ("/srv/hd.db", ReadIniString(path_, "Settings", "DBPath"));
+}
+
+TEST_F(SettingsFileTest, ProcessesWritingAtOnceLoseNoKey) {
+  constexpr int kProcesses = 4, kThreads = 4, kKeys = 25;
+  WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
+  RunInProcesses(kProcesses, [&](int p) {
+    return WriteKeysFromThreads(path_, p, kThreads, kKeys);
+  });
+  int lost = 0;
+  for (int p = 0; p < kProcesses; ++p) {
+    for (int t = 0; t < kThreads; ++t) {
+      for (int k = 0; k < kKeys; ++k) {
+        std::string key = KeyName(p, t, k);
+        if (ReadIniString(path_, "Debug", key) != "value of " + key) {
+          ADD_FAILURE() << "lost " << key;
+          ++lost;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(0, lost);
+  EXPECT_EQ("/srv/hd.db", ReadIniString(path_, "Settings", "DBPath"));
+  // Nothing is left behind but the file and its lock file.
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    names.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ((std::set<std::string>{"KIRVS.INI", "KIRVS.INI.lock"}), names);
+}
+
+// Reads the file over and over until it has seen every key that
+// `processes` x `threads` x `keys` writers write (or a minute has passed).
+// Fails when a read misses DBPath, finds the file cut short, or misses a key
+// that an earlier read found.
+bool ReadWhileOthersWrite(const std::string& path, int processes, int threads,
+                          int keys) {
+  auto fail = [](const std::string& why) {
+    std::fprintf(stderr, "reader: %s\n", why.c_str());
+    return false;
+  };
+  const size_t total = static_cast<size_t>(processes * threads * keys);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::set<std::string> seen;
+  bool saw_writers_at_work = false;
+  while (seen.size() < total) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return fail("saw only " + std::to_string(seen.size()) + " keys");
+    }
+    if (ReadIniString(path, "Settings", "DBPath") != "/srv/hd.db") {
+      return fail("DBPath missing");
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    std::string contents = buffer.str();
+    if (contents.empty() || contents.back() != '\n') {
+      return fail("file without its last line end:\n" + contents);
+    }
+    for (const std::string& key : seen) {
+      if (contents.find("\n" + key + "=value of " + key + "\n") ==
+          std::string::npos) {
+        return fail(key + " seen before, missing now:\n" + contents);
+      }
+    }
+    for (int p = 0; p < processes; ++p) {
+      for (int t = 0; t < threads; ++t) {
+        for (int k = 0; k < keys; ++k) {
+          std::string key = KeyName(p, t, k);
+          if (contents.find("\n" + key + "=") != std::string::npos) {
+            seen.insert(key);
+          }
+        }
+      }
+    }
+    if (!seen.empty() && seen.size() < total) saw_writers_at_work = true;
+  }
+  return saw_writers_at_work ? true : fail("never saw the writers at work");
+}
+
+TEST_F(SettingsFileTest, ReadersNeverSeeHalfAFile) {
+  constexpr int kWriters = 3, kThreads = 3, kKeys = 20;
+  WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
+  // Process 0 reads; the others write.
+  RunInProcesses(kWriters + 1, [&](int p) {
+    if (p == 0) return ReadWhileOthersWrite(path_, kWriters, kThreads, kKeys);
+    return WriteKeysFromThreads(path_, p - 1, kThreads, kKeys);
+  });
+  for (int p = 0; p < kWriters; ++p) {
+    for (int t = 0; t < kThreads; ++t) {
+      for (int k = 0; k < kKeys; ++k) {
+        std::string key = KeyName(p, t, k);
+        EXPECT_EQ("value of " + key, ReadIniString(path_, "Debug", key)) << key;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Where the file is
+
+TEST(SettingsFilePath, EnvironmentVariableThenWorkingDirectory) {
+  const char* saved = std::getenv("KIRVS_INI");
+  std::optional<std::string> original;
+  if (saved != nullptr) original = saved;
+
+  struct Case {
+    std::optional<std::string> variable;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {std::nullopt, "KIRVS.INI"},
+      {"", "KIRVS.INI"},
+      {"/etc/kirvs/KIRVS.INI", "/etc/kirvs/KIRVS.INI"},
+      {"relative/settings.ini", "relative/settings.ini"},
+  };
+  for (const Case& c : cases) {
+    if (c.variable) {
+      ::setenv("KIRVS_INI", c.variable->c_str(), 1);
+    } else {
+      ::unsetenv("KIRVS_INI");
+    }
+    EXPECT_EQ(c.expected, DefaultSettingsPath())
+        << "KIRVS_INI=" << c.variable.value_or("(unset)");
+  }
+
+  if (original) {
+    ::setenv("KIRVS_INI", original->c_str(), 1);
+  } else {
+    ::unsetenv("KIRVS_INI");
+  }
+}
+
+}  // namespace
+}  // namespace kirvs

@@ -1,0 +1,602 @@
+#include "platform/text_forms.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kirvs {
+namespace {
+
+constexpr double kSecond = 1.0 / 86400;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// A double as it reads back exactly, for failure messages.
+std::string Exact(double value) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
+double At(int year, int month, int day, int hour = 0, int minute = 0,
+          int second = 0) {
+  return MomentFromCivil({year, month, day, hour, minute, second});
+}
+
+// ---------------------------------------------------------------------------
+// Calendar arithmetic
+
+TEST(TextFormsCalendar, DaysOfKnownDates) {
+  struct Case {
+    int year, month, day;
+    double days;
+  };
+  const Case cases[] = {
+      {1899, 12, 30, 0},       {1899, 12, 31, 1},    {1899, 12, 29, -1},
+      {1900, 1, 1, 2},         {1900, 2, 28, 60},    {1900, 3, 1, 61},
+      {1800, 1, 1, -36522},    {100, 1, 1, -657434}, {2000, 1, 1, 36526},
+      {2000, 2, 29, 36585},    {2024, 1, 1, 45292},  {2024, 2, 29, 45351},
+      {9999, 12, 31, 2958465}, {1970, 1, 1, 25569},
+  };
+  for (const Case& c : cases) {
+    std::string input = std::to_string(c.year) + "-" + std::to_string(c.month) +
+                        "-" + std::to_string(c.day);
+    EXPECT_EQ(c.days, DaysFromCivil(c.year, c.month, c.day)) << input;
+    CivilTime t = CivilFromMoment(c.days);
+    EXPECT_EQ(c.year, t.year) << input;
+    EXPECT_EQ(c.month, t.month) << input;
+    EXPECT_EQ(c.day, t.day) << input;
+  }
+}
+
+TEST(TextFormsCalendar, EveryDayRoundTripsAndFollowsTheDayBefore) {
+  // From 0100-01-01 to 9999-12-31: each day's date is the day after the
+  // previous day's date, and reads back as the same count of days.
+  CivilTime previous = CivilFromMoment(-657435);
+  for (int days = -657434; days <= 2958465; ++days) {
+    CivilTime t = CivilFromMoment(days);
+    ASSERT_EQ(days, DaysFromCivil(t.year, t.month, t.day)) << days;
+    bool next_day = t.year == previous.year && t.month == previous.month &&
+                    t.day == previous.day + 1;
+    bool next_month =
+        t.year == previous.year && t.month == previous.month + 1 && t.day == 1;
+    bool next_year = t.year == previous.year + 1 && t.month == 1 &&
+                     t.day == 1 && previous.month == 12 && previous.day == 31;
+    ASSERT_TRUE(next_day || next_month || next_year) << days;
+    ASSERT_TRUE(t.hour == 0 && t.minute == 0 && t.second == 0) << days;
+    previous = t;
+  }
+}
+
+TEST(TextFormsCalendar, WeekdayAndDayName) {
+  struct Case {
+    double days;
+    int weekday;
+    const char* name;
+  };
+  const Case cases[] = {
+      {0, 7, "Sat"},       // 1899-12-30
+      {1, 1, "Sun"},       // 1899-12-31
+      {-1, 6, "Fri"},      // 1899-12-29
+      {2, 2, "Mon"},       // 1900-01-01
+      {-36522, 4, "Wed"},  // 1800-01-01
+      {36526, 7, "Sat"},   // 2000-01-01
+      {45351, 5, "Thu"},   // 2024-02-29
+      {At(2026, 1, 1), 5, "Thu"},
+      {At(2026, 3, 3), 3, "Tue"},
+      {At(2026, 3, 6, 23, 59, 59), 6, "Fri"},
+      {At(2026, 3, 6) + 0.5, 6, "Fri"},
+      {0.999, 7, "Sat"},  // late on day 0
+      {-0.25, 6, "Fri"},  // 1899-12-29 18:00
+      {At(1850, 6, 15, 8, 30), 7, "Sat"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.weekday, Weekday(c.days)) << Exact(c.days);
+    EXPECT_EQ(c.name, DayName(c.days)) << Exact(c.days);
+  }
+  // A week later is the same weekday, for dates far apart.
+  for (double days = -700000; days < 3000000; days += 12345.25) {
+    EXPECT_EQ(Weekday(days), Weekday(days + 7)) << Exact(days);
+    EXPECT_EQ(Weekday(days) % 7 + 1, Weekday(days + 1)) << Exact(days);
+  }
+}
+
+TEST(TextFormsCalendar, WeekdayAgreesWithTheDateShownNearMidnight) {
+  // 23:59:59.7 shows as the next day; its weekday must be the next day's.
+  double late = At(2026, 3, 6) + (86400 - 0.3) * kSecond;
+  EXPECT_EQ("2026-03-07", FormatGeneralDate(late));
+  EXPECT_EQ("Sat", DayName(late));
+}
+
+// ---------------------------------------------------------------------------
+// General Date
+
+TEST(TextFormsGeneralDate, Formats) {
+  struct Case {
+    double days;
+    const char* expected;
+  };
+  const Case cases[] = {
+      // Time alone on day 0.
+      {0, "00:00:00"},
+      {0.5, "12:00:00"},
+      {0.75 + 30 * kSecond, "18:00:30"},
+      {86399 * kSecond, "23:59:59"},
+      {0.4 * kSecond, "00:00:00"},
+      {-0.4 * kSecond, "00:00:00"},
+      // Date alone at midnight.
+      {45292, "2024-01-01"},
+      {1, "1899-12-31"},
+      {-1, "1899-12-29"},
+      {2, "1900-01-01"},
+      // Date and time.
+      {45292.75, "2024-01-01 18:00:00"},
+      {At(2026, 3, 5, 14, 30, 15), "2026-03-05 14:30:15"},
+      {At(2026, 3, 5, 0, 0, 1), "2026-03-05 00:00:01"},
+      {At(2026, 12, 31, 23, 59, 59), "2026-12-31 23:59:59"},
+      // Rounding to the second.
+      {45292 + (43200 + 0.4) * kSecond, "2024-01-01 12:00:00"},
+      {45292 + (43200 + 0.6) * kSecond, "2024-01-01 12:00:01"},
+      {45292 + (43200 - 0.4) * kSecond, "2024-01-01 12:00:00"},
+      {45292 + (86400 - 0.4) * kSecond, "2024-01-02"},
+      {(86400 - 0.4) * kSecond, "1899-12-31"},
+      {At(2026, 12, 31) + (86400 - 0.2) * kSecond, "2027-01-01"},
+      // Before 1900.
+      {-36522, "1800-01-01"},
+      {-657434, "0100-01-01"},
+      {At(1850, 6, 15, 8, 30), "1850-06-15 08:30:00"},
+      {At(1899, 12, 29, 6), "1899-12-29 06:00:00"},
+      // Leap days.
+      {At(2024, 2, 29), "2024-02-29"},
+      {At(2024, 2, 28) + 1, "2024-02-29"},
+      {At(2023, 2, 28) + 1, "2023-03-01"},
+      {At(2000, 2, 28) + 1.5, "2000-02-29 12:00:00"},
+      {At(1900, 2, 28) + 1, "1900-03-01"},
+      {At(2100, 2, 28) + 1, "2100-03-01"},
+      {2958465, "9999-12-31"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, FormatGeneralDate(c.days)) << Exact(c.days);
+  }
+}
+
+TEST(TextFormsGeneralDate, MomentsOutsideTheCalendarFormatAsNumbers) {
+  const double cases[] = {kNaN, kInf, -kInf, 1e300, -1e300, 1e15, -1e12};
+  for (double days : cases) {
+    EXPECT_EQ(FormatDouble(days), FormatGeneralDate(days)) << Exact(days);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+TEST(TextFormsNumber, FormatDouble) {
+  struct Case {
+    double number;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {0, "0"},
+      {-0.0, "0"},
+      {1, "1"},
+      {-1, "-1"},
+      {0.1 + 0.2, "0.3"},
+      {0.5, "0.5"},
+      {-2.25, "-2.25"},
+      {1.0 / 3, "0.333333333333333"},
+      {2.0 / 3, "0.666666666666667"},
+      {-1.0 / 3, "-0.333333333333333"},
+      {123456789.125, "123456789.125"},
+      {3.14159265358979, "3.14159265358979"},
+      {1.1, "1.1"},
+      {99.99, "99.99"},
+      {4.35 * 100, "435"},
+      {2147483648.0, "2147483648"},
+      {1e15, "1000000000000000"},
+      {-1e15, "-1000000000000000"},
+      {123456789012345678.0, "123456789012346000"},
+      {1e20, "100000000000000000000"},
+      {0.001, "0.001"},
+      {0.000123, "0.000123"},
+      {1e-7, "0.0000001"},
+      // Extraordinary magnitudes.
+      {1e21, "1E+21"},
+      {1.5e300, "1.5E+300"},
+      {-2.5e21, "-2.5E+21"},
+      {1e-8, "1E-08"},
+      {-1.25e-12, "-1.25E-12"},
+      {4.9e-324, "5E-324"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, FormatDouble(c.number)) << Exact(c.number);
+  }
+}
+
+TEST(TextFormsNumber, FormatDoubleOfHundredthsIsTheTypedText) {
+  // Amounts like 12.07 are stored inexactly; they must show as typed.
+  for (int cents = -100000; cents <= 100000; cents += 7) {
+    double number = cents / 100.0;
+    int whole = std::abs(cents) / 100, fraction = std::abs(cents) % 100;
+    std::string expected = (cents < 0 ? "-" : "") + std::to_string(whole);
+    if (fraction != 0) {
+      char digits[4];
+      std::snprintf(digits, sizeof digits, "%02d", fraction);
+      std::string decimals = digits;
+      if (decimals.back() == '0') decimals.pop_back();
+      expected += "." + decimals;
+    }
+    ASSERT_EQ(expected, FormatDouble(number)) << Exact(number);
+  }
+}
+
+TEST(TextFormsNumber, FormatDoubleReadsBack) {
+  // Up to 15 significant digits the text reads back as the same double.
+  const double cases[] = {
+      0.1,     0.7,     1e-5,      123.456, 1234567890.12345,
+      6.02e23, 1.6e-19, 299792458, 0.3,     987654321.123456};
+  for (double number : cases) {
+    std::optional<double> back = ParseNumber(FormatDouble(number));
+    ASSERT_TRUE(back.has_value()) << Exact(number);
+    EXPECT_EQ(number, *back) << Exact(number);
+  }
+}
+
+TEST(TextFormsNumber, FormatIntegerAndBoolean) {
+  EXPECT_EQ("0", FormatInteger(0));
+  EXPECT_EQ("-2147483648", FormatInteger(std::numeric_limits<int32_t>::min()));
+  EXPECT_EQ("9223372036854775807",
+            FormatInteger(std::numeric_limits<int64_t>::max()));
+  EXPECT_EQ("True", FormatBoolean(true));
+  EXPECT_EQ("False", FormatBoolean(false));
+}
+
+TEST(TextFormsPattern, RoundsHalvesAwayFromZero) {
+  struct Case {
+    double number;
+    const char* pattern;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {0, "0", "0"},
+      {0, "0.0", "0.0"},
+      {0, "0.00", "0.00"},
+      {-0.0, "0.00", "0.00"},
+      {0.5, "0", "1"},
+      {1.5, "0", "2"},
+      {2.5, "0", "3"},
+      {-2.5, "0", "-3"},
+      {-0.5, "0", "-1"},
+      {0.4, "0", "0"},
+      {-0.4, "0", "0"},
+      {0.05, "0", "0"},
+      {99.5, "0", "100"},
+      {2.675, "0.00", "2.68"},
+      {1.005, "0.00", "1.01"},
+      {0.125, "0.00", "0.13"},
+      {8.325, "0.00", "8.33"},
+      {9.995, "0.00", "10.00"},
+      {0.995, "0.00", "1.00"},
+      {-0.004, "0.00", "0.00"},
+      {-0.005, "0.00", "-0.01"},
+      {0.004, "0.00", "0.00"},
+      {5, "0.00", "5.00"},
+      {-5, "0.0", "-5.0"},
+      {0.05, "0.0", "0.1"},
+      {0.04, "0.0", "0.0"},
+      {1.45, "0.0", "1.5"},
+      {1234.25, "0.0", "1234.3"},
+      {1234.35, "0.0", "1234.4"},
+      {0.1 + 0.2, "0.0", "0.3"},
+      {0.1 + 0.2, "0.00", "0.30"},
+      {1.0 / 3, "0.00", "0.33"},
+      {2.0 / 3, "0.00", "0.67"},
+      {1e-300, "0.00", "0.00"},
+      {123456789.125, "0.00", "123456789.13"},
+      {123456789.125, "0", "123456789"},
+      {2147483647.5, "0", "2147483648"},
+      {1e15, "0", "1000000000000000"},
+      {1e20, "0.00", "100000000000000000000.00"},
+      {-1e20, "0.0", "-100000000000000000000.0"},
+      {999999.999, "0.00", "1000000.00"},
+      // Any other pattern: the general text form.
+      {2.5, "#,##0", "2.5"},
+      {2.5, "", "2.5"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, FormatPattern(c.number, c.pattern))
+        << Exact(c.number) << " with \"" << c.pattern << "\"";
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Reading dates
+
+TEST(TextFormsParseDate, AcceptedForms) {
+  struct Case {
+    const char* text;
+    const char* general_date;  // how the moment read formats
+  };
+  const Case cases[] = {
+      {"2026-03-05", "2026-03-05"},
+      {"2026-03-05 14:30:15", "2026-03-05 14:30:15"},
+      {"2026-03-05T14:30:15", "2026-03-05 14:30:15"},
+      {"2026-03-05 14:30", "2026-03-05 14:30:00"},
+      {"2026-03-05T14:30", "2026-03-05 14:30:00"},
+      {"2026-03-05 00:00:00", "2026-03-05"},
+      {"2026-03-05 9:05", "2026-03-05 09:05:00"},
+      {"  2026-03-05 14:30  ", "2026-03-05 14:30:00"},
+      {"\t2026-03-05\t", "2026-03-05"},
+      {"2026-3-5", "2026-03-05"},
+      {"14:30", "14:30:00"},
+      {"14:30:15", "14:30:15"},
+      {"9:05", "09:05:00"},
+      {"00:00", "00:00:00"},
+      {"23:59:59", "23:59:59"},
+      {"2024-02-29", "2024-02-29"},
+      {"2000-02-29 23:59:59", "2000-02-29 23:59:59"},
+      {"1850-06-15 08:30:00", "1850-06-15 08:30:00"},
+      {"1899-12-30", "00:00:00"},
+      {"1899-12-30 10:00", "10:00:00"},
+      {"0100-01-01", "0100-01-01"},
+      {"9999-12-31 23:59:59", "9999-12-31 23:59:59"},
+  };
+  for (const Case& c : cases) {
+    std::optional<double> days = ParseDate(c.text);
+    ASSERT_TRUE(days.has_value()) << c.text;
+    EXPECT_EQ(c.general_date, FormatGeneralDate(*days)) << c.text;
+  }
+  EXPECT_EQ(At(2026, 3, 5), ParseDate("2026-03-05"));
+  EXPECT_EQ(0.5, ParseDate("12:00"));
+  EXPECT_EQ(At(2026, 3, 5, 6), ParseDate("2026-03-05T06:00:00"));
+}
+
+TEST(TextFormsParseDate, GeneralDateReadsBack) {
+  for (double days = -657434; days < 2958465; days += 1234.56789) {
+    std::string text = FormatGeneralDate(days);
+    std::optional<double> back = ParseDate(text);
+    ASSERT_TRUE(back.has_value()) << text;
+    EXPECT_EQ(text, FormatGeneralDate(*back)) << text;
+    EXPECT_NEAR(days, *back, 0.51 * kSecond) << text;
+  }
+}
+
+TEST(TextFormsParseDate, MalformedInputs) {
+  const char* cases[] = {
+      "2026-02-30",
+      "2026-02-29",
+      "1900-02-29",
+      "2026-13-01",
+      "2026-00-10",
+      "2026-01-00",
+      "2026-01-32",
+      "2026-04-31",
+      "25:00",
+      "24:00",
+      "12:60",
+      "12:30:60",
+      "12:5",
+      "12",
+      "123:00",
+      "12:30:5",
+      "",
+      "   ",
+      "abc",
+      "2026-01-01x",
+      "2026-01-01T",
+      "2026-01-01 10",
+      "2026-01-01  10:00",
+      "2026-01-01 10:00:00Z",
+      "2026-01-01 10:00 extra",
+      "2026-01-01T10:00:00.5",
+      "2026/01/01",
+      "01/02/2026",
+      "2026",
+      "2026-01",
+      "02026-01-01",
+      "2026-001-01",
+      "-10:00",
+      "+10:00",
+      "10:00 AM",
+      "1 OR 1=1",
+      "2026-01-01'; --",
+      "10:00\n",
+      "45292",
+  };
+  for (const char* text : cases) {
+    std::optional<double> days = ParseDate(text);
+    EXPECT_FALSE(days.has_value())
+        << "\"" << text << "\" read as " << FormatGeneralDate(days.value_or(0));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Reading numbers
+
+TEST(TextFormsParseNumber, Accepted) {
+  struct Case {
+    const char* text;
+    double expected;
+  };
+  const Case cases[] = {
+      {"12", 12},
+      {" 12 ", 12},
+      {"\t-3.5\t", -3.5},
+      {"+4", 4},
+      {"1e3", 1000},
+      {"1.5E-2", 0.015},
+      {".5", 0.5},
+      {"5.", 5},
+      {"0.1", 0.1},
+      {"007", 7},
+      {"-0", 0},
+      {"2147483648", 2147483648.0},
+      {"123456789.125", 123456789.125},
+  };
+  for (const Case& c : cases) {
+    std::optional<double> number = ParseNumber(c.text);
+    ASSERT_TRUE(number.has_value()) << "\"" << c.text << "\"";
+    EXPECT_EQ(c.expected, *number) << "\"" << c.text << "\"";
+  }
+}
+
+TEST(TextFormsParseNumber, Rejected) {
+  const char* cases[] = {
+      "1 OR 1=1", "0x10",
+      "0X1A",     "inf",
+      "-inf",     "nan",
+      "NaN",      "infinity",
+      "",         " ",
+      "\t",       "1e999",
+      "-1e999",   "1,5",
+      "1.2.3",    "--1",
+      "+-1",      "1e",
+      "e3",       ".",
+      "+",        "-",
+      "12abc",    "1 2",
+      "1e3.5",    "12;DROP TABLE x",
+      "1)",       "(1)",
+      "$5",       "5%",
+      "1_000",    "\n12",
+  };
+  for (const char* text : cases) {
+    std::optional<double> number = ParseNumber(text);
+    EXPECT_FALSE(number.has_value())
+        << "\"" << text << "\" read as " << Exact(number.value_or(0));
+  }
+}
+
+TEST(TextFormsParseInteger, Accepted) {
+  struct Case {
+    const char* text;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"0", 0},
+      {"42", 42},
+      {" 42 ", 42},
+      {"\t5\t", 5},
+      {"-7", -7},
+      {"+7", 7},
+      {"007", 7},
+      {"-0", 0},
+      {"2147483647", 2147483647},
+      {"-2147483648", std::numeric_limits<int32_t>::min()},
+      {"00000000000000000000042", 42},
+  };
+  for (const Case& c : cases) {
+    std::optional<int32_t> number = ParseInteger(c.text);
+    ASSERT_TRUE(number.has_value()) << "\"" << c.text << "\"";
+    EXPECT_EQ(c.expected, *number) << "\"" << c.text << "\"";
+  }
+}
+
+TEST(TextFormsParseInteger, Rejected) {
+  const char* cases[] = {
+      "",
+      " ",
+      "+",
+      "-",
+      "2147483648",
+      "-2147483649",
+      "99999999999999999999",
+      "1.0",
+      "1.",
+      "1e3",
+      "0x10",
+      "1 OR 1=1",
+      "12 3",
+      "1-1",
+      "abc",
+      "--1",
+      "+-1",
+      "1;",
+      "5 ; DELETE FROM Logins",
+      "inf",
+      "nan",
+      "\n1",
+      "1\n",
+  };
+  for (const char* text : cases) {
+    std::optional<int32_t> number = ParseInteger(text);
+    EXPECT_FALSE(number.has_value())
+        << "\"" << text << "\" read as " << number.value_or(0);
+  }
+}
+
+TEST(TextFormsLeadingNumber, ReadsTheLeadingNumber) {
+  struct Case {
+    const char* text;
+    double expected;
+  };
+  const Case cases[] = {
+      {"  12 3.5abc", 123.5},
+      {"abc", 0},
+      {"-4", -4},
+      {"41", 41},
+      {"", 0},
+      {"1e3", 1000},
+      {"   ", 0},
+      {"3.5.6", 3.5},
+      {".5", 0.5},
+      {"-.5", -0.5},
+      {"+7", 7},
+      {"12abc", 12},
+      {"1e", 1},
+      {"1e+2", 100},
+      {"2E-1", 0.2},
+      {"- 4", -4},
+      {"17:30", 17},
+      {"1,5", 1},
+      {"\t8", 8},
+      {"-", 0},
+      {"1e3x", 1000},
+      {"+-3", 0},
+      {"0.25 hours", 0.25},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, LeadingNumber(c.text)) << "\"" << c.text << "\"";
+  }
+}
+
+TEST(TextFormsRoundToInt32, HalvesToEvenAndClamps) {
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  struct Case {
+    double number;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {0, 0},
+      {0.5, 0},
+      {1.5, 2},
+      {2.5, 2},
+      {3.5, 4},
+      {-0.5, 0},
+      {-1.5, -2},
+      {-2.5, -2},
+      {2.4999, 2},
+      {2.5001, 3},
+      {-2.6, -3},
+      {7, 7},
+      {2147483646.5, 2147483646},
+      {2147483647.0, kMax},
+      {-2147483648.0, kMin},
+      {1e10, kMax},
+      {-1e10, kMin},
+      {kInf, kMax},
+      {-kInf, kMin},
+      {kNaN, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, RoundToInt32(c.number)) << Exact(c.number);
+  }
+}
+
+}  // namespace
+}  // namespace kirvs

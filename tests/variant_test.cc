@@ -1,0 +1,230 @@
+#include "kirvs/variant.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kirvs/submitted_form.h"
+
+namespace kirvs {
+namespace {
+
+std::shared_ptr<const SubmittedForm> MakeForm(
+    std::vector<SubmittedForm::Field> fields) {
+  return std::make_shared<const SubmittedForm>(std::move(fields));
+}
+
+// ---------------------------------------------------------------------------
+// Variant
+
+TEST(VariantText, GeneralTextFormOfEveryType) {
+  struct Case {
+    const char* what;
+    Variant value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"empty", Variant(), ""},
+      {"null", Variant::Null(), ""},
+      {"text", Variant("O'Brien <b>"), "O'Brien <b>"},
+      {"empty text", Variant(""), ""},
+      {"std::string", Variant(std::string("abc")), "abc"},
+      {"integer", Variant::Integer(-42), "-42"},
+      {"smallest integer",
+       Variant::Integer(std::numeric_limits<int32_t>::min()), "-2147483648"},
+      {"double", Variant::Double(2.5), "2.5"},
+      {"whole double", Variant::Double(3), "3"},
+      {"inexact double", Variant::Double(0.1 + 0.2), "0.3"},
+      {"date and time", Variant::Date(45292.75), "2024-01-01 18:00:00"},
+      {"date", Variant::Date(45292), "2024-01-01"},
+      {"time", Variant::Date(0.5), "12:00:00"},
+      {"day 0", Variant::Date(0), "00:00:00"},
+      {"true", Variant::Boolean(true), "True"},
+      {"false", Variant::Boolean(false), "False"},
+      {"form", Variant::Form(MakeForm({{"a", "b"}})), ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, c.value.ToText()) << c.what;
+  }
+}
+
+TEST(VariantType, TypeAndKindQueries) {
+  struct Case {
+    const char* what;
+    Variant value;
+    Variant::Type type;
+    bool is_number;
+  };
+  const Case cases[] = {
+      {"empty", Variant(), Variant::Type::kEmpty, false},
+      {"null", Variant::Null(), Variant::Type::kNull, false},
+      {"text", Variant("12"), Variant::Type::kText, false},
+      {"integer", Variant(7), Variant::Type::kInteger, true},
+      {"double", Variant::Double(7), Variant::Type::kDouble, true},
+      {"date", Variant::Date(7), Variant::Type::kDate, false},
+      {"Boolean", Variant::Boolean(true), Variant::Type::kBoolean, false},
+      {"form", Variant::Form(MakeForm({})), Variant::Type::kForm, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.type, c.value.type()) << c.what;
+    EXPECT_EQ(c.is_number, c.value.IsNumber()) << c.what;
+    EXPECT_EQ(c.type == Variant::Type::kEmpty, c.value.IsEmpty()) << c.what;
+    EXPECT_EQ(c.type == Variant::Type::kNull, c.value.IsNull()) << c.what;
+    EXPECT_EQ(c.type == Variant::Type::kText, c.value.IsText()) << c.what;
+    EXPECT_EQ(c.type == Variant::Type::kForm, c.value.IsForm()) << c.what;
+    EXPECT_EQ(c.type == Variant::Type::kForm, c.value.form() != nullptr)
+        << c.what;
+  }
+}
+
+TEST(VariantNumber, NumericValueOfNumbersDatesAndBooleans) {
+  struct Case {
+    const char* what;
+    Variant value;
+    double expected;
+  };
+  const Case cases[] = {
+      {"true", Variant::Boolean(true), -1},
+      {"false", Variant::Boolean(false), 0},
+      {"integer", Variant::Integer(-7), -7},
+      {"double", Variant::Double(2.25), 2.25},
+      {"date", Variant::Date(45292.75), 45292.75},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, c.value.number()) << c.what;
+  }
+}
+
+TEST(VariantEquality, SameTypeAndSameValueOnly) {
+  auto form = MakeForm({{"a", "1"}});
+  auto same_fields = MakeForm({{"a", "1"}});
+  struct Case {
+    const char* what;
+    Variant a, b;
+    bool equal;
+  };
+  const Case cases[] = {
+      {"empty, empty", Variant(), Variant(), true},
+      {"null, null", Variant::Null(), Variant::Null(), true},
+      {"empty, null", Variant(), Variant::Null(), false},
+      {"empty, empty text", Variant(), Variant(""), false},
+      {"null, empty text", Variant::Null(), Variant(""), false},
+      {"text, text", Variant("abc"), Variant(std::string("abc")), true},
+      {"text case counts", Variant("abc"), Variant("ABC"), false},
+      {"text, number text", Variant("1"), Variant(1), false},
+      {"integer, integer", Variant(1), Variant::Integer(1), true},
+      {"integer, double", Variant(1), Variant::Double(1), false},
+      {"double, date", Variant::Double(1), Variant::Date(1), false},
+      {"date, date", Variant::Date(1.5), Variant::Date(1.5), true},
+      {"date, other date", Variant::Date(1.5), Variant::Date(1.25), false},
+      {"true, -1", Variant::Boolean(true), Variant(-1), false},
+      {"true, true", Variant::Boolean(true), Variant::Boolean(true), true},
+      {"true, false", Variant::Boolean(true), Variant::Boolean(false), false},
+      {"same form", Variant::Form(form), Variant::Form(form), true},
+      {"other form, same fields", Variant::Form(form),
+       Variant::Form(same_fields), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.equal, c.a == c.b) << c.what;
+    EXPECT_EQ(c.equal, c.b == c.a) << c.what << " (swapped)";
+    EXPECT_EQ(!c.equal, c.a != c.b) << c.what;
+  }
+}
+
+TEST(VariantForm, CopiesShareOneForm) {
+  auto form = MakeForm({{"RequestNo", "12"}, {"KIRVSCommand", "Save"}});
+  Variant original = Variant::Form(form);
+  Variant copy = original;
+  Variant assigned;
+  assigned = copy;
+  EXPECT_EQ(form.get(), original.form());
+  EXPECT_EQ(form.get(), copy.form());
+  EXPECT_EQ(form.get(), assigned.form());
+  EXPECT_TRUE(copy == original);
+  EXPECT_EQ(4, form.use_count());
+
+  // Replacing one copy leaves the others, and the form, as they were.
+  original = Variant("changed");
+  form.reset();
+  ASSERT_NE(nullptr, copy.form());
+  EXPECT_EQ("12", copy.form()->Get("requestno"));
+  EXPECT_EQ(copy.form(), assigned.form());
+  EXPECT_EQ(nullptr, original.form());
+}
+
+// ---------------------------------------------------------------------------
+// SubmittedForm
+
+const SubmittedForm& PostedForm() {
+  static const SubmittedForm form({
+      {"Name", "Ann"},
+      {"colour", "red"},
+      {"COLOUR", "blue"},
+      {"Empty", ""},
+      {"x", "1"},
+      {"Colour", "green"},
+      {"dup", ""},
+      {"DUP", ""},
+      {"Sub-Department", "IT, Support"},
+      {"größe", "L"},
+  });
+  return form;
+}
+
+TEST(SubmittedFormGet, LookupIgnoresCaseAndJoinsRepeats) {
+  struct Case {
+    const char* name;
+    const char* value;
+    bool has;
+  };
+  const Case cases[] = {
+      {"Name", "Ann", true},
+      {"NAME", "Ann", true},
+      {"name", "Ann", true},
+      {"colour", "red, blue, green", true},
+      {"COLOUR", "red, blue, green", true},
+      {"Empty", "", true},
+      {"dup", ", ", true},
+      {"X", "1", true},
+      {"sub-department", "IT, Support", true},
+      {"größe", "L", true},
+      {"GRößE", "L", true},
+      {"grÖße", "", false},  // only ASCII letters fold
+      {"missing", "", false},
+      {"", "", false},
+      {"Nam", "", false},
+      {"Name ", "", false},
+      {" Name", "", false},
+      {"Names", "", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.value, PostedForm().Get(c.name)) << "\"" << c.name << "\"";
+    EXPECT_EQ(c.has, PostedForm().Has(c.name)) << "\"" << c.name << "\"";
+  }
+}
+
+TEST(SubmittedFormNames, DistinctInOrderOfFirstAppearance) {
+  const std::vector<std::string> expected = {
+      "Name", "colour", "Empty", "x", "dup", "Sub-Department", "größe"};
+  EXPECT_EQ(expected, PostedForm().Names());
+
+  SubmittedForm empty;
+  EXPECT_TRUE(empty.Names().empty());
+  EXPECT_EQ("", empty.Get("anything"));
+  EXPECT_FALSE(empty.Has("anything"));
+}
+
+TEST(SubmittedFormFields, KeepsEveryFieldInPostedOrder) {
+  const std::vector<SubmittedForm::Field> fields = {
+      {"b", "2"}, {"a", "1"}, {"B", "3"}};
+  SubmittedForm form(fields);
+  EXPECT_EQ(fields, form.fields());
+  EXPECT_EQ("2, 3", form.Get("b"));
+}
+
+}  // namespace
+}  // namespace kirvs
