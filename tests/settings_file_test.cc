@@ -211,6 +211,18 @@ TEST_F(SettingsFileTest, WriteCreatesFileSectionAndKey) {
   EXPECT_EQ("[A]\na=1\n[B]\nb=2\n", ReadRaw());
 }
 
+TEST_F(SettingsFileTest, ABatchWritesLikeOneWriteAfterAnother) {
+  WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
+  ASSERT_TRUE(WriteIniStrings(path_, "Debug",
+                              {{"Step", "Started"}, {"Hours", "1.00"},
+                               {"Step", "Done"}}));
+  EXPECT_EQ("[Settings]\nDBPath=/srv/hd.db\n[Debug]\nStep=Done\nHours=1.00\n",
+            ReadRaw());
+  // One unwritable key refuses the whole batch.
+  EXPECT_FALSE(WriteIniStrings(path_, "Debug", {{"Fine", "1"}, {"a=b", "2"}}));
+  EXPECT_EQ("", ReadIniString(path_, "Debug", "Fine"));
+}
+
 TEST_F(SettingsFileTest, RewritingOneKeyLeavesEveryOtherLineAsItWas) {
   std::vector<std::string> before = kSampleLines;
   before.insert(before.begin() + 5, "  Target = old value  ");

@@ -24,10 +24,22 @@ double TimeOfDaySetting(const std::string& settings_path, const char* key,
 
 bool IsWeekend(double day) { return DayName(day).front() == 'S'; }
 
-void Trace(const std::string& settings_path, const char* key,
-           const std::string& value) {
-  WriteIniString(settings_path, "Debug", key, value);
-}
+// The trace lines of one computation, written to section "Debug" together
+// when it ends: one rewrite of the settings file instead of one per line, with
+// the same result (each key holds its last value).
+class DebugTrace {
+ public:
+  explicit DebugTrace(const std::string& settings_path)
+      : settings_path_(settings_path) {}
+  ~DebugTrace() { WriteIniStrings(settings_path_, "Debug", lines_); }
+  void Add(const char* key, std::string value) {
+    lines_.emplace_back(key, std::move(value));
+  }
+
+ private:
+  const std::string& settings_path_;
+  std::vector<SettingEntry> lines_;
+};
 
 // A moment to the nearest whole second.
 double ToSecond(double moment) {
@@ -89,8 +101,11 @@ double WorkingHours(const std::string& settings_path, double start,
   return WorkingHours(ReadWorkingDay(settings_path), start, end);
 }
 
-bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
-  Trace(settings_path, "SetRequestTimes", "Started");
+namespace {
+
+bool SetRequestTimes(const std::string& settings_path, RecordSource& row,
+                     DebugTrace& trace) {
+  trace.Add("SetRequestTimes", "Started");
   const double now = CurrentMoment();
   Variant requested, completed, down_flag;
   row.Get("Requested", &requested);
@@ -105,10 +120,10 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
     end = completed.type() == Variant::Type::kDate ? ToSecond(completed.date())
                                                    : 0;
   }
-  Trace(settings_path, "Start/End",
-        FormatGeneralDate(start) + " to " + FormatGeneralDate(end));
+  trace.Add("Start/End",
+            FormatGeneralDate(start) + " to " + FormatGeneralDate(end));
   double hours = WorkingHours(settings_path, start, end);
-  Trace(settings_path, "NineToFive", FormatPattern(hours, "0.00"));
+  trace.Add("NineToFive", FormatPattern(hours, "0.00"));
   row.Set("LeadTime", Variant::Double(hours));
   row.Get("DownFlag", &down_flag);
   bool down = !down_flag.IsNull() && !down_flag.IsEmpty() &&
@@ -119,16 +134,24 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
   return true;
 }
 
+}  // namespace
+
+bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
+  DebugTrace trace(settings_path);
+  return SetRequestTimes(settings_path, row, trace);
+}
+
 bool CalculateRequestTimes(const std::string& settings_path, RecordSource& row) {
-  Trace(settings_path, "CalculateRequestTimes", "Started");
+  DebugTrace trace(settings_path);
+  trace.Add("CalculateRequestTimes", "Started");
   Variant request_no;
   row.Get("RequestNo", &request_no);
   int32_t number = 0;
   if (request_no.IsNumber()) number = RoundToInt32(request_no.number());
-  Trace(settings_path, "RequestNo", FormatInteger(number));
+  trace.Add("RequestNo", FormatInteger(number));
   std::string query = "SELECT * FROM Request_Activities WHERE RequestNo=" +
                       FormatInteger(number);
-  Trace(settings_path, "strQuery", query);
+  trace.Add("strQuery", query);
   std::unique_ptr<RecordSource> activities;
   double cost = 0, hours = 0;
   int32_t count = 0;
@@ -146,12 +169,12 @@ bool CalculateRequestTimes(const std::string& settings_path, RecordSource& row) 
     }
     activities->Close();
   }
-  Trace(settings_path, "RecordCount", FormatPattern(count, "0"));
+  trace.Add("RecordCount", FormatPattern(count, "0"));
   row.Set("RequestCost", Variant::Double(cost));
   row.Set("HoursWorked", Variant::Double(hours));
-  Trace(settings_path, "RequestCost", FormatPattern(cost, "0.00"));
-  Trace(settings_path, "HoursWorked", FormatPattern(hours, "0.0"));
-  return SetRequestTimes(settings_path, row);
+  trace.Add("RequestCost", FormatPattern(cost, "0.00"));
+  trace.Add("HoursWorked", FormatPattern(hours, "0.0"));
+  return SetRequestTimes(settings_path, row, trace);
 }
 
 }  // namespace kirvs

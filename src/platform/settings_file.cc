@@ -122,6 +122,8 @@ void InsertLine(Document* doc, size_t index, std::string raw) {
   Line line;
   line.raw = std::move(raw);
   line.end = doc->line_end;
+  // Later writes of the same batch must find what this one added.
+  Classify(&line);
   if (index == doc->lines.size() && !doc->lines.empty() &&
       doc->lines.back().end.empty()) {
     doc->lines.back().end = doc->line_end;
@@ -273,27 +275,37 @@ std::string ReadIniString(const std::string& path, std::string_view section,
 
 bool WriteIniString(const std::string& path, std::string_view section,
                     std::string_view key, std::string_view value) {
+  return WriteIniStrings(path, section, {{std::string(key), std::string(value)}});
+}
+
+bool WriteIniStrings(const std::string& path, std::string_view section,
+                     const std::vector<SettingEntry>& entries) {
   section = TrimBlanks(section);
-  key = TrimBlanks(key);
-  if (!IsWritableSection(section) || !IsWritableKey(key)) return false;
-  std::string clean_value(value);
-  for (char& c : clean_value) {
-    if (c == '\r' || c == '\n') c = ' ';
+  if (!IsWritableSection(section)) return false;
+  for (const SettingEntry& entry : entries) {
+    if (!IsWritableKey(TrimBlanks(entry.first))) return false;
   }
   const std::string target = WriteTarget(path);
   WriterLock lock(target);
   if (!lock.held()) return false;
   std::string contents;
-  // A file that exists but cannot be read is left alone: writing our one key
-  // in its place would lose every other setting.
+  // A file that exists but cannot be read is left alone: writing our keys in
+  // its place would lose every other setting.
   if (ReadWholeFile(target, &contents) == ReadResult::kFailed) return false;
   Document doc = Parse(contents);
-  std::string entry = std::string(key) + "=" + clean_value;
-  int header = FindSection(doc, section);
-  if (header < 0) {
-    InsertLine(&doc, doc.lines.size(), "[" + std::string(section) + "]");
-    InsertLine(&doc, doc.lines.size(), std::move(entry));
-  } else {
+  for (const SettingEntry& setting : entries) {
+    std::string_view key = TrimBlanks(setting.first);
+    std::string clean_value(setting.second);
+    for (char& c : clean_value) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+    std::string entry = std::string(key) + "=" + clean_value;
+    int header = FindSection(doc, section);
+    if (header < 0) {
+      InsertLine(&doc, doc.lines.size(), "[" + std::string(section) + "]");
+      InsertLine(&doc, doc.lines.size(), std::move(entry));
+      continue;
+    }
     size_t section_end;
     int line = FindKey(doc, header, key, &section_end);
     if (line >= 0) {

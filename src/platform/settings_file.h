@@ -23,6 +23,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace kirvs {
 
@@ -46,6 +48,15 @@ std::string ReadIniString(const std::string& path, std::string_view section,
 // "=" in the key or "[" at its start. Blanks around names do not count.
 bool WriteIniString(const std::string& path, std::string_view section,
                     std::string_view key, std::string_view value);
+
+// A key and its value.
+using SettingEntry = std::pair<std::string, std::string>;
+
+// Writes several keys of one section at once, in order, as WriteIniString
+// writes each (a later entry of the same key wins), under one lock and with
+// one replacement of the file; all of them or, on failure, none.
+bool WriteIniStrings(const std::string& path, std::string_view section,
+                     const std::vector<SettingEntry>& entries);
 
 }  // namespace kirvs
 

@@ -1,0 +1,323 @@
+// Saving requests, working time, cost and closing, on a demo help desk made
+// in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/init_command.h"
+#include "data/time_accounting.h"
+#include "kirvs/session.h"
+#include "kirvs/submitted_form.h"
+#include "platform/settings_file.h"
+#include "platform/text_forms.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::ExecSql;
+using testing::FailWrites;
+using testing::QuerySql;
+using testing::QueryValue;
+using testing::TempDir;
+
+using Fields = std::vector<SubmittedForm::Field>;
+
+double At(const char* text) { return *ParseDate(text); }
+
+// 2026-11-30 is a Monday.
+TEST(WorkingHoursTest, CountsOnlyTheWorkingDay) {
+  WorkingDay nine_to_five;
+  WorkingDay weekends = nine_to_five;
+  weekends.include_weekends = true;
+  struct Case {
+    const char* start;
+    const char* end;
+    double hours;
+    double with_weekends;
+  } cases[] = {
+      {"2026-11-30 10:00", "2026-11-30 15:30", 5.5, 5.5},
+      {"2026-11-30 08:00", "2026-11-30 17:00", 8, 8},
+      {"2026-11-30 07:00", "2026-11-30 08:30", 0, 0},
+      {"2026-11-30 18:00", "2026-11-30 19:00", 0, 0},
+      {"2026-11-30 16:00", "2026-11-30 19:00", 1, 1},
+      {"2026-11-30 09:00", "2026-11-30 09:00", 0, 0},
+      // An end before the start is no working time, never negative time.
+      {"2026-11-30 15:00", "2026-11-30 11:00", 0, 0},
+      {"2026-12-01 10:00", "2026-11-30 10:00", 0, 0},
+      {"2026-11-27 16:00", "2026-11-30 10:00", 2, 18},
+      {"2026-11-28 10:00", "2026-11-28 12:00", 0, 2},
+      {"2026-11-30 08:00", "2026-12-02 20:00", 24, 24},
+      {"2026-11-30 12:00:30", "2026-11-30 12:01:00", 0.5 / 60, 0.5 / 60},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NEAR(c.hours, WorkingHours(nine_to_five, At(c.start), At(c.end)),
+                1e-9)
+        << c.start << " to " << c.end;
+    EXPECT_NEAR(c.with_weekends,
+                WorkingHours(weekends, At(c.start), At(c.end)), 1e-9)
+        << c.start << " to " << c.end << " with weekends";
+  }
+}
+
+TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
+  TempDir dir;
+  const std::string ini = dir.File("KIRVS.INI");
+  auto day = [&] { return ReadWorkingDay(ini); };
+  EXPECT_DOUBLE_EQ(9.0 / 24, day().start);  // no file at all
+  EXPECT_DOUBLE_EQ(17.0 / 24, day().end);
+  struct Case {
+    const char* start;
+    const char* end;
+    const char* weekends;
+    double hours;  // Saturday 2026-11-28 07:00 to 19:00
+  } cases[] = {
+      {"08:00", "18:00", "Yes", 10},
+      {"00:00", "18:00", "1", 9},     // midnight means the default start
+      {"08:00", "nonsense", "-1", 9},  // unreadable means the default end
+      {"08:00", "18:00", "true", 0},  // only exact words count
+      {"08:00", "18:00", "True", 10},
+      {"17:00", "09:00", "True", 8},  // a day that ends first: the defaults
+      {"2026-01-01 08:00", "18:00", "True", 9},  // not a time of day
+  };
+  for (const Case& c : cases) {
+    WriteIniString(ini, "Settings", "StartOfDay", c.start);
+    WriteIniString(ini, "Settings", "EndofDay", c.end);
+    WriteIniString(ini, "Settings", "IncludeWeekends", c.weekends);
+    EXPECT_NEAR(c.hours,
+                WorkingHours(ini, At("2026-11-28 07:00"), At("2026-11-28 19:00")),
+                1e-9)
+        << c.start << "-" << c.end << " " << c.weekends;
+  }
+}
+
+class RequestSaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitOptions options;
+    options.dir = dir_.path();
+    options.demo = true;
+    std::ostringstream out, err;
+    ASSERT_EQ(0, RunInit(options, out, err)) << err.str();
+    db_ = dir_.File(kDatabaseFileName);
+    ini_ = dir_.File(kSettingsFileName);
+    ExecSql(db_, "INSERT INTO Logins (UserName) VALUES ('ann')");
+    request_ = QueryValue(db_, "SELECT MIN(RequestNo) FROM Current_Requests "
+                               "WHERE Personnel='Ann Archer'");
+  }
+
+  bool Run(KIRVSession& session, const char* command, Fields fields,
+           Variant p2 = Variant("Ann Archer")) {
+    Variant c(command), p3;
+    Variant p1 = Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+    return session.RunCommand(c, p1, p2, p3);
+  }
+  bool Run(const char* command, Fields fields) {
+    return Run(session_, command, std::move(fields));
+  }
+  std::string Column(const std::string& column, const std::string& table =
+                                                    "Current_Requests") {
+    return QueryValue(db_, "SELECT IFNULL(" + column + ", 'NULL') FROM " +
+                               table + " WHERE RequestNo=" + request_);
+  }
+  std::string Error() { return session_.ErrorDescription().text(); }
+  std::string LastAudit() {
+    return QueryValue(db_, "SELECT Event || ': ' || Description FROM "
+                           "Request_AuditTrail WHERE RequestNo=" + request_ +
+                           " ORDER BY rowid DESC LIMIT 1");
+  }
+
+  TempDir dir_;
+  std::string db_, ini_, request_;
+  KIRVSession session_{dir_.File(kSettingsFileName)};
+};
+
+TEST_F(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
+  ExecSql(db_, "UPDATE Current_Requests SET Resolution=NULL, HoursWorked=2, "
+               "Description='Printer jams' WHERE RequestNo=" + request_);
+  ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
+                                   {"Description", "  Printer jams"},
+                                   {"HoursWorked", "2.0"},
+                                   {"Resolution", "Cleaned the rollers "},
+                                   {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("Updated: Resolution:Cleaned the rollers ; ", LastAudit());
+  EXPECT_EQ("Cleaned the rollers ", Column("Resolution"));
+  // Saving the same page again changes nothing and writes no entry.
+  std::string entries = QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail");
+  ASSERT_TRUE(Run("Save Close Details", {{"requestno", request_},
+                                         {"Resolution", "Cleaned the rollers "},
+                                         {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ(entries, QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail"));
+}
+
+TEST_F(RequestSaveTest, OnlyTheCheckboxesThePageShowedAreRewritten) {
+  ExecSql(db_, "UPDATE Current_Requests SET DownFlag=1, NotifyUser=1 WHERE "
+               "RequestNo=" + request_);
+  // The allocate page shows neither flag: saving it keeps both.
+  ASSERT_TRUE(Run("Save Allocation", {{"requestno", request_},
+                                      {"Allocated", "2026-11-30 10:00"},
+                                      {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("1", Column("DownFlag"));
+  EXPECT_EQ("1", Column("NotifyUser"));
+  // Shown and unticked: false. Shown and ticked: true.
+  ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
+                                   {"KIRVSCheckbox_DownFlag", "1"},
+                                   {"NotifyUser", "on"},
+                                   {"KIRVSCheckbox_NotifyUser", "1"},
+                                   {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ("0", Column("DownFlag"));
+  EXPECT_EQ("1", Column("NotifyUser"));
+}
+
+TEST_F(RequestSaveTest, EmptyDatesAndNumbersStoreNull) {
+  ExecSql(db_, "UPDATE Current_Requests SET Scheduled='2026-01-01 10:00:00', "
+               "DownTime=3 WHERE RequestNo=" + request_);
+  ASSERT_TRUE(Run("Save Request", {{"requestno", request_}, {"Scheduled", ""},
+                                   {"DownTime", " "}, {"Completed", ""},
+                                   {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("NULL", Column("Scheduled"));
+  EXPECT_EQ("NULL", Column("DownTime"));
+  EXPECT_EQ("Updated: Scheduled:; DownTime:; ", LastAudit());
+}
+
+TEST_F(RequestSaveTest, PostedValuesAreEscapedInTheSaveTrace) {
+  // A failed save shows the trace of what was posted.
+  EXPECT_FALSE(Run("Save Request", {{"requestno", request_},
+                                    {"Resolution", "<script>'x'&"},
+                                    {"No<Column>", "y"},
+                                    {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_NE(std::string::npos,
+            Error().find(",Resolution=&lt;script&gt;&#39;x&#39;&amp;,"
+                         "No&lt;Column&gt;=y).")) << Error();
+  ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
+                                   {"Resolution", "<script>'x'&"},
+                                   {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ("<script>'x'&", Column("Resolution"));  // stored as typed
+  // The list that follows a save clears the trace.
+  EXPECT_EQ("", Error());
+}
+
+TEST_F(RequestSaveTest, ANewRequestWhoseNumberingFailsIsNotStored) {
+  const std::string before = QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests");
+  FailWrites(db_, "Counters");
+  EXPECT_FALSE(Run("Save Request", {{"requestno", "0"}, {"Description", "x"},
+                                    {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ("An error occurred whilst trying to save the current request "
+            "(injected failure).",
+            Error());
+  EXPECT_EQ(before, QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests"));
+  EXPECT_EQ("0", QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail "
+                                 "WHERE RequestNo IN (0, 2147483646)"));
+}
+
+TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
+  const int first = std::stoi(QueryValue(db_, "SELECT LastNumber FROM Counters"));
+  constexpr int kSessions = 8;
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kSessions; ++i) {
+    threads.emplace_back([&, i] {
+      KIRVSession session(ini_);
+      EXPECT_TRUE(Run(session, "SAVE REQUEST",
+                      {{"requestno", "0"},
+                       {"Description", "request " + std::to_string(i)},
+                       {"Personnel", "Ann Archer"},
+                       {"KIRVSCurrentUser", "ann"}}))
+          << session.ErrorDescription().text();
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  auto rows = QuerySql(db_, "SELECT RequestNo FROM Current_Requests WHERE "
+                            "Description LIKE 'request %' ORDER BY 1");
+  ASSERT_EQ(static_cast<size_t>(kSessions), rows.size());
+  for (int i = 0; i < kSessions; ++i) {
+    EXPECT_EQ(std::to_string(first + 1 + i), rows[i][0]);
+  }
+  EXPECT_EQ(std::to_string(first + kSessions),
+            QueryValue(db_, "SELECT LastNumber FROM Counters"));
+}
+
+TEST_F(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
+  std::vector<std::thread> threads;
+  int successes = 0;
+  std::mutex mutex;
+  for (int i = 0; i < 2; ++i) {
+    threads.emplace_back([&] {
+      KIRVSession session(ini_);
+      bool ok = Run(session, "CLOSE NOW", {{"requestno", request_},
+                                           {"KIRVSCurrentUser", "ann"}});
+      std::lock_guard<std::mutex> lock(mutex);
+      successes += ok;
+      if (!ok) {
+        EXPECT_EQ("Unable to locate request: " + request_ +
+                      " in outstanding requests table.",
+                  session.ErrorDescription().text());
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(1, successes);
+  EXPECT_EQ("1", QueryValue(db_, "SELECT COUNT(*) FROM Completed_Requests "
+                                 "WHERE RequestNo=" + request_));
+  EXPECT_EQ("0", QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests "
+                                 "WHERE RequestNo=" + request_));
+  EXPECT_EQ("Closed", Column("Status", "Completed_Requests"));
+}
+
+TEST_F(RequestSaveTest, AFailedCloseKeepsTheRequestWithItsCloseDetails) {
+  FailWrites(db_, "Completed_Requests");
+  EXPECT_FALSE(Run("Close Now", {{"requestno", request_},
+                                 {"Resolution", "Swapped the cable"},
+                                 {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ("An error occurred whilst trying to update fields in the "
+            "completed requests table (injected failure).",
+            Error());
+  EXPECT_EQ("Swapped the cable", Column("Resolution"));
+  EXPECT_EQ("0", QueryValue(db_, "SELECT COUNT(*) FROM Completed_Requests "
+                                 "WHERE RequestNo=" + request_));
+}
+
+TEST_F(RequestSaveTest, ASurveyCanBeRequiredBeforeClosing) {
+  ExecSql(db_, "UPDATE Options SET Value='True' WHERE Option="
+               "'UserSurveyRequired'");
+  ExecSql(db_, "DELETE FROM Survey WHERE RequestNo=" + request_);
+  EXPECT_FALSE(Run("Close Now", {{"requestno", request_},
+                                 {"Resolution", "not saved"},
+                                 {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ("Unable to close the current request.<br>The user satisfaction "
+            "survey has not been completed by the help desk staff.",
+            Error());
+  EXPECT_NE("not saved", Column("Resolution"));
+  ExecSql(db_, "INSERT INTO Survey (RequestNo) VALUES (" + request_ + ")");
+  EXPECT_TRUE(Run("Close Now", {{"requestno", request_},
+                                {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  // Closing writes no audit entry and measures from the registration.
+  EXPECT_NE("NULL", Column("LeadTime", "Completed_Requests"));
+  EXPECT_EQ(0, std::stod(Column("DownTime", "Completed_Requests")));
+}
+
+TEST_F(RequestSaveTest, CloseLeavesATraceInTheDebugSection) {
+  ASSERT_TRUE(Run("Close Now", {{"requestno", request_},
+                                {"Completed", "2026-11-30 15:30"},
+                                {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("Started", ReadIniString(ini_, "Debug", "CalculateRequestTimes"));
+  EXPECT_EQ(request_, ReadIniString(ini_, "Debug", "RequestNo"));
+  EXPECT_EQ("SELECT * FROM Request_Activities WHERE RequestNo=" + request_,
+            ReadIniString(ini_, "Debug", "strQuery"));
+  EXPECT_EQ("Started", ReadIniString(ini_, "Debug", "SetRequestTimes"));
+  EXPECT_NE(std::string::npos,
+            ReadIniString(ini_, "Debug", "Start/End").find(" to 2026-11-30 15:30:00"));
+}
+
+}  // namespace
+}  // namespace kirvs
