@@ -30,6 +30,10 @@ class Variant {
   Variant(const char* text) : value_(std::string(text)) {}
   Variant(std::string text) : value_(std::move(text)) {}
   Variant(int32_t number) : value_(number) {}
+  // Booleans and doubles must say what they are (Variant::Boolean,
+  // Variant::Double): an implicit conversion would make them integers.
+  Variant(bool) = delete;
+  Variant(double) = delete;
 
   static Variant Null();
   static Variant Integer(int32_t number) { return Variant(number); }
