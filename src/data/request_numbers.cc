@@ -27,7 +27,14 @@ Status DrawNumber(const std::shared_ptr<Database>& db, int32_t* number) {
   Variant last;
   s = rs->Get(1, &last);
   if (!s.ok()) return s;
-  int32_t next = RoundToInt32(LeadingNumber(last.ToText()) + 1);
+  const double following = LeadingNumber(last.ToText()) + 1;
+  // Past the 32-bit range the rounding would hand out the last number
+  // again; a number must never be issued twice.
+  if (following >= 2147483647.5 || following < -2147483648.5) {
+    return Status::InvalidArgument("the request counter is out of range: " +
+                                   last.ToText());
+  }
+  const int32_t next = RoundToInt32(following);
   s = rs->Set(1, Variant::Integer(next));
   if (s.ok()) s = rs->Update();
   if (s.ok()) *number = next;

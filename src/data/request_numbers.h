@@ -18,7 +18,8 @@ namespace kirvs {
 // has one (the number then stays drawn only if the caller commits), else in
 // a transaction of its own. Because the read and the store are one write
 // transaction, concurrent sessions and processes never get the same number.
-// On failure nothing is drawn and `*number` is 0.
+// On failure (also when the next number would not fit 32 bits) nothing is
+// drawn and `*number` is 0.
 Status NextRequestNumber(const std::shared_ptr<Database>& db, int32_t* number);
 
 }  // namespace kirvs

@@ -27,7 +27,14 @@ Status Database::OpenWithFlags(const std::string& path, int flags,
 Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
   // Never SQLITE_OPEN_CREATE: a wrong DBPath must fail, not leave an empty
   // database file behind.
-  return OpenWithFlags(path, SQLITE_OPEN_READWRITE, out);
+  Status s = OpenWithFlags(path, SQLITE_OPEN_READWRITE, out);
+  // A database made by another tool may still use a rollback journal, in
+  // which a page that is walking its rows holds up every other session's
+  // save. The switch is kept in the file, so this is a no-op after the first
+  // open; when it cannot be made (a read-only file) the database works as
+  // it is.
+  if (s.ok()) (*out)->Execute("PRAGMA journal_mode=WAL");
+  return s;
 }
 
 Status Database::Create(const std::string& path,

@@ -41,16 +41,65 @@ std::string QuoteIdentifier(std::string_view name) {
   return out;
 }
 
-// The query with the rowid selected first, for a single-table
-// "SELECT ..." query; empty when the query has another shape.
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// The query with each row's rowid selected after the query's own columns,
+// for a single-table "SELECT ..." query; empty when the query has another
+// shape. The rowid goes last so that "ORDER BY 1" still means the query's
+// first column.
 std::string WithRowId(std::string_view query) {
   std::string_view text = TrimBlanks(query);
-  if (!StartsWithIgnoringCase(text, "SELECT ") ||
-      StartsWithIgnoringCase(TrimBlanks(text.substr(7)), "DISTINCT ")) {
+  if (!StartsWithIgnoringCase(text, "SELECT") || text.size() < 7 ||
+      IsNameCharacter(text[6]) ||
+      StartsWithIgnoringCase(TrimBlanks(text.substr(6)), "DISTINCT ")) {
     return "";
   }
-  return "SELECT rowid AS " + std::string(kRowIdColumn) + ", " +
-         std::string(text.substr(7));
+  // Find the FROM that ends the column list: outside quotes, brackets,
+  // comments and parentheses. A grouped or compound query has no rows to
+  // store.
+  size_t from = std::string_view::npos;
+  int depth = 0;
+  for (size_t i = 6; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      size_t end = text.find(c == '[' ? ']' : c, i + 1);
+      if (end == std::string_view::npos) return "";
+      i = end;
+    } else if (c == '-' && text.substr(i, 2) == "--") {
+      i = text.find('\n', i);
+      if (i == std::string_view::npos) break;
+    } else if (c == '/' && text.substr(i, 2) == "/*") {
+      i = text.find("*/", i + 2);
+      if (i == std::string_view::npos) break;
+      ++i;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (depth == 0 && IsNameCharacter(c) &&
+               !IsNameCharacter(text[i - 1])) {
+      size_t end = i;
+      while (end < text.size() && IsNameCharacter(text[end])) ++end;
+      std::string_view word = text.substr(i, end - i);
+      if (EqualsIgnoringCase(word, "GROUP") ||
+          EqualsIgnoringCase(word, "UNION") ||
+          EqualsIgnoringCase(word, "INTERSECT") ||
+          EqualsIgnoringCase(word, "EXCEPT")) {
+        return "";
+      }
+      if (from == std::string_view::npos && EqualsIgnoringCase(word, "FROM")) {
+        from = i;
+      }
+      i = end - 1;
+    }
+  }
+  if (from == std::string_view::npos) return "";
+  return std::string(TrimBlanks(text.substr(0, from))) + ", rowid AS " +
+         kRowIdColumn + " " + std::string(text.substr(from));
 }
 
 Variant ReadColumn(sqlite3_stmt* stmt, int column, int type_code) {
@@ -177,7 +226,6 @@ void BindValue(sqlite3_stmt* stmt, int slot, const Variant& value,
       sqlite3_bind_int(stmt, slot, value.boolean() ? 1 : 0);
       return;
     case Variant::Type::kDate: {
-      std::string text = FormatGeneralDate(value.date());
       CivilTime t = CivilFromMoment(value.date());
       char buffer[40];
       if (type_code == kTypeTime) {
@@ -250,9 +298,15 @@ Status RecordSource::Prepare(std::string_view query) {
     }
   }
   sqlite3_stmt* stmt = statement_->stmt;
-  const int first = with_rowid ? 1 : 0;
-  const int columns = sqlite3_column_count(stmt);
-  for (int i = first; i < columns; ++i) {
+  rowid_selected_ = with_rowid;
+  const int columns = sqlite3_column_count(stmt) - (with_rowid ? 1 : 0);
+  if (with_rowid) {
+    // The rows are stored in the table whose rowid the query selects.
+    const char* table = sqlite3_column_table_name(stmt, columns);
+    if (table == nullptr) with_rowid = false;
+    table_ = table ? table : "";
+  }
+  for (int i = 0; i < columns; ++i) {
     FieldInfo field;
     field.name = sqlite3_column_name(stmt, i);
     const char* declared = sqlite3_column_decltype(stmt, i);
@@ -264,9 +318,9 @@ Status RecordSource::Prepare(std::string_view query) {
       const char* table = sqlite3_column_table_name(stmt, i);
       const char* origin = sqlite3_column_origin_name(stmt, i);
       origin_columns_.push_back(origin ? origin : "");
-      if (table != nullptr && table_.empty()) table_ = table;
-      // Rows of a query over several tables cannot be stored.
-      if (table == nullptr || table_ != table) with_rowid = false;
+      // Rows of a query over several tables cannot be stored; a computed
+      // column (no table) is only left out when its row is stored.
+      if (table != nullptr && table_ != table) with_rowid = false;
     }
   }
   if (!with_rowid) {
@@ -282,22 +336,32 @@ Status RecordSource::FetchUntil(size_t index) {
     int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE) {
       statement_.reset();  // ends the read transaction
+      added_unread_ = 0;
       break;
     }
     if (rc != SQLITE_ROW) {
       Status s = SqliteError(db_->handle());
       statement_.reset();
+      added_unread_ = 0;
       return s;
     }
     auto row = std::make_unique<Row>();
-    const int first = sqlite3_column_count(stmt) - field_count();
-    if (first == 1) row->rowid = sqlite3_column_int64(stmt, 0);
+    if (rowid_selected_) row->rowid = sqlite3_column_int64(stmt, field_count());
+    // The rows that Update added before the query's rows were read follow
+    // them, in memory already: the query may meet them again.
+    const size_t at = rows_.size() - added_unread_;
+    bool known = false;
+    for (size_t i = at; i < rows_.size() && rowid_selected_; ++i) {
+      known = known || rows_[i]->rowid == row->rowid;
+    }
+    if (known) continue;
     row->values.reserve(fields_.size());
     for (int i = 0; i < field_count(); ++i) {
-      row->values.push_back(ReadColumn(stmt, i + first, fields_[i].type_code));
+      row->values.push_back(ReadColumn(stmt, i, fields_[i].type_code));
     }
     row->changed.assign(fields_.size(), false);
-    rows_.push_back(std::move(row));
+    rows_.insert(rows_.begin() + at, std::move(row));
+    if (added_unread_ > 0 && current_ >= at) ++current_;
   }
   return Status();
 }
@@ -323,8 +387,9 @@ bool RecordSource::bof() {
 Status RecordSource::MoveFirst() {
   if (closed_) return Closed();
   new_row_.reset();
+  Status s = mode_ == OpenMode::kRead ? FetchUntil(0) : FetchAll();
   current_ = 0;
-  return mode_ == OpenMode::kRead ? FetchUntil(0) : FetchAll();
+  return s;
 }
 
 Status RecordSource::MoveNext() {
@@ -361,7 +426,10 @@ Status RecordSource::CurrentRow(Row** row) {
     *row = new_row_.get();
     return Status();
   }
-  if (eof() || rows_[current_]->deleted) return NoCurrentRow();
+  // A row in memory needs no read (the row Update just added, before the
+  // query's rows are read, is one).
+  if (current_ >= rows_.size() && eof()) return NoCurrentRow();
+  if (rows_[current_]->deleted) return NoCurrentRow();
   *row = rows_[current_].get();
   return Status();
 }
@@ -426,8 +494,14 @@ Status RecordSource::Update() {
   }
   row->changed.assign(fields_.size(), false);
   if (row == new_row_.get()) {
-    // The stored row becomes the current row, at the end of the rows.
-    FetchAll();
+    // The stored row becomes the current row, after the rows of the query.
+    // Rows not read yet stay unread, so that adding a row costs the same
+    // whatever the table holds; they are read in front of it later.
+    if (mode_ == OpenMode::kUpdate && statement_ != nullptr) {
+      ++added_unread_;
+    } else {
+      FetchAll();
+    }
     rows_.push_back(std::move(new_row_));
     current_ = rows_.size() - 1;
   }

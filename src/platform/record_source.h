@@ -9,7 +9,9 @@
 //            the database by Update and Delete. Opening reads no row: a
 //            record source opened only to add a row costs the same whatever
 //            the table holds. The rows are read, all at once, on the first
-//            look at them (eof, a move, a value, RecordCount).
+//            look at them (eof, a move, a value, RecordCount); a row that
+//            AddNew and Update stored before that is the current row without
+//            reading them, and follows them once they are read.
 //   kLookup  as kRead, with all rows read at once so that Filter can narrow
 //            them.
 //
@@ -128,8 +130,12 @@ class RecordSource {
   std::vector<FieldInfo> fields_;
   std::string table_;  // the base table of a kUpdate source
   std::vector<std::string> origin_columns_;  // base-table column per field
+  bool rowid_selected_ = false;  // the statement's last column is the rowid
   std::vector<std::unique_ptr<Row>> rows_;
-  size_t current_ = 0;           // index into rows_; rows_.size() = eof
+  // The last rows of rows_ that Update added while the statement had not
+  // read all rows; rows read later go in front of them.
+  size_t added_unread_ = 0;
+  size_t current_ = 0;            // index into rows_; rows_.size() = eof
   std::unique_ptr<Row> new_row_;  // the row AddNew started, until stored
   bool closed_ = false;
 };

@@ -1,0 +1,563 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/audit_trail.h"
+#include "data/lookups.h"
+#include "data/request_numbers.h"
+#include "platform/clock.h"
+#include "platform/settings_file.h"
+#include "platform/text_forms.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::DropTable;
+using testing::ExecSql;
+using testing::FailWrites;
+using testing::HelpDeskFixture;
+using testing::kInjectedFailure;
+using testing::QuerySql;
+using testing::QueryValue;
+using Rows = std::vector<std::vector<std::string>>;
+
+// ---------------------------------------------------------------- selection
+
+// The expected markup of list `name` offering `values` (as they appear in
+// the markup), with the option `selected` marked: nullptr marks the blank
+// option, a value that is not offered marks none.
+std::string Expected(const char* name, std::vector<const char*> values,
+                     const char* selected) {
+  std::string markup =
+      std::string("<select name='") + name + "' size='1'>" +
+      (selected ? "<option value=' '> " : "<option value=' ' selected> ");
+  for (const char* value : values) {
+    bool mark = selected != nullptr && std::string(value) == selected;
+    markup += std::string("<option value='") + value + "'" +
+              (mark ? " selected>" : ">") + value;
+  }
+  return markup + "</select>";
+}
+
+TEST(BuildSelectListTest, MarksTheCurrentValue) {
+  HelpDeskFixture fixture;
+  ExecSql(fixture.db_path(), R"sql(
+    CREATE TABLE Codes (Code INTEGER, Label VARCHAR(10));
+    INSERT INTO Codes VALUES (10, 'ten'), (2, 'two'), (1, 'one');
+    CREATE TABLE TextCodes (Code VARCHAR(5));
+    INSERT INTO TextCodes VALUES ('2'), ('1');
+    CREATE TABLE Empty (Code VARCHAR(5));
+    CREATE TABLE [Sub-Departments] (SubDepartment VARCHAR(20));
+    INSERT INTO [Sub-Departments] VALUES ('South'), ('North');
+    CREATE TABLE Odd (Code VARCHAR(20));
+    INSERT INTO Odd VALUES ('O''Brien'), ('<b>&'), (NULL);
+  )sql");
+  const std::vector<const char*> priorities = {"High", "Low", "Medium"};
+  const std::vector<const char*> numbers = {"1", "2", "10"};
+  struct Case {
+    const char* field;
+    const char* table;
+    Variant current;
+    std::string expected;
+  } cases[] = {
+      {"Priority", "Priority", Variant(),
+       "<select name='Priority' size='1'><option value=' ' selected> "
+       "<option value='High'>High<option value='Low'>Low"
+       "<option value='Medium'>Medium</select>"},
+      {"P", "Priority", Variant(""), Expected("P", priorities, nullptr)},
+      {"P", "Priority", Variant("Low"), Expected("P", priorities, "Low")},
+      {"P", "Priority", Variant("low"), Expected("P", priorities, "-")},
+      {"P", "Priority", Variant("Urgent"), Expected("P", priorities, "-")},
+      {"P", "Priority", Variant::Null(), Expected("P", priorities, "-")},
+      {"C", "Codes", Variant::Integer(2), Expected("C", numbers, "2")},
+      {"C", "Codes", Variant::Double(10.0), Expected("C", numbers, "10")},
+      {"C", "Codes", Variant("2"), Expected("C", numbers, "-")},
+      {"C", "TextCodes", Variant::Integer(2), Expected("C", {"1", "2"}, "-")},
+      {"C", "TextCodes", Variant("2"), Expected("C", {"1", "2"}, "2")},
+      {"E", "Empty", Variant(""), Expected("E", {}, nullptr)},
+      {"E", "Empty", Variant("x"), Expected("E", {}, "-")},
+      {"SD", "Sub-Departments", Variant("South"),
+       Expected("SD", {"North", "South"}, "South")},
+      {"Who's", "Odd", Variant("O'Brien"),
+       "<select name='Who&#39;s' size='1'><option value=' '> "
+       "<option value=''><option value='&lt;b&gt;&amp;'>&lt;b&gt;&amp;"
+       "<option value='O&#39;Brien' selected>O&#39;Brien</select>"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected,
+              BuildSelectList(fixture.ini_path(), c.field, c.table, c.current))
+        << c.table << " with current " << testing::Describe(c.current);
+  }
+}
+
+TEST(BuildSelectListTest, UnreadableTableGivesEmptyText) {
+  HelpDeskFixture fixture;
+  testing::TempDir other;
+  const std::string no_db_path = other.File("no_db_path.ini");
+  WriteIniString(no_db_path, "Settings", "Other", "1");
+  const std::string wrong_db_path = other.File("wrong_db_path.ini");
+  WriteIniString(wrong_db_path, "Settings", "DBPath", other.File("none.db"));
+  struct Case {
+    std::string ini;
+    const char* table;
+  } cases[] = {
+      {fixture.ini_path(), "Nope"},
+      {no_db_path, "Priority"},
+      {wrong_db_path, "Priority"},
+      {other.File("missing.ini"), "Priority"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ("", BuildSelectList(c.ini, "F", c.table, Variant("")))
+        << c.ini << " " << c.table;
+  }
+}
+
+// ------------------------------------------------------------------ lookup
+
+TEST(LookupValueTest, FindsTheColumnOfTheFirstMatchingRow) {
+  HelpDeskFixture fixture;
+  ExecSql(fixture.db_path(), R"sql(
+    INSERT INTO Personnel VALUES ('Dup', 'first', NULL, NULL, 'd1'),
+                                 ('O''Hara', 'Service', NULL, NULL, 'oh'),
+                                 ('Dup', 'second', NULL, NULL, 'd2');
+    CREATE INDEX PersonnelByGroup ON Personnel (Name, WorkGroup DESC);
+    CREATE TABLE Blank (Code VARCHAR(5), Value VARCHAR(5));
+    CREATE TABLE [Sub-Departments] (SubDepartment VARCHAR(20),
+                                    Department VARCHAR(20));
+    INSERT INTO [Sub-Departments] VALUES ('South', 'Sales'),
+                                         ('North', 'Sales');
+  )sql");
+  struct Case {
+    const char* table;
+    const char* key;
+    int position;
+    const char* expected;
+  } cases[] = {
+      {"Personnel", "Ann Smith", 0, "Ann Smith"},
+      {"Personnel", "Ann Smith", 1, "Network"},
+      {"Personnel", "Ann Smith", 4, "ann"},
+      {"Personnel", "Bob Jones", 3, ""},  // null
+      {"Personnel", "Dup", 1, "first"},
+      {"Personnel", "O'Hara", 1, "Service"},
+      {"Personnel", "Nobody", 1, ""},
+      {"Personnel", "x' OR '1'='1", 1, ""},
+      {"Personnel", "Ann Smith", 5, ""},
+      {"Personnel", "Ann Smith", -1, ""},
+      {"Users", "carol", 1, "Carol White"},
+      {"Users", "carol", 7, "True"},
+      {"Counters", "Current_Requests", 1, "41"},
+      {"Current_Requests", "7", 8, "High"},
+      {"Sub-Departments", "North", 1, "Sales"},
+      {"Blank", "", 1, ""},
+      {"Nope", "Ann Smith", 1, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected,
+              LookupValue(fixture.ini_path(), c.table, c.key, c.position))
+        << c.table << " key '" << c.key << "' column " << c.position;
+  }
+  EXPECT_EQ("5",
+            QueryValue(fixture.db_path(), "SELECT count(*) FROM Personnel"));
+
+  testing::TempDir other;
+  EXPECT_EQ(
+      "", LookupValue(other.File("missing.ini"), "Personnel", "Ann Smith", 1));
+}
+
+// ---------------------------------------------------------- request numbers
+
+// Draws one number on a connection of its own.
+Status Draw(const std::string& db_path, int32_t* number) {
+  std::shared_ptr<Database> db;
+  Status s = Database::Open(db_path, &db);
+  if (!s.ok()) {
+    *number = 0;
+    return s;
+  }
+  return NextRequestNumber(db, number);
+}
+
+TEST(NextRequestNumberTest, CountsOnFromTheStoredCounter) {
+  struct Case {
+    const char* setup;  // SQL run on the small help desk first
+    int32_t expected;
+  } cases[] = {
+      {"", 42},
+      {"DELETE FROM Counters WHERE FileName = 'Current_Requests'", 1},
+      {"UPDATE Counters SET LastNumber = NULL "
+       "WHERE FileName = 'Current_Requests'",
+       1},
+      {"UPDATE Counters SET LastNumber = 0 "
+       "WHERE FileName = 'Current_Requests'",
+       1},
+      {"UPDATE Counters SET LastNumber = '' "
+       "WHERE FileName = 'Current_Requests'",
+       1},
+      {"UPDATE Counters SET LastNumber = ' 4 1abc' "
+       "WHERE FileName = 'Current_Requests'",
+       42},
+      {"UPDATE Counters SET LastNumber = 41.5 "
+       "WHERE FileName = 'Current_Requests'",
+       42},
+      {"UPDATE Counters SET LastNumber = 42.5 "
+       "WHERE FileName = 'Current_Requests'",
+       44},
+      {"UPDATE Counters SET LastNumber = -3 "
+       "WHERE FileName = 'Current_Requests'",
+       -2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setup);
+    HelpDeskFixture fixture;
+    ExecSql(fixture.db_path(), c.setup);
+    int32_t number = -1;
+    Status s = Draw(fixture.db_path(), &number);
+    ASSERT_TRUE(s.ok()) << s.message();
+    EXPECT_EQ(c.expected, number);
+    EXPECT_EQ((Rows{{"Activities", "900"},
+                    {"Current_Requests", std::to_string(c.expected)}}),
+              QuerySql(fixture.db_path(),
+                       "SELECT * FROM Counters ORDER BY FileName"));
+  }
+}
+
+TEST(NextRequestNumberTest, FailureDrawsNothing) {
+  struct Case {
+    const char* name;
+    void (*inject)(const std::string& db_path);
+    const char* message;
+    Rows counters_after;
+  } cases[] = {
+      {"writes fail",
+       [](const std::string& db) { FailWrites(db, "Counters"); },
+       kInjectedFailure,
+       {{"Activities", "900"}, {"Current_Requests", "41"}}},
+      {"row missing and writes fail",
+       [](const std::string& db) {
+         ExecSql(db, "DELETE FROM Counters WHERE FileName='Current_Requests'");
+         FailWrites(db, "Counters");
+       },
+       kInjectedFailure,
+       {{"Activities", "900"}}},
+      {"counter exhausted",
+       [](const std::string& db) {
+         ExecSql(db,
+                 "UPDATE Counters SET LastNumber = 2147483647 "
+                 "WHERE FileName = 'Current_Requests'");
+       },
+       nullptr,
+       {{"Activities", "900"}, {"Current_Requests", "2147483647"}}},
+      {"table missing",
+       [](const std::string& db) { DropTable(db, "Counters"); },
+       "no such table: Counters",
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HelpDeskFixture fixture;
+    c.inject(fixture.db_path());
+    int32_t number = -1;
+    Status s = Draw(fixture.db_path(), &number);
+    EXPECT_FALSE(s.ok());
+    if (c.message != nullptr) {
+      EXPECT_EQ(c.message, s.message());
+    }
+    EXPECT_EQ(0, number);
+    if (!c.counters_after.empty()) {
+      EXPECT_EQ(c.counters_after,
+                QuerySql(fixture.db_path(),
+                         "SELECT * FROM Counters ORDER BY FileName"));
+    }
+  }
+}
+
+TEST(NextRequestNumberTest, JoinsTheCallersTransaction) {
+  HelpDeskFixture fixture;
+  std::shared_ptr<Database> db;
+  ASSERT_TRUE(Database::Open(fixture.db_path(), &db).ok());
+  ASSERT_TRUE(db->Begin().ok());
+  int32_t number = 0;
+  ASSERT_TRUE(NextRequestNumber(db, &number).ok());
+  EXPECT_EQ(42, number);
+  ASSERT_TRUE(NextRequestNumber(db, &number).ok());
+  EXPECT_EQ(43, number);
+  EXPECT_TRUE(db->in_transaction());
+  db->Rollback();
+  ASSERT_TRUE(NextRequestNumber(db, &number).ok());
+  EXPECT_EQ(42, number);
+  EXPECT_FALSE(db->in_transaction());
+}
+
+// Threads of this process and two other processes draw at the same moment.
+TEST(NextRequestNumberTest, ConcurrentDrawsGetDistinctConsecutiveNumbers) {
+  HelpDeskFixture fixture;
+  const std::string db_path = fixture.db_path();
+  constexpr int kThreads = 8;
+  constexpr int kProcesses = 2;
+  constexpr int kDrawsEach = 25;
+
+  // Fork before any thread starts; each child waits for the start signal.
+  int start_pipe[2], result_pipe[2];
+  ASSERT_EQ(0, pipe(start_pipe));
+  ASSERT_EQ(0, pipe(result_pipe));
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(start_pipe[1]);
+      char go;
+      if (read(start_pipe[0], &go, 1) != 1) _exit(2);
+      for (int i = 0; i < kDrawsEach; ++i) {
+        int32_t number = 0;
+        Draw(db_path, &number);
+        if (write(result_pipe[1], &number, sizeof number) != sizeof number) {
+          _exit(3);
+        }
+      }
+      _exit(0);
+    }
+    children.push_back(pid);
+  }
+  close(start_pipe[0]);
+  close(result_pipe[1]);
+
+  std::atomic<bool> go{false};
+  std::vector<std::vector<int32_t>> drawn(kThreads);
+  std::vector<std::string> errors(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      while (!go.load()) std::this_thread::yield();
+      for (int i = 0; i < kDrawsEach; ++i) {
+        int32_t number = 0;
+        Status s = Draw(db_path, &number);
+        if (!s.ok()) errors[t] = s.message();
+        drawn[t].push_back(number);
+      }
+    });
+  }
+  go = true;
+  const char signal[kProcesses] = {};
+  ASSERT_EQ(kProcesses, write(start_pipe[1], signal, kProcesses));
+  close(start_pipe[1]);
+  for (std::thread& thread : threads) thread.join();
+
+  std::vector<int32_t> all;
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ("", errors[t]) << "thread " << t;
+    all.insert(all.end(), drawn[t].begin(), drawn[t].end());
+  }
+  int32_t number;
+  while (read(result_pipe[0], &number, sizeof number) == sizeof number) {
+    all.push_back(number);
+  }
+  close(result_pipe[0]);
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+
+  constexpr int kTotal = (kThreads + kProcesses) * kDrawsEach;
+  ASSERT_EQ(static_cast<size_t>(kTotal), all.size());
+  std::sort(all.begin(), all.end());
+  for (int i = 0; i < kTotal; ++i) {
+    ASSERT_EQ(42 + i, all[i]) << "the numbers drawn are not 42, 43, ...";
+  }
+  EXPECT_EQ(std::to_string(41 + kTotal),
+            QueryValue(db_path,
+                       "SELECT LastNumber FROM Counters "
+                       "WHERE FileName = 'Current_Requests'"));
+}
+
+// -------------------------------------------------------------- audit trail
+
+class AuditTrailTest : public ::testing::Test {
+ protected:
+  // The request row `request_no`, opened as a save handler opens it.
+  std::unique_ptr<RecordSource> Request(int request_no) {
+    std::unique_ptr<RecordSource> rs;
+    Status s =
+        RecordSource::Open(fixture_.db_path(),
+                           "SELECT * FROM Current_Requests WHERE RequestNo = " +
+                               std::to_string(request_no),
+                           OpenMode::kUpdate, &rs);
+    EXPECT_TRUE(s.ok()) << s.message();
+    return rs;
+  }
+
+  Rows Entries() {
+    return QuerySql(fixture_.db_path(),
+                    "SELECT RequestNo, UserId, Event, Description "
+                    "FROM Request_AuditTrail ORDER BY rowid");
+  }
+
+  HelpDeskFixture fixture_;
+};
+
+TEST_F(AuditTrailTest, EachEventDescribesTheRequestRow) {
+  // Request 8 gets a person but no work group; 9 is completed at midnight.
+  ExecSql(fixture_.db_path(), R"sql(
+    UPDATE Current_Requests SET Personnel = 'Bob Jones',
+           Allocated = '2024-03-02 11:00:00' WHERE RequestNo = 8;
+    INSERT INTO Current_Requests (RequestNo, Priority, ResolutionCode,
+                                  Resolution, Completed)
+      VALUES (9, 'Low', 'R2', 'It''s <fixed>', '2024-03-05 00:00:00');
+    INSERT INTO Current_Requests (RequestNo, Priority) VALUES (10, 'Low');
+  )sql");
+  struct Case {
+    int request_no;
+    int event;
+    const char* change_list;
+    const char* event_name;
+    const char* description;
+  } cases[] = {
+      {7, 0, "", "Logged",
+       "Priority: High; Allocated to: Network,Ann Smith at "
+       "2024-03-01 09:15:00"},
+      {10, 0, "", "Logged", "Priority: Low; "},
+      {7, 1, "", "Allocated",
+       "Allocated to: Network,Ann Smith at 2024-03-01 09:15:00"},
+      {8, 1, "", "Allocated",
+       "Allocated to: ,Bob Jones at 2024-03-02 11:00:00"},
+      {7, 2, "", "Prioritized", "Priority: High; "},
+      {7, 3, "", "Scheduled",
+       "Scheduled: 2024-03-04 10:00:00; EscalationId: E2"},
+      {10, 3, "", "Scheduled", "Scheduled: ; EscalationId: "},
+      {7, 4, "Status:Closed|Priority:Low|UserId:carol|", "Updated",
+       "Status:Closed; Priority:Low; UserId:carol; "},
+      {7, 5, "", "Closed", "Code: R1; Desc: Fuser replaced Date/Time: "},
+      {9, 5, "", "Closed",
+       "Code: R2; Desc: It's <fixed> Date/Time: 2024-03-05"},
+      {7, 6, "", "Escalated", "New Priority: High;"},
+      {7, 7, "", "Message",
+       "Notification message sent to support person: Ann Smith (Network)"},
+      {7, 8, "", "Message", "Message sent to end user: carol"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("request " + std::to_string(c.request_no) + " event " +
+                 std::to_string(c.event));
+    ExecSql(fixture_.db_path(), "DELETE FROM Request_AuditTrail");
+    auto request = Request(c.request_no);
+    ASSERT_NE(nullptr, request);
+    EXPECT_TRUE(AddAuditEntry(c.event, *request, "ann", c.change_list));
+    EXPECT_EQ((Rows{{std::to_string(c.request_no), "ann", c.event_name,
+                     c.description}}),
+              Entries());
+  }
+}
+
+TEST_F(AuditTrailTest, EntryIsStampedWithTheCurrentMoment) {
+  auto request = Request(7);
+  ASSERT_NE(nullptr, request);
+  const double before = CurrentMoment();
+  AddAuditEntry(kAuditPrioritized, *request, "ann", "");
+  const double after = CurrentMoment();
+  std::string stamp = QueryValue(fixture_.db_path(),
+                                 "SELECT EntryDate FROM Request_AuditTrail");
+  std::optional<double> moment = ParseDate(stamp);
+  ASSERT_TRUE(moment.has_value()) << stamp;
+  EXPECT_EQ(19u, stamp.size()) << stamp;
+  EXPECT_GE(*moment, before - 1.0 / 86400) << stamp;
+  EXPECT_LE(*moment, after + 1.0 / 86400) << stamp;
+}
+
+TEST_F(AuditTrailTest, UpdatedDescriptionIsCutTo255Characters) {
+  std::string change_list;
+  for (int i = 0; i < 30; ++i)
+    change_list += "Field" + std::to_string(i) + ":v|";
+  std::string expected;
+  for (char c : change_list)
+    expected += c == '|' ? std::string("; ") : std::string(1, c);
+  ASSERT_GT(expected.size(), 255u);
+  expected.resize(255);
+  auto request = Request(7);
+  ASSERT_NE(nullptr, request);
+  AddAuditEntry(kAuditUpdated, *request, "ann", change_list);
+  EXPECT_EQ(expected, QueryValue(fixture_.db_path(),
+                                 "SELECT Description FROM Request_AuditTrail"));
+}
+
+TEST_F(AuditTrailTest, NothingToSayWritesNoRow) {
+  struct Case {
+    int event;
+    const char* change_list;
+  } cases[] = {{9, ""}, {-1, ""}, {100, "A:b|"}, {kAuditUpdated, ""}};
+  auto request = Request(7);
+  ASSERT_NE(nullptr, request);
+  for (const Case& c : cases) {
+    EXPECT_TRUE(AddAuditEntry(c.event, *request, "ann", c.change_list))
+        << c.event;
+    EXPECT_EQ(Rows{}, Entries()) << c.event << " '" << c.change_list << "'";
+  }
+}
+
+TEST_F(AuditTrailTest, UnwritableTrailIsNotAnError) {
+  struct Case {
+    const char* name;
+    void (*inject)(const std::string& db_path);
+  } cases[] = {
+      {"writes fail",
+       [](const std::string& db) { FailWrites(db, "Request_AuditTrail"); }},
+      {"table missing",
+       [](const std::string& db) { DropTable(db, "Request_AuditTrail"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HelpDeskFixture fixture;
+    c.inject(fixture.db_path());
+    std::unique_ptr<RecordSource> request;
+    ASSERT_TRUE(RecordSource::Open(fixture.db_path(),
+                                   "SELECT * FROM Current_Requests",
+                                   OpenMode::kUpdate, &request)
+                    .ok());
+    EXPECT_TRUE(AddAuditEntry(kAuditLogged, *request, "ann", ""));
+    // The request row is still usable afterwards.
+    ASSERT_TRUE(request->Set("Status", Variant("Held")).ok());
+    EXPECT_TRUE(request->Update().ok());
+  }
+}
+
+TEST_F(AuditTrailTest, EntryJoinsTheCallersTransaction) {
+  for (bool commit : {false, true}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    std::shared_ptr<Database> db;
+    ASSERT_TRUE(Database::Open(fixture_.db_path(), &db).ok());
+    ASSERT_TRUE(db->Begin().ok());
+    std::unique_ptr<RecordSource> request;
+    ASSERT_TRUE(RecordSource::Open(db, "SELECT * FROM Current_Requests",
+                                   OpenMode::kUpdate, &request)
+                    .ok());
+    // A new request, stored and then logged, as a save handler does it.
+    ASSERT_TRUE(request->AddNew().ok());
+    ASSERT_TRUE(request->Set("RequestNo", Variant::Integer(42)).ok());
+    ASSERT_TRUE(request->Set("Priority", Variant("Medium")).ok());
+    ASSERT_TRUE(request->Update().ok());
+    EXPECT_TRUE(AddAuditEntry(kAuditLogged, *request, "ann", ""));
+    request->Close();
+    if (commit) {
+      ASSERT_TRUE(db->Commit().ok());
+    } else {
+      db->Rollback();
+    }
+    Rows expected;
+    if (commit) expected = {{"42", "ann", "Logged", "Priority: Medium; "}};
+    EXPECT_EQ(expected, Entries());
+    EXPECT_EQ(commit ? "1" : "0", QueryValue(fixture_.db_path(),
+                                             "SELECT count(*) FROM "
+                                             "Current_Requests WHERE "
+                                             "RequestNo = 42"));
+  }
+}
+
+}  // namespace
+}  // namespace kirvs

@@ -1,0 +1,590 @@
+#include "platform/record_source.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/text_forms.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::DatabaseLock;
+using testing::Describe;
+using testing::ExecSql;
+using testing::HelpDeskFixture;
+using testing::QuerySql;
+using testing::QueryValue;
+
+const char kSql[] = R"sql(
+CREATE TABLE Items (ItemId VARCHAR(10), Description VARCHAR(50), Qty LONG);
+INSERT INTO Items VALUES ('C', 'cable', 3), ('A', 'adapter', 1),
+                         ('B', 'battery', 2);
+CREATE TABLE Typed (Name VARCHAR(50), Notes MEMO, Stamp DATETIME, Day DATE,
+                    Hour TIME, Flag BIT, Count LONG, Ratio DOUBLE,
+                    Cost CURRENCY, Id INTEGER, Anything);
+INSERT INTO Typed (Name, Notes, Count) VALUES ('first', 'kept', 1);
+)sql";
+
+constexpr OpenMode kAllModes[] = {OpenMode::kRead, OpenMode::kUpdate,
+                                  OpenMode::kLookup};
+
+const char* ModeName(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::kRead:
+      return "kRead";
+    case OpenMode::kUpdate:
+      return "kUpdate";
+    case OpenMode::kLookup:
+      return "kLookup";
+  }
+  return "?";
+}
+
+double At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  return MomentFromCivil(CivilTime{y, mo, d, h, mi, s});
+}
+
+class RecordSourceTest : public ::testing::Test {
+ protected:
+  RecordSourceTest() : fixture_(kSql) {}
+
+  // Opens `query`; null (and a failed expectation) when it fails.
+  std::unique_ptr<RecordSource> Open(std::string_view query, OpenMode mode) {
+    std::unique_ptr<RecordSource> rs;
+    Status s = RecordSource::Open(db(), query, mode, &rs);
+    EXPECT_TRUE(s.ok()) << ModeName(mode) << " " << query << ": "
+                        << s.message();
+    return rs;
+  }
+
+  // The text of column `name` in every row, walking from the first.
+  static std::vector<std::string> Walk(RecordSource& rs, const char* name) {
+    std::vector<std::string> values;
+    EXPECT_TRUE(rs.MoveFirst().ok());
+    for (int guard = 0; !rs.eof() && guard < 10000; ++guard) {
+      Variant value;
+      EXPECT_TRUE(rs.Get(name, &value).ok());
+      values.push_back(value.ToText());
+      EXPECT_TRUE(rs.MoveNext().ok());
+    }
+    return values;
+  }
+
+  const std::string& db() const { return fixture_.db_path(); }
+
+  HelpDeskFixture fixture_;
+};
+
+TEST_F(RecordSourceTest, EveryModeWalksTheRowsInQueryOrder) {
+  struct Case {
+    const char* query;
+    std::vector<std::string> ids;
+  } cases[] = {
+      {"SELECT * FROM Items", {"C", "A", "B"}},
+      {"SELECT * FROM Items ORDER BY 1", {"A", "B", "C"}},
+      {"SELECT * FROM Items ORDER BY 3 DESC", {"C", "B", "A"}},
+      {"SELECT Qty, [ItemId] FROM [Items] WHERE Qty > 1 ORDER BY 2",
+       {"B", "C"}},
+      {"select * from items where ItemId Like 'A%'", {"A"}},
+      {"SELECT * FROM Items WHERE Qty < 0", {}},
+  };
+  for (OpenMode mode : kAllModes) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(ModeName(mode)) + " " + c.query);
+      const bool empty = c.ids.empty();
+      auto rs = Open(c.query, mode);
+      ASSERT_NE(nullptr, rs);
+      EXPECT_EQ(empty, rs->eof());
+      EXPECT_EQ(empty, rs->bof());
+      EXPECT_EQ(static_cast<int32_t>(c.ids.size()), rs->RecordCount());
+      EXPECT_EQ(c.ids, Walk(*rs, "ItemId"));
+      EXPECT_TRUE(rs->eof());
+      EXPECT_EQ(empty, rs->bof());
+
+      // A move past the end fails and leaves the source as it was.
+      EXPECT_EQ("no current row", rs->MoveNext().message());
+      EXPECT_TRUE(rs->eof());
+      Variant value;
+      EXPECT_EQ("no current row", rs->Get("ItemId", &value).message());
+      EXPECT_EQ("no current row", rs->Set(0, Variant("x")).message());
+      EXPECT_EQ(static_cast<int32_t>(c.ids.size()), rs->RecordCount());
+      EXPECT_EQ(c.ids, Walk(*rs, "ItemId"));
+    }
+  }
+}
+
+TEST_F(RecordSourceTest, FieldsComeFromDeclaredTypes) {
+  struct Expected {
+    const char* name;
+    int type_code;
+    int defined_size;
+  } expected[] = {
+      {"Name", 202, 50},      {"Notes", 201, 1073741823},
+      {"Stamp", 135, 16},     {"Day", 133, 6},
+      {"Hour", 134, 6},       {"Flag", 11, 2},
+      {"Count", 3, 4},        {"Ratio", 5, 8},
+      {"Cost", 6, 8},         {"Id", 3, 4},
+      {"Anything", 202, 255},
+  };
+  for (OpenMode mode : kAllModes) {
+    auto rs = Open("SELECT * FROM Typed", mode);
+    ASSERT_NE(nullptr, rs);
+    ASSERT_EQ(static_cast<int>(std::size(expected)), rs->field_count());
+    for (int i = 0; i < rs->field_count(); ++i) {
+      const FieldInfo& field = rs->field(i);
+      EXPECT_EQ(expected[i].name, field.name) << ModeName(mode) << " #" << i;
+      EXPECT_EQ(expected[i].type_code, field.type_code) << field.name;
+      EXPECT_EQ(expected[i].defined_size, field.defined_size) << field.name;
+    }
+  }
+}
+
+TEST_F(RecordSourceTest, StoredValuesReadAsTheirVariantTypes) {
+  struct Case {
+    const char* column;
+    const char* stored;  // an SQL literal
+    Variant expected;
+  } cases[] = {
+      {"Stamp", "'2024-03-01 09:15:30'",
+       Variant::Date(At(2024, 3, 1, 9, 15, 30))},
+      {"Stamp", "'2024-03-01'", Variant::Date(At(2024, 3, 1))},
+      {"Stamp", "'next week'", Variant("next week")},
+      {"Day", "'2024-02-29'", Variant::Date(At(2024, 2, 29))},
+      {"Day", "'2023-02-29'", Variant("2023-02-29")},
+      {"Hour", "'18:30:00'", Variant::Date(At(1899, 12, 30, 18, 30))},
+      {"Flag", "1", Variant::Boolean(true)},
+      {"Flag", "-1", Variant::Boolean(true)},
+      {"Flag", "7", Variant::Boolean(true)},
+      {"Flag", "0", Variant::Boolean(false)},
+      {"Flag", "NULL", Variant::Null()},
+      {"Count", "41", Variant::Integer(41)},
+      {"Count", "-2147483648", Variant::Integer(INT32_MIN)},
+      {"Count", "3000000000", Variant::Double(3e9)},
+      {"Ratio", "2.5", Variant::Double(2.5)},
+      {"Cost", "12.75", Variant::Double(12.75)},
+      {"Name", "'O''Brien'", Variant("O'Brien")},
+      {"Name", "''", Variant("")},
+      {"Name", "NULL", Variant::Null()},
+      {"Anything", "12", Variant::Integer(12)},
+      {"Anything", "'12'", Variant("12")},
+  };
+  for (const Case& c : cases) {
+    ExecSql(db(),
+            std::string("UPDATE Typed SET ") + c.column + " = " + c.stored);
+    for (OpenMode mode : kAllModes) {
+      auto rs = Open("SELECT * FROM Typed", mode);
+      ASSERT_NE(nullptr, rs);
+      Variant value;
+      ASSERT_TRUE(rs->Get(c.column, &value).ok());
+      EXPECT_TRUE(c.expected == value)
+          << ModeName(mode) << " " << c.column << " = " << c.stored
+          << ": expected " << Describe(c.expected) << ", got "
+          << Describe(value);
+    }
+  }
+}
+
+TEST_F(RecordSourceTest, AddNewAndUpdateStoreOneRow) {
+  auto rs = Open("SELECT * FROM Typed", OpenMode::kUpdate);
+  ASSERT_NE(nullptr, rs);
+  ASSERT_TRUE(rs->AddNew().ok());
+  // Columns are named in any case.
+  ASSERT_TRUE(rs->Set("NAME", Variant("second")).ok());
+  ASSERT_TRUE(rs->Set("stamp", Variant::Date(At(2024, 3, 1, 9, 15, 30))).ok());
+  ASSERT_TRUE(rs->Set("Flag", Variant::Boolean(true)).ok());
+  ASSERT_TRUE(rs->Set("cOUNT", Variant("  42 ")).ok());
+  ASSERT_TRUE(rs->Set("Ratio", Variant::Integer(3)).ok());
+  ASSERT_TRUE(rs->Update().ok());
+
+  // The stored row stays the current row.
+  Variant count;
+  ASSERT_TRUE(rs->Get("count", &count).ok());
+  EXPECT_TRUE(Variant::Integer(42) == count) << Describe(count);
+  EXPECT_EQ(2, rs->RecordCount());
+  rs->Close();
+
+  EXPECT_EQ((std::vector<std::vector<std::string>>{
+                {"first", "NULL", "NULL", "1", "integer"},
+                {"second", "2024-03-01 09:15:30", "1", "42", "integer"}}),
+            QuerySql(db(),
+                     "SELECT Name, Stamp, Flag, Count, typeof(Count) "
+                     "FROM Typed ORDER BY rowid"));
+  EXPECT_EQ("real", QueryValue(db(),
+                               "SELECT typeof(Ratio) FROM Typed "
+                               "WHERE Name = 'second'"));
+}
+
+// Opening to add a row reads no row; the added row then counts once, after
+// the rows of the query, however many the table holds.
+TEST_F(RecordSourceTest, AddingToATableWithRowsCountsTheNewRowOnce) {
+  ExecSql(db(),
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+          "WHERE i < 500) INSERT INTO Items SELECT 'X' || i, 'bulk', i FROM n");
+  struct Case {
+    const char* query;
+    int32_t rows_before;
+  } cases[] = {
+      {"SELECT * FROM Items", 503},
+      {"SELECT * FROM Items WHERE ItemId = 'NEW'", 0},
+      {"SELECT ItemId, Qty FROM Items WHERE Qty >= 500 ORDER BY 1", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    ExecSql(db(), "DELETE FROM Items WHERE ItemId = 'NEW'");
+    auto rs = Open(c.query, OpenMode::kUpdate);
+    ASSERT_NE(nullptr, rs);
+    int rows_read = 0;
+    sqlite3_trace_v2(
+        rs->database()->handle(), SQLITE_TRACE_ROW,
+        [](unsigned, void* count, void*, void*) {
+          ++*static_cast<int*>(count);
+          return 0;
+        },
+        &rows_read);
+    ASSERT_TRUE(rs->AddNew().ok());
+    ASSERT_TRUE(rs->Set("ItemId", Variant("NEW")).ok());
+    ASSERT_TRUE(rs->Set("Qty", Variant::Integer(999)).ok());
+    ASSERT_TRUE(rs->Update().ok());
+    Variant id;
+    ASSERT_TRUE(rs->Get("ItemId", &id).ok());
+    EXPECT_EQ("NEW", id.ToText());
+    // Change the added row again: it is stored in place, not added twice.
+    ASSERT_TRUE(rs->Set("Qty", Variant::Integer(1000)).ok());
+    ASSERT_TRUE(rs->Update().ok());
+    EXPECT_EQ(0, rows_read);
+    EXPECT_EQ(c.rows_before + 1, rs->RecordCount());
+    std::vector<std::string> ids = Walk(*rs, "ItemId");
+    EXPECT_EQ(static_cast<size_t>(c.rows_before + 1), ids.size());
+    EXPECT_EQ(1, std::count(ids.begin(), ids.end(), "NEW"));
+    EXPECT_EQ("NEW", ids.empty() ? "" : ids.back());
+    EXPECT_EQ("1000", QueryValue(db(),
+                                 "SELECT group_concat(Qty) FROM Items "
+                                 "WHERE ItemId = 'NEW'"));
+  }
+}
+
+TEST_F(RecordSourceTest, SetStoresDatesInTheColumnsTextForm) {
+  const double moment = At(2024, 3, 1, 9, 15, 30);
+  struct Case {
+    const char* column;
+    Variant value;
+    const char* stored;
+  } cases[] = {
+      {"Stamp", Variant::Date(moment), "2024-03-01 09:15:30"},
+      {"Stamp", Variant::Date(At(2024, 3, 1)), "2024-03-01 00:00:00"},
+      {"Stamp", Variant("2024-03-01T09:15"), "2024-03-01 09:15:00"},
+      {"Stamp", Variant(" 2024-03-01 "), "2024-03-01 00:00:00"},
+      {"Day", Variant::Date(moment), "2024-03-01"},
+      {"Day", Variant("2024-12-31"), "2024-12-31"},
+      {"Hour", Variant::Date(moment), "09:15:30"},
+      {"Hour", Variant("17:00"), "17:00:00"},
+      {"Flag", Variant::Boolean(true), "1"},
+      {"Flag", Variant("False"), "0"},
+      {"Flag", Variant::Integer(-1), "1"},
+      {"Count", Variant::Double(41.5), "42"},
+      {"Name", Variant::Date(moment), "2024-03-01 09:15:30"},
+      {"Name", Variant::Integer(7), "7"},
+      {"Stamp", Variant(), "NULL"},
+      {"Count", Variant::Null(), "NULL"},
+  };
+  for (const Case& c : cases) {
+    auto rs = Open("SELECT * FROM Typed", OpenMode::kUpdate);
+    ASSERT_NE(nullptr, rs);
+    Status s = rs->Set(c.column, c.value);
+    ASSERT_TRUE(s.ok()) << c.column << " " << Describe(c.value) << ": "
+                        << s.message();
+    ASSERT_TRUE(rs->Update().ok());
+    EXPECT_EQ(c.stored, QueryValue(db(), std::string("SELECT ") + c.column +
+                                             " FROM Typed"))
+        << c.column << " set to " << Describe(c.value);
+  }
+}
+
+TEST_F(RecordSourceTest, SetThatCannotConvertFailsAndChangesNothing) {
+  struct Case {
+    const char* column;
+    Variant value;
+    Status::Code code;
+  } cases[] = {
+      {"Nope", Variant("x"), Status::Code::kNotFound},
+      {"Stamp", Variant("abc"), Status::Code::kInvalidArgument},
+      {"Stamp", Variant("2024-02-30"), Status::Code::kInvalidArgument},
+      {"Day", Variant("01/03/2024"), Status::Code::kInvalidArgument},
+      {"Hour", Variant("25:00"), Status::Code::kInvalidArgument},
+      {"Count", Variant("abc"), Status::Code::kInvalidArgument},
+      {"Count", Variant("12abc"), Status::Code::kInvalidArgument},
+      {"Count", Variant::Double(1e12), Status::Code::kInvalidArgument},
+      {"Id", Variant("abc"), Status::Code::kInvalidArgument},
+      {"Ratio", Variant("1,5"), Status::Code::kInvalidArgument},
+      {"Flag", Variant("maybe"), Status::Code::kInvalidArgument},
+  };
+  for (OpenMode mode : kAllModes) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(ModeName(mode)) + " " + c.column + " = " +
+                   Describe(c.value));
+      auto rs = Open("SELECT * FROM Typed", mode);
+      ASSERT_NE(nullptr, rs);
+      Status s = rs->Set(c.column, c.value);
+      EXPECT_EQ(c.code, s.code()) << s.message();
+      if (c.code == Status::Code::kNotFound) {
+        EXPECT_EQ("unknown column: Nope", s.message());
+      }
+      Variant count;
+      ASSERT_TRUE(rs->Get("Count", &count).ok());
+      EXPECT_TRUE(Variant::Integer(1) == count) << Describe(count);
+      EXPECT_TRUE(rs->Update().ok());
+      rs->Close();
+      EXPECT_EQ((std::vector<std::vector<std::string>>{
+                    {"first", "kept", "NULL", "1", "NULL"}}),
+                QuerySql(db(),
+                         "SELECT Name, Notes, Stamp, Count, Id "
+                         "FROM Typed"));
+    }
+  }
+}
+
+TEST_F(RecordSourceTest, UpdateStoresOnlyTheChangedColumns) {
+  auto rs = Open("SELECT * FROM Items WHERE ItemId = 'A'", OpenMode::kUpdate);
+  ASSERT_NE(nullptr, rs);
+  ASSERT_FALSE(rs->eof());
+  // Another session changes another column of the row meanwhile.
+  ExecSql(db(), "UPDATE Items SET Qty = 50 WHERE ItemId = 'A'");
+  ASSERT_TRUE(rs->Set("Description", Variant("adaptor")).ok());
+  ASSERT_TRUE(rs->Update().ok());
+  rs->Close();
+  EXPECT_EQ(
+      (std::vector<std::vector<std::string>>{
+          {"C", "cable", "3"}, {"A", "adaptor", "50"}, {"B", "battery", "2"}}),
+      QuerySql(db(), "SELECT * FROM Items ORDER BY rowid"));
+}
+
+TEST_F(RecordSourceTest, OnlyRowsOfOneTableCanBeStored) {
+  struct Case {
+    const char* query;
+    bool storable;
+  } cases[] = {
+      {"SELECT * FROM Items WHERE ItemId = 'A'", true},
+      {"select\n*\nfrom Items where ItemId = 'A' -- the adapter", true},
+      {"SELECT /* FROM Typed */ * FROM Items WHERE ItemId = 'A'", true},
+      {"SELECT [Description], ItemId AS [From] FROM [Items] "
+       "WHERE ItemId = 'A'",
+       true},
+      {"SELECT ItemId, 'from' AS Word, Description FROM Items "
+       "WHERE ItemId = 'A'",
+       true},
+      {"SELECT * FROM Items WHERE ItemId IN "
+       "(SELECT ItemId FROM Items WHERE Qty = 1) ORDER BY 2",
+       true},
+      {"SELECT DISTINCT * FROM Items WHERE ItemId = 'A'", false},
+      {"SELECT (SELECT Name FROM Typed) AS Description FROM Items "
+       "WHERE ItemId = 'A'",
+       false},
+      {"SELECT ItemId, max(Description) AS Description FROM Items "
+       "GROUP BY ItemId HAVING ItemId = 'A'",
+       false},
+      {"SELECT i.* FROM Items i JOIN Typed t ON t.Count = i.Qty "
+       "WHERE i.ItemId = 'A'",
+       false},
+      {"SELECT * FROM Items WHERE ItemId = 'A' "
+       "UNION SELECT * FROM Items WHERE ItemId = 'Z'",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    ExecSql(db(),
+            "UPDATE Items SET Description = 'adapter' "
+            "WHERE ItemId = 'A'");
+    auto rs = Open(c.query, OpenMode::kUpdate);
+    ASSERT_NE(nullptr, rs);
+    ASSERT_EQ(1, rs->RecordCount());
+    ASSERT_TRUE(rs->Set("Description", Variant("changed")).ok());
+    Status s = rs->Update();
+    EXPECT_EQ(c.storable, s.ok()) << s.message();
+    if (!c.storable) {
+      EXPECT_EQ(Status::Code::kNotSupported, s.code()) << s.message();
+    }
+    EXPECT_EQ(c.storable ? "changed" : "adapter",
+              QueryValue(db(),
+                         "SELECT Description FROM Items "
+                         "WHERE ItemId = 'A'"));
+  }
+}
+
+TEST_F(RecordSourceTest, DeleteRemovesOnlyTheCurrentRow) {
+  auto rs = Open("SELECT * FROM Items ORDER BY ItemId", OpenMode::kUpdate);
+  ASSERT_NE(nullptr, rs);
+  ASSERT_TRUE(rs->MoveNext().ok());
+  ASSERT_TRUE(rs->Delete().ok());
+  Variant value;
+  EXPECT_EQ("no current row", rs->Get("ItemId", &value).message());
+  EXPECT_EQ(2, rs->RecordCount());
+  ASSERT_TRUE(rs->MoveNext().ok());
+  ASSERT_TRUE(rs->Get("ItemId", &value).ok());
+  EXPECT_EQ("C", value.ToText());
+  rs->Close();
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"A"}, {"C"}}),
+            QuerySql(db(), "SELECT ItemId FROM Items ORDER BY 1"));
+}
+
+TEST_F(RecordSourceTest, CloseDiscardsARowNeverStored) {
+  auto rs = Open("SELECT * FROM Items", OpenMode::kUpdate);
+  ASSERT_NE(nullptr, rs);
+  ASSERT_TRUE(rs->AddNew().ok());
+  ASSERT_TRUE(rs->Set("ItemId", Variant("D")).ok());
+  rs->Close();
+  EXPECT_EQ("3", QueryValue(db(), "SELECT count(*) FROM Items"));
+  Variant value;
+  EXPECT_EQ("record source is closed", rs->Get("ItemId", &value).message());
+  EXPECT_EQ("record source is closed", rs->Update().message());
+}
+
+TEST_F(RecordSourceTest, WritesToReadRowsStayInMemory) {
+  for (OpenMode mode : {OpenMode::kRead, OpenMode::kLookup}) {
+    SCOPED_TRACE(ModeName(mode));
+    auto rs = Open("SELECT * FROM Items ORDER BY ItemId", mode);
+    ASSERT_NE(nullptr, rs);
+    ASSERT_TRUE(rs->Set("Description", Variant("default")).ok());
+    ASSERT_TRUE(rs->Update().ok());
+    Variant value;
+    ASSERT_TRUE(rs->Get("Description", &value).ok());
+    EXPECT_EQ("default", value.ToText());
+
+    ASSERT_TRUE(rs->AddNew().ok());
+    ASSERT_TRUE(rs->Set("ItemId", Variant("D")).ok());
+    ASSERT_TRUE(rs->Update().ok());
+    EXPECT_EQ(4, rs->RecordCount());
+    EXPECT_FALSE(rs->Delete().ok());
+    rs->Close();
+    EXPECT_EQ((std::vector<std::vector<std::string>>{
+                  {"A", "adapter"}, {"B", "battery"}, {"C", "cable"}}),
+              QuerySql(db(),
+                       "SELECT ItemId, Description FROM Items "
+                       "ORDER BY 1"));
+  }
+}
+
+TEST_F(RecordSourceTest, FilterNarrowsToMatchingRows) {
+  ExecSql(db(),
+          "INSERT INTO Items VALUES ('B', 'bulb', 5), "
+          "('O''Neil', 'named', 0)");
+  struct Case {
+    const char* column;
+    const char* key;
+    std::vector<std::string> descriptions;
+  } cases[] = {
+      {"ItemId", "B", {"battery", "bulb"}},
+      {"itemid", "O'Neil", {"named"}},
+      {"Qty", "5", {"bulb"}},
+      {"ItemId", "b", {}},
+      {"ItemId", "", {}},
+  };
+  for (OpenMode mode : {OpenMode::kLookup, OpenMode::kUpdate}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(ModeName(mode)) + " " + c.column + " = " +
+                   c.key);
+      auto rs = Open("SELECT * FROM Items", mode);
+      ASSERT_NE(nullptr, rs);
+      ASSERT_TRUE(rs->Filter(c.column, c.key).ok());
+      EXPECT_EQ(static_cast<int32_t>(c.descriptions.size()), rs->RecordCount());
+      EXPECT_EQ(c.descriptions.empty(), rs->eof());
+      std::vector<std::string> seen;
+      for (; !rs->eof(); rs->MoveNext()) {
+        Variant value;
+        ASSERT_TRUE(rs->Get("Description", &value).ok());
+        seen.push_back(value.ToText());
+      }
+      EXPECT_EQ(c.descriptions, seen);
+    }
+  }
+  auto rs = Open("SELECT * FROM Items", OpenMode::kLookup);
+  ASSERT_NE(nullptr, rs);
+  EXPECT_EQ("unknown column: Nope", rs->Filter("Nope", "x").message());
+}
+
+TEST(RecordSourceOpenTest, FailuresAtOpenCarryTheirReason) {
+  HelpDeskFixture fixture(kSql);
+  const std::string missing = fixture.dir().File("missing.db");
+  struct Case {
+    std::string path;
+    const char* query;
+    const char* message;  // the start of the message
+  } cases[] = {
+      {fixture.db_path(), "SELECT * FROM Nope", "no such table: Nope"},
+      {fixture.db_path(), "SELECT Nope FROM Items", "no such column: Nope"},
+      {fixture.db_path(), "SELECT * FROM Items WHERE Nope = 1",
+       "no such column: Nope"},
+      {fixture.db_path(), "SELECT * FROM [Items", "unrecognized token"},
+      {fixture.db_path(), "", "the query is empty"},
+      {missing, "SELECT * FROM Items", "unable to open database file"},
+      {"", "SELECT * FROM Items", "no database path was given"},
+  };
+  for (OpenMode mode : kAllModes) {
+    for (const Case& c : cases) {
+      std::unique_ptr<RecordSource> rs;
+      Status s = RecordSource::Open(c.path, c.query, mode, &rs);
+      EXPECT_FALSE(s.ok()) << ModeName(mode) << " " << c.query;
+      EXPECT_EQ(0u, s.message().rfind(c.message, 0))
+          << ModeName(mode) << " " << c.query << ": " << s.message();
+      EXPECT_EQ(nullptr, rs);
+    }
+  }
+  // A wrong path names itself and leaves no file behind.
+  std::unique_ptr<RecordSource> rs;
+  Status s = RecordSource::Open(missing, "SELECT 1", OpenMode::kRead, &rs);
+  EXPECT_NE(std::string::npos, s.message().find(missing)) << s.message();
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    EXPECT_FALSE(std::filesystem::exists(missing + suffix)) << suffix;
+  }
+}
+
+TEST_F(RecordSourceTest, WriteWaitsForAnotherWriterInsteadOfFailing) {
+  DatabaseLock lock(db());
+  const auto start = std::chrono::steady_clock::now();
+  lock.ReleaseAfter(std::chrono::milliseconds(300));
+  auto rs = Open("SELECT * FROM Items", OpenMode::kUpdate);
+  ASSERT_NE(nullptr, rs);
+  ASSERT_TRUE(rs->AddNew().ok());
+  ASSERT_TRUE(rs->Set("ItemId", Variant("D")).ok());
+  Status s = rs->Update();
+  EXPECT_TRUE(s.ok()) << s.message();
+  EXPECT_GE(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(250));
+  rs->Close();
+  EXPECT_EQ("4", QueryValue(db(), "SELECT count(*) FROM Items"));
+}
+
+// A page that is still walking its rows must not hold up another session's
+// save.
+TEST_F(RecordSourceTest, ReaderInTheMiddleOfItsRowsDoesNotBlockAWriter) {
+  auto reader = Open("SELECT * FROM Items", OpenMode::kRead);
+  ASSERT_NE(nullptr, reader);
+  ASSERT_FALSE(reader->eof());
+
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(db().c_str(), &writer));
+  sqlite3_busy_timeout(writer, 500);
+  char* error = nullptr;
+  int rc = sqlite3_exec(writer, "INSERT INTO Items VALUES ('D', 'dock', 4)",
+                        nullptr, nullptr, &error);
+  EXPECT_EQ(SQLITE_OK, rc) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(writer);
+
+  std::vector<std::string> ids;
+  for (; !reader->eof(); reader->MoveNext()) {
+    Variant id;
+    ASSERT_TRUE(reader->Get("ItemId", &id).ok());
+    ids.push_back(id.ToText());
+  }
+  EXPECT_EQ((std::vector<std::string>{"C", "A", "B"}), ids);
+}
+
+}  // namespace
+}  // namespace kirvs

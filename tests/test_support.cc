@@ -1,0 +1,223 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/settings_file.h"
+
+namespace kirvs::testing {
+
+const char kSmallHelpDeskSql[] = R"sql(
+CREATE TABLE Counters (FileName VARCHAR(50), LastNumber LONG);
+INSERT INTO Counters VALUES ('Activities', 900), ('Current_Requests', 41);
+
+CREATE TABLE Priority (Priority VARCHAR(20), Description VARCHAR(50));
+INSERT INTO Priority VALUES ('Medium', 'within a day'), ('High', 'at once'),
+                            ('Low', 'within a week');
+
+CREATE TABLE Personnel (Name VARCHAR(30), WorkGroup VARCHAR(20),
+                        Telephone VARCHAR(20), Email VARCHAR(50),
+                        UserId VARCHAR(20));
+INSERT INTO Personnel VALUES
+  ('Ann Smith', 'Network', '101', 'ann@example.com', 'ann'),
+  ('Bob Jones', 'Desktop', '102', NULL, 'bob');
+
+CREATE TABLE Users (UserId VARCHAR(20), Contact VARCHAR(30),
+                    Department VARCHAR(20), SubDepartment VARCHAR(20),
+                    Location VARCHAR(20), Telephone VARCHAR(20),
+                    NetworkId VARCHAR(20), NotifyUser BIT);
+INSERT INTO Users VALUES
+  ('carol', 'Carol White', 'Sales', 'North', 'Leeds', '201', 'CWHITE', 1);
+
+CREATE TABLE Current_Requests (
+  RequestNo INTEGER, Logged DATETIME, Personnel VARCHAR(30),
+  Description MEMO, Requested DATETIME, Allocated DATETIME,
+  Scheduled DATETIME, Completed DATETIME, Priority VARCHAR(20),
+  Status VARCHAR(20), WorkGroup VARCHAR(20), EscalationId VARCHAR(20),
+  ResolutionCode VARCHAR(20), Resolution MEMO, UserId VARCHAR(20),
+  DownFlag BIT, RequestCost CURRENCY);
+INSERT INTO Current_Requests VALUES
+  (7, '2024-03-01 09:00:00', 'Ann Smith', 'Printer jams',
+   '2024-03-01 08:55:00', '2024-03-01 09:15:00', '2024-03-04 10:00:00', NULL,
+   'High', 'Open', 'Network', 'E2', 'R1', 'Fuser replaced', 'carol', 0, 0),
+  (8, '2024-03-02 10:00:00', NULL, 'New mouse', '2024-03-02 10:00:00', NULL,
+   NULL, NULL, 'Low', 'Open', NULL, NULL, NULL, NULL, 'carol', 0, 0);
+
+CREATE TABLE Request_AuditTrail (RequestNo INTEGER, EntryDate DATETIME,
+                                 UserId VARCHAR(20), Event VARCHAR(20),
+                                 Description VARCHAR(255));
+)sql";
+
+TempDir::TempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern =
+      std::string(base && *base ? base : "/tmp") + "/kirvs_test_XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "cannot make a temporary folder from " << pattern;
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+HelpDeskFixture::HelpDeskFixture(std::string_view sql)
+    : db_path_(dir_.File("helpdesk.db")), ini_path_(dir_.File("KIRVS.INI")) {
+  ExecSql(db_path_, sql);
+  if (!WriteIniString(ini_path_, "Settings", "DBPath", db_path_)) {
+    ADD_FAILURE() << "cannot write " << ini_path_;
+  }
+}
+
+namespace {
+
+// A plain connection that waits for other writers like the engine's do.
+sqlite3* Connect(const std::string& db_path) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(db_path.c_str(), &db) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << db_path << ": " << sqlite3_errmsg(db);
+  }
+  sqlite3_busy_timeout(db, 30000);
+  return db;
+}
+
+std::string Quoted(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+void ExecSql(const std::string& db_path, std::string_view sql) {
+  sqlite3* db = Connect(db_path);
+  char* error = nullptr;
+  if (sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &error) !=
+      SQLITE_OK) {
+    ADD_FAILURE() << (error ? error : "?") << "\nin: " << sql;
+  }
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
+                                               std::string_view sql) {
+  std::vector<std::vector<std::string>> rows;
+  sqlite3* db = Connect(db_path);
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, std::string(sql).c_str(), -1, &stmt, nullptr) !=
+      SQLITE_OK) {
+    ADD_FAILURE() << sqlite3_errmsg(db) << "\nin: " << sql;
+  }
+  int rc;
+  while (stmt != nullptr && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<std::string> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      const unsigned char* text = sqlite3_column_text(stmt, i);
+      row.push_back(text ? reinterpret_cast<const char*>(text) : "NULL");
+    }
+    rows.push_back(std::move(row));
+  }
+  if (stmt != nullptr && rc != SQLITE_DONE) {
+    ADD_FAILURE() << sqlite3_errmsg(db) << "\nin: " << sql;
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return rows;
+}
+
+std::string QueryValue(const std::string& db_path, std::string_view sql) {
+  auto rows = QuerySql(db_path, sql);
+  return rows.empty() || rows[0].empty() ? "" : rows[0][0];
+}
+
+std::string Describe(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kEmpty:
+      return "empty";
+    case Variant::Type::kNull:
+      return "null";
+    case Variant::Type::kText:
+      return "text \"" + value.text() + "\"";
+    case Variant::Type::kInteger:
+      return "integer " + value.ToText();
+    case Variant::Type::kDouble:
+      return "double " + value.ToText();
+    case Variant::Type::kDate:
+      return "date " + value.ToText();
+    case Variant::Type::kBoolean:
+      return "Boolean " + value.ToText();
+    case Variant::Type::kForm:
+      return "form";
+  }
+  return "?";
+}
+
+void FailWrites(const std::string& db_path, std::string_view table) {
+  std::string sql;
+  for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
+    sql +=
+        "CREATE TRIGGER " +
+        Quoted("kirvs_fail_" + std::string(event) + "_" + std::string(table)) +
+        " BEFORE " + event + " ON " + Quoted(table) +
+        " BEGIN SELECT RAISE(ABORT, '" + kInjectedFailure + "'); END;";
+  }
+  ExecSql(db_path, sql);
+}
+
+void AllowWrites(const std::string& db_path, std::string_view table) {
+  std::string sql;
+  for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
+    sql +=
+        "DROP TRIGGER IF EXISTS " +
+        Quoted("kirvs_fail_" + std::string(event) + "_" + std::string(table)) +
+        ";";
+  }
+  ExecSql(db_path, sql);
+}
+
+void DropTable(const std::string& db_path, std::string_view table) {
+  ExecSql(db_path, "DROP TABLE " + Quoted(table));
+}
+
+DatabaseLock::DatabaseLock(const std::string& db_path) : db_(Connect(db_path)) {
+  char* error = nullptr;
+  if (sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, &error) !=
+      SQLITE_OK) {
+    ADD_FAILURE() << "cannot lock " << db_path << ": " << (error ? error : "?");
+  }
+  sqlite3_free(error);
+}
+
+DatabaseLock::~DatabaseLock() {
+  if (releaser_.joinable()) releaser_.join();
+  Release();
+  sqlite3_close(db_);
+}
+
+void DatabaseLock::Release() {
+  if (!sqlite3_get_autocommit(db_)) {
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  }
+}
+
+void DatabaseLock::ReleaseAfter(std::chrono::milliseconds delay) {
+  releaser_ = std::thread([this, delay] {
+    std::this_thread::sleep_for(delay);
+    Release();
+  });
+}
+
+}  // namespace kirvs::testing

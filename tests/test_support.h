@@ -1,0 +1,115 @@
+// Fixtures shared by the unit tests: a temporary folder, a small help-desk
+// database made with plain SQL, a settings file whose [Settings] DBPath names
+// it, and a fault injector that makes the database fail on demand with
+// SQLite's own messages.
+//
+// The plain-SQL helpers (ExecSql, QuerySql, QueryValue) use a connection of
+// their own, so that a test can set up and check the database without going
+// through the code under test. Each fails the running test (ADD_FAILURE) with
+// SQLite's message when the statement fails.
+//
+// Fault injection, for the "an error occurred" branches:
+//   FailWrites(db, "Counters")   every INSERT, UPDATE and DELETE on the table
+//                                fails with "injected failure"; reads work.
+//   AllowWrites(db, "Counters")  undoes FailWrites.
+//   DropTable(db, "Counters")    queries on the table fail at open with
+//                                "no such table: Counters".
+//   DatabaseLock lock(db)        another connection holds the write lock
+//                                (BEGIN EXCLUSIVE) until Release(), a delayed
+//                                ReleaseAfter() or destruction; our writers
+//                                wait for it (busy timeout).
+//
+// Thread safety: a TempDir, HelpDeskFixture or DatabaseLock belongs to one
+// test; the free functions may be called from any thread.
+
+#ifndef KIRVS_TESTS_TEST_SUPPORT_H_
+#define KIRVS_TESTS_TEST_SUPPORT_H_
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "kirvs/variant.h"
+
+struct sqlite3;
+
+namespace kirvs::testing {
+
+// A folder under $TMPDIR (or /tmp), removed with its contents on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // The path of `name` inside the folder.
+  std::string File(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// A small help-desk database: Counters (row "Current_Requests" at 41), a
+// code table Priority (rows "High", "Low", "Medium"), Personnel, Users,
+// Current_Requests (requests 7 and 8) and Request_AuditTrail (empty).
+extern const char kSmallHelpDeskSql[];
+
+// A temporary folder holding "helpdesk.db", made from `sql`, and "KIRVS.INI"
+// with [Settings] DBPath naming it.
+class HelpDeskFixture {
+ public:
+  explicit HelpDeskFixture(std::string_view sql = kSmallHelpDeskSql);
+
+  const std::string& db_path() const { return db_path_; }
+  const std::string& ini_path() const { return ini_path_; }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  std::string db_path_;
+  std::string ini_path_;
+};
+
+// Runs statements that return no rows, creating the file when missing.
+void ExecSql(const std::string& db_path, std::string_view sql);
+// The rows of a query, each column as text ("NULL" for NULL).
+std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
+                                               std::string_view sql);
+// The first column of the first row of a query as text; "" when no row.
+std::string QueryValue(const std::string& db_path, std::string_view sql);
+
+// A value with its type, for failure messages: "text \"abc\"", "null".
+std::string Describe(const Variant& value);
+
+// The message of every write that FailWrites makes fail.
+inline constexpr char kInjectedFailure[] = "injected failure";
+
+void FailWrites(const std::string& db_path, std::string_view table);
+void AllowWrites(const std::string& db_path, std::string_view table);
+void DropTable(const std::string& db_path, std::string_view table);
+
+// Holds the database's write lock on a connection of its own.
+class DatabaseLock {
+ public:
+  explicit DatabaseLock(const std::string& db_path);
+  ~DatabaseLock();
+  DatabaseLock(const DatabaseLock&) = delete;
+  DatabaseLock& operator=(const DatabaseLock&) = delete;
+
+  // Commits and lets other writers in now.
+  void Release();
+  // Commits after `delay` on a thread of its own; returns at once.
+  void ReleaseAfter(std::chrono::milliseconds delay);
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::thread releaser_;
+};
+
+}  // namespace kirvs::testing
+
+#endif  // KIRVS_TESTS_TEST_SUPPORT_H_
