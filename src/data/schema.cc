@@ -147,7 +147,7 @@ CREATE TABLE Solutions (
   Product VARCHAR(20),
   System VARCHAR(20),
   Problem VARCHAR(255),
-  Solution MEMO,
+  Solution TEXT,  -- TEXT, not MEMO: MEMO would give the column numeric affinity
   Keywords VARCHAR(100),
   Author VARCHAR(50),
   Created DATETIME

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "platform/connection_pool.h"
+
 namespace kirvs {
 
 Status Database::OpenWithFlags(const std::string& path, int flags,
@@ -25,6 +27,11 @@ Status Database::OpenWithFlags(const std::string& path, int flags,
 }
 
 Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
+  if (sqlite3* idle = TakeIdleConnection(path)) {
+    out->reset(new Database(idle, path));
+    (*out)->pooled_ = true;
+    return Status();
+  }
   // Never SQLITE_OPEN_CREATE: a wrong DBPath must fail, not leave an empty
   // database file behind.
   Status s = OpenWithFlags(path, SQLITE_OPEN_READWRITE, out);
@@ -33,7 +40,10 @@ Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
   // save. The switch is kept in the file, so this is a no-op after the first
   // open; when it cannot be made (a read-only file) the database works as
   // it is.
-  if (s.ok()) (*out)->Execute("PRAGMA journal_mode=WAL");
+  if (s.ok()) {
+    (*out)->Execute("PRAGMA journal_mode=WAL");
+    (*out)->pooled_ = true;
+  }
   return s;
 }
 
@@ -46,7 +56,13 @@ Status Database::Create(const std::string& path,
 
 Database::~Database() {
   Rollback();
-  sqlite3_close_v2(db_);
+  // A connection whose statements are all finished goes back to the pool.
+  if (pooled_ && in_transaction() == false &&
+      sqlite3_next_stmt(db_, nullptr) == nullptr) {
+    GiveBackConnection(path_, db_);
+  } else {
+    sqlite3_close_v2(db_);
+  }
 }
 
 Status Database::Begin() { return Execute("BEGIN IMMEDIATE"); }

@@ -5,6 +5,9 @@
 // instead of failing at once, and uses write-ahead logging so that readers
 // do not block the writer.
 //
+// Connections are reused: closing a Database hands its connection to a pool
+// (see connection_pool.h) for the next Open of the same file.
+//
 // Thread safety: a Database is used by one thread at a time. Record sources
 // opened on it share its transaction.
 
@@ -58,6 +61,9 @@ class Database {
 
   sqlite3* db_;
   std::string path_;
+  // Whether the connection may serve later opens of the same file (not for
+  // Create, whose file is still being made).
+  bool pooled_ = false;
 };
 
 }  // namespace kirvs
