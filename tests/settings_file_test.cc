@@ -1,6 +1,7 @@
 #include "platform/settings_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -209,6 +210,30 @@ TEST_F(SettingsFileTest, WriteCreatesFileSectionAndKey) {
   WriteRaw("[A]\n[B]\nb=2\n");
   ASSERT_TRUE(WriteIniString(path_, "A", "a", "1"));
   EXPECT_EQ("[A]\na=1\n[B]\nb=2\n", ReadRaw());
+}
+
+TEST_F(SettingsFileTest, AnEditOfAnOldFileShowsWithTheNextRead) {
+  // Files untouched for a while are kept parsed between reads; any change of
+  // content, size, time or file must still show at once.
+  auto age = [this](time_t seconds_ago) {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = time(nullptr) - seconds_ago;
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    ASSERT_EQ(0, utimensat(AT_FDCWD, path_.c_str(), times, 0));
+  };
+  WriteRaw("[Settings]\nDBPath=/srv/a.db\n");
+  age(3600);
+  EXPECT_EQ("/srv/a.db", ReadIniString(path_, "Settings", "DBPath"));
+  EXPECT_EQ("/srv/a.db", ReadIniString(path_, "Settings", "DBPath"));
+  WriteRaw("[Settings]\nDBPath=/srv/b.db\n");  // same size, in place
+  age(1800);
+  EXPECT_EQ("/srv/b.db", ReadIniString(path_, "Settings", "DBPath"));
+  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/c.db"));
+  EXPECT_EQ("/srv/c.db", ReadIniString(path_, "Settings", "DBPath"));
+  age(3600);
+  EXPECT_EQ("/srv/c.db", ReadIniString(path_, "Settings", "DBPath"));
+  std::filesystem::remove(path_);
+  EXPECT_EQ("", ReadIniString(path_, "Settings", "DBPath"));
 }
 
 TEST_F(SettingsFileTest, ABatchWritesLikeOneWriteAfterAnother) {

@@ -37,7 +37,7 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
   page->append("<table cellpadding=2 valign=top><tr>");
   for (int i = 0; i < columns; ++i) {
     const std::string& name = rs.field(i).name;
-    if (name == kDescription) {
+    if (style.description_lines && name == kDescription) {
       description_index = i;
       continue;
     }
@@ -63,7 +63,7 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
       page->append("</td>");
     }
     page->append("</tr>");
-    if (style.description_lines && description_index >= 0) {
+    if (description_index >= 0) {
       page->append("<tr><td></td><td colspan=" + colspan + "><font size=2>");
       AppendHtml(page, ValueText(rs, description_index));
       page->append("</td>");

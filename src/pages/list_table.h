@@ -1,8 +1,9 @@
 // The list table: the grid shared by the request list, the activity log, the
-// search results and the configuration list. One header cell per column
-// except Description; one row per record, with the key column drawn as a row
-// button whose caption the front turns into a "show" command; under each row,
-// on the lists that have one, a line with the record's Description.
+// search results and the configuration list. One header cell per column; one
+// row per record, with the key column drawn as a row button whose caption the
+// front turns into a "show" command; on the lists that have them, the
+// record's Description on a line of its own under each row instead of in a
+// column.
 
 #ifndef KIRVS_SRC_PAGES_LIST_TABLE_H_
 #define KIRVS_SRC_PAGES_LIST_TABLE_H_
@@ -25,9 +26,15 @@ struct ListTableStyle {
   // escaped as a quoted attribute value, any other as an unquoted one.
   std::string_view button_start = "<td><input name=KIRVSCommand value=";
   std::string_view button_end = " type=submit></td>";
-  // Whether each record is followed by its Description line.
+  // Whether Description is taken out of the grid and shown on a line of its
+  // own under each record; otherwise it is an ordinary column.
   bool description_lines = true;
 };
+
+// The plain grid of the solutions results and the configuration list: every
+// column, Description included, and no row buttons.
+inline constexpr ListTableStyle kPlainGrid = {.key_column = "",
+                                              .description_lines = false};
 
 // Appends the table, from "<table ...>" to "</table>", walking `rs` from its
 // first record; returns the number of records listed. Every value is

@@ -8,6 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/ascii.h"
@@ -257,13 +260,75 @@ std::string DefaultSettingsPath() {
   return "KIRVS.INI";
 }
 
+namespace {
+
+// The parsed settings files, each kept while the file stays the one that was
+// parsed: every command reads several settings, and each read would otherwise
+// read and parse the whole file again. A file is known to be unchanged when
+// its device, inode, size and modification time are unchanged; our writers
+// replace the file (a new inode). A file modified in the last two seconds is
+// not kept, because a second change within the file system's clock tick
+// could leave its time as it was.
+class ParsedFiles {
+ public:
+  std::shared_ptr<const Document> Get(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) return nullptr;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (const Entry& entry : entries_) {
+        if (entry.path == path && Same(entry.info, info)) return entry.doc;
+      }
+    }
+    std::string contents;
+    if (ReadWholeFile(path, &contents) != ReadResult::kRead) return nullptr;
+    auto doc = std::make_shared<const Document>(Parse(contents));
+    if (std::time(nullptr) - info.st_mtim.tv_sec < 2) return doc;
+    struct stat after;
+    if (::stat(path.c_str(), &after) != 0 || !Same(info, after)) return doc;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Entry& entry : entries_) {
+      if (entry.path == path) {
+        entry = Entry{path, info, doc};
+        return doc;
+      }
+    }
+    if (entries_.size() == kMaxFiles) entries_.erase(entries_.begin());
+    entries_.push_back(Entry{path, info, doc});
+    return doc;
+  }
+
+ private:
+  static constexpr size_t kMaxFiles = 16;
+  struct Entry {
+    std::string path;
+    struct stat info;
+    std::shared_ptr<const Document> doc;
+  };
+  static bool Same(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino &&
+           a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+  }
+
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+ParsedFiles& TheParsedFiles() {
+  static ParsedFiles* files = new ParsedFiles();  // lives until exit
+  return *files;
+}
+
+}  // namespace
+
 std::string ReadIniString(const std::string& path, std::string_view section,
                           std::string_view key) {
   section = TrimBlanks(section);
   key = TrimBlanks(key);
-  std::string contents;
-  if (ReadWholeFile(path, &contents) != ReadResult::kRead) return "";
-  Document doc = Parse(contents);
+  std::shared_ptr<const Document> parsed = TheParsedFiles().Get(path);
+  if (parsed == nullptr) return "";
+  const Document& doc = *parsed;
   int header = FindSection(doc, section);
   if (header < 0) return "";
   size_t section_end;

@@ -215,20 +215,34 @@ std::string FormatGeneralDate(double days) {
     return FormatDouble(days);
   }
   CivilTime t = CivilFromMoment(days);
-  char buffer[40];
+  // Written by hand: every list and form formats its dates, and this is
+  // several times faster than a formatted print.
+  std::string out;
+  auto digits = [&out](int value, int width) {
+    char buffer[4];
+    for (int i = width - 1; i >= 0; --i) {
+      buffer[i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    out.append(buffer, static_cast<size_t>(width));
+  };
   bool date_part_zero = seconds >= 0 && seconds < kSecondsPerDay;
   bool midnight = t.hour == 0 && t.minute == 0 && t.second == 0;
-  if (date_part_zero) {
-    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute,
-                  t.second);
-  } else if (midnight) {
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month,
-                  t.day);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d",
-                  t.year, t.month, t.day, t.hour, t.minute, t.second);
+  if (!date_part_zero) {
+    digits(t.year, 4);
+    out += '-';
+    digits(t.month, 2);
+    out += '-';
+    digits(t.day, 2);
+    if (midnight) return out;
+    out += ' ';
   }
-  return buffer;
+  digits(t.hour, 2);
+  out += ':';
+  digits(t.minute, 2);
+  out += ':';
+  digits(t.second, 2);
+  return out;
 }
 
 std::string FormatPattern(double number, std::string_view pattern) {

@@ -9,6 +9,9 @@
 #include "requests/request_list.h"
 #include "requests/save_request.h"
 #include "requests/workflow_pages.h"
+#include "search/item_pages.h"
+#include "search/search_form.h"
+#include "search/search_results.h"
 
 namespace kirvs {
 
@@ -77,6 +80,26 @@ std::optional<bool> RegisterStep(CommandCall& call) {
   return RegisterNewRequest(call.session, *call.p1);
 }
 
+std::optional<bool> SearchFormStep(CommandCall& call) {
+  return ShowSearchForm(call.session, call.command);
+}
+
+std::optional<bool> InventorySearchStep(CommandCall& call) {
+  return RunInventorySearch(call.session, *call.p1);
+}
+
+std::optional<bool> SolutionsSearchStep(CommandCall& call) {
+  return RunSolutionsSearch(call.session, *call.p1);
+}
+
+std::optional<bool> ShowItemStep(CommandCall& call) {
+  return ShowItem(call.session, *call.p1);
+}
+
+std::optional<bool> ConfigurationStep(CommandCall& call) {
+  return ShowItemConfiguration(call.session, *call.p1);
+}
+
 // After LOGOUT the login page shows whatever Logout returned, pre-filled with
 // the user id that was logged out.
 std::optional<bool> LoginPageAfterLogout(CommandCall& call) {
@@ -100,12 +123,12 @@ const CommandRow kCommandTable[] = {
     {{"SHOW ACTIVITY"}, NotAvailable, nullptr},
     {{"ADD ACTIVITY"}, NotAvailable, nullptr},
     {{"SAVE ACTIVITY"}, NotAvailable, nullptr},
-    {{"SEARCH SOLUTIONS", "SEARCH INVENTORY"}, NotAvailable, nullptr},
-    {{"SEARCH INVENTORY NOW"}, NotAvailable, nullptr},
-    {{"SEARCH SOLUTIONS NOW"}, NotAvailable, nullptr},
+    {{"SEARCH SOLUTIONS", "SEARCH INVENTORY"}, SearchFormStep, nullptr},
+    {{"SEARCH INVENTORY NOW"}, InventorySearchStep, nullptr},
+    {{"SEARCH SOLUTIONS NOW"}, SolutionsSearchStep, nullptr},
     {{"REGISTER NEW REQUEST"}, RegisterStep, nullptr},
-    {{"SHOW ITEM"}, NotAvailable, nullptr},
-    {{"SHOW CONFIGURATION"}, NotAvailable, nullptr},
+    {{"SHOW ITEM"}, ShowItemStep, nullptr},
+    {{"SHOW CONFIGURATION"}, ConfigurationStep, nullptr},
 };
 
 }  // namespace
