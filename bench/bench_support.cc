@@ -1,0 +1,104 @@
+#include "bench_support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "cli/init_command.h"
+
+namespace kirvs::bench {
+
+namespace {
+
+// The folder of this run's desks, removed when the run ends: a desk with a
+// million rows takes tens of megabytes.
+class BenchFolderOwner {
+ public:
+  BenchFolderOwner() : path_("/tmp/kirvs_bench_" + std::to_string(::getpid())) {
+    std::filesystem::create_directories(path_);
+  }
+  ~BenchFolderOwner() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string BenchFolder() {
+  static const BenchFolderOwner folder;
+  return folder.path();
+}
+
+}  // namespace
+
+const BenchDesk& Desk(const std::string& name, const std::string& fill_sql) {
+  static std::map<std::string, BenchDesk> desks;
+  auto found = desks.find(name);
+  if (found != desks.end()) return found->second;
+  InitOptions options;
+  options.dir = BenchFolder() + "/" + name;
+  options.demo = true;
+  std::ostringstream out, err;
+  if (RunInit(options, out, err) != 0) {
+    std::cerr << err.str();
+    std::abort();
+  }
+  BenchDesk desk{options.dir + "/" + kDatabaseFileName,
+                 options.dir + "/" + kSettingsFileName};
+  BareConnection db(desk.db_path);
+  db.Execute("BEGIN; " + fill_sql + "; COMMIT; ANALYZE;");
+  return desks.emplace(name, desk).first->second;
+}
+
+std::string Numbers(int count) {
+  return "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+         "WHERE i < " + std::to_string(count) + ") ";
+}
+
+BareConnection::BareConnection(const std::string& db_path) {
+  if (sqlite3_open_v2(db_path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
+      SQLITE_OK) {
+    std::cerr << "cannot open " << db_path << "\n";
+    std::abort();
+  }
+  sqlite3_busy_timeout(db_, 30000);
+}
+
+BareConnection::~BareConnection() { sqlite3_close_v2(db_); }
+
+int BareConnection::Query(const std::string& sql, std::string* out) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    std::cerr << sqlite3_errmsg(db_) << ": " << sql << "\n";
+    std::abort();
+  }
+  int rows = 0;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    ++rows;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      *out += "<td><font size=2>";
+      const unsigned char* text = sqlite3_column_text(stmt, i);
+      if (text) *out += reinterpret_cast<const char*>(text);
+      *out += "</td>";
+    }
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
+void BareConnection::Execute(const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    std::cerr << (error ? error : "?") << ": " << sql.substr(0, 200) << "\n";
+    std::abort();
+  }
+}
+
+}  // namespace kirvs::bench

@@ -1,0 +1,44 @@
+// Help desks for benchmarks: a demo help desk in a temporary folder, grown
+// with filler rows, made once per process and per name.
+
+#ifndef KIRVS_BENCH_BENCH_SUPPORT_H_
+#define KIRVS_BENCH_BENCH_SUPPORT_H_
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+namespace kirvs::bench {
+
+struct BenchDesk {
+  std::string db_path;
+  std::string ini_path;
+};
+
+// The desk called `name`: made on first use with `kirvs init --demo`, then
+// `fill_sql` (run in one transaction). Later calls return the same desk.
+const BenchDesk& Desk(const std::string& name, const std::string& fill_sql);
+
+// "WITH RECURSIVE n(i) ... " selecting i = 1..count, to prefix an INSERT.
+std::string Numbers(int count);
+
+// A plain connection for the bare SQL work that a command is measured
+// against; closed on destruction.
+class BareConnection {
+ public:
+  explicit BareConnection(const std::string& db_path);
+  ~BareConnection();
+  // Runs a query and appends every value of every row to `*out`, as a page
+  // builder would; returns the number of rows.
+  int Query(const std::string& sql, std::string* out);
+  void Execute(const std::string& sql);
+  sqlite3* handle() { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace kirvs::bench
+
+#endif  // KIRVS_BENCH_BENCH_SUPPORT_H_
