@@ -60,7 +60,7 @@ constexpr Setting kPageSettings[] = {
     {"DisplayItem",
      "ItemId, Description, ProductType, Manufacturer, Model, SerialNo, "
      "Location, Department, UserId, PurchaseDate, PurchaseCost"},
-    {"ConfigList", "SUBITEMID, Description, Specification, SerialNo"},
+    {"ConfigList", "SUBITEMID, Description, Details, SerialNo"},
     {"StartOfDay", "09:00"},
     {"EndofDay", "17:00"},
     {"IncludeWeekends", "False"},

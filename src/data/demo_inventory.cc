@@ -15,7 +15,7 @@ namespace {
 
 struct ItemPart {
   std::string_view description;
-  std::string_view specification;
+  std::string_view details;
   bool has_serial;
 };
 
@@ -167,7 +167,7 @@ Status FillItems(Database* db, int scale) {
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   RowInserter parts(db,
                     "INSERT INTO Item_Configuration (ItemId, SUBITEMID, "
-                    "Description, Specification, SerialNo) "
+                    "Description, Details, SerialNo) "
                     "VALUES (?, ?, ?, ?, ?)");
   std::minstd_rand rng(7001);
   const int count = kDemoItems * scale;
@@ -189,7 +189,7 @@ Status FillItems(Database* db, int scale) {
       if (part.description.empty()) break;
       std::optional<std::string> serial;
       if (part.has_serial) serial = SerialNumber(kind.manufacturer, rng);
-      parts.Insert(id, ++sub_item, part.description, part.specification,
+      parts.Insert(id, ++sub_item, part.description, part.details,
                    serial);
     }
   }

@@ -137,7 +137,7 @@ CREATE TABLE Item_Configuration (
   ItemId VARCHAR(20) NOT NULL,
   SUBITEMID INTEGER NOT NULL,
   Description VARCHAR(60),
-  Specification VARCHAR(100),
+  Details VARCHAR(100),
   SerialNo VARCHAR(30)
 );
 
