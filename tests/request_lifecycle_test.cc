@@ -195,6 +195,53 @@ TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
   EXPECT_EQ(std::string::npos, after.find("value=" + number + " type=submit>"));
 }
 
+TEST_F(RequestLifecycleTest, LogAddSaveOpenAndCorrectAnActivity) {
+  ExecSql(db_, "INSERT INTO Logins (UserName) VALUES ('ann')");
+  const std::string number = Count(
+      "SELECT MIN(RequestNo) FROM Current_Requests WHERE Personnel='Ann "
+      "Archer'");
+  const std::string before = Count(
+      "SELECT COUNT(*) FROM Request_Activities WHERE RequestNo=" + number);
+  const std::string act_no = std::to_string(std::stoi(before) + 1);
+  auto activity = [&](const std::string& duration, bool is_new) {
+    Json form = FormOf({{"requestno", number}, {"actno", act_no},
+                        {"Date/Time", "2026-12-01 10:00"},
+                        {"Personnel", "Ann Archer"},
+                        {"WorkGroup", "Service Desk"},
+                        {"Duration", duration}, {"ChargeRate", "45"},
+                        {"Description", "Reseated the memory"},
+                        {"KIRVSCurrentUser", "ann"}});
+    if (is_new) form["form"].push_back({"KIRVSNewActivity", "1"});
+    return form;
+  };
+  Json results = Run(Json::array({
+      {{"command", "Activities"}, {"params", {number}}},
+      {{"command", "Add Activity"}, {"params", {number, "Ann Archer"}}},
+      {{"command", "Save Activity"}, {"params", {activity("1.5", true), number}}},
+      {{"command", "Show Activity"},
+       {"params", {FormOf({{"RequestNo", number}}), act_no}}},
+      {{"command", "Save Activity"},
+       {"params", {activity("2", false), number}}},
+  }));
+  for (const Json& r : results) EXPECT_TRUE(r["result"]) << r["ErrorDescription"];
+  EXPECT_NE(std::string::npos, std::string(results[0]["HTMLString"])
+                                   .find("Activity Log for Service Request: " +
+                                         number));
+  EXPECT_NE(std::string::npos,
+            std::string(results[1]["HTMLString"])
+                .find("<input name=actno value=" + act_no + " type=hidden>"));
+  // The save is followed by the log, which now has the activity's button.
+  EXPECT_NE(std::string::npos, std::string(results[2]["HTMLString"])
+                                   .find("value='#" + act_no + "' type=submit>"));
+  EXPECT_NE(std::string::npos, std::string(results[3]["HTMLString"])
+                                   .find("value='Reseated the memory'"));
+  // The correction changed the activity instead of adding one.
+  EXPECT_EQ(act_no, Count("SELECT COUNT(*) FROM Request_Activities WHERE "
+                          "RequestNo=" + number));
+  EXPECT_EQ("2.0", Count("SELECT Duration FROM Request_Activities WHERE "
+                         "RequestNo=" + number + " AND ActNo=" + act_no));
+}
+
 TEST_F(RequestLifecycleTest, BadInputLeavesTheDatabaseAsItWas) {
   const std::string dump_query =
       "SELECT (SELECT group_concat(RequestNo || Description || "

@@ -4,6 +4,7 @@
 #include "platform/ascii.h"
 #include "platform/column_types.h"
 #include "platform/escape.h"
+#include "platform/text_forms.h"
 
 namespace kirvs {
 
@@ -53,6 +54,11 @@ Status WriteField(RecordSource& rs, int index, const std::string& posted,
 }
 
 }  // namespace
+
+int32_t PostedNumber(const std::string& posted) {
+  std::optional<double> number = ParseNumber(posted);
+  return number ? RoundToInt32(*number) : 0;
+}
 
 bool IsControlField(const std::string& name) {
   return name.compare(0, 5, "KIRVS") == 0;

@@ -14,6 +14,7 @@
 #ifndef KIRVS_SRC_PAGES_POSTED_FIELDS_H_
 #define KIRVS_SRC_PAGES_POSTED_FIELDS_H_
 
+#include <cstdint>
 #include <string>
 
 #include "kirvs/submitted_form.h"
@@ -40,6 +41,10 @@ struct PostedFieldRules {
 Status WritePostedFields(const SubmittedForm& form, RecordSource& rs,
                          const PostedFieldRules& rules, std::string* trace,
                          std::string* change_list);
+
+// A number posted in a field (RequestNo, ActNo): rounded to a 32-bit
+// integer; 0 when missing or not a number. Only such integers reach a query.
+int32_t PostedNumber(const std::string& posted);
 
 // Whether a posted field name is a control field, not a column.
 bool IsControlField(const std::string& name);

@@ -9,6 +9,7 @@
 #include "platform/ascii.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
+#include "pages/posted_fields.h"
 #include "platform/text_forms.h"
 #include "requests/save_request.h"
 
@@ -71,7 +72,7 @@ bool SurveyCompleted(const std::string& settings_path, int32_t request_no) {
 bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   const SubmittedForm* form = form_value.form();
   const std::string posted_number = form ? form->Get("RequestNo") : "";
-  const int32_t request_no = PostedRequestNumber(posted_number);
+  const int32_t request_no = PostedNumber(posted_number);
   if (SurveyRequired(session->settings_path) &&
       !SurveyCompleted(session->settings_path, request_no)) {
     session->error_text =

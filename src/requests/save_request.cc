@@ -38,11 +38,6 @@ std::string NotOutstandingMessage(const std::string& posted_number) {
          " in outstanding requests table.";
 }
 
-int32_t PostedRequestNumber(const std::string& posted) {
-  std::optional<double> number = ParseNumber(posted);
-  return number ? RoundToInt32(*number) : 0;
-}
-
 bool SaveRequest(SessionState* session, const Variant& form,
                  const std::string& command) {
   return SaveRequestRow(session, form, command, MissingRequest::kRegisterNew);
@@ -63,7 +58,7 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   }
   session->error_text.clear();
   const std::string posted_number = form->Get("RequestNo");
-  const int32_t request_no = PostedRequestNumber(posted_number);
+  const int32_t request_no = PostedNumber(posted_number);
   const std::string user_id = form->Get("KIRVSCurrentUser");
   if (!HasLoginEntry(session, user_id)) {
     session->error_text =

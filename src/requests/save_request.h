@@ -34,10 +34,6 @@ bool SaveRequestRow(SessionState* session, const Variant& form,
 // The message of a request number that is not outstanding.
 std::string NotOutstandingMessage(const std::string& posted_number);
 
-// The request number posted as RequestNo: a number rounded to a 32-bit
-// integer; 0 when missing or not a number.
-int32_t PostedRequestNumber(const std::string& posted);
-
 }  // namespace kirvs
 
 #endif  // KIRVS_SRC_REQUESTS_SAVE_REQUEST_H_

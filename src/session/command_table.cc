@@ -1,5 +1,9 @@
 #include "session/command_table.h"
 
+#include "activities/activity_display.h"
+#include "activities/activity_list.h"
+#include "activities/new_activity.h"
+#include "activities/save_activity.h"
 #include "login/login.h"
 #include "login/login_page.h"
 #include "login/logout.h"
@@ -16,12 +20,6 @@
 namespace kirvs {
 
 namespace {
-
-// Stands in for a handler whose work is not built yet.
-std::optional<bool> NotAvailable(CommandCall& call) {
-  call.session->error_text = "This command is not available yet.";
-  return false;
-}
 
 std::optional<bool> StartupStep(CommandCall& call) {
   return ShowLoginPage(call.session, *call.p1);
@@ -80,6 +78,28 @@ std::optional<bool> RegisterStep(CommandCall& call) {
   return RegisterNewRequest(call.session, *call.p1);
 }
 
+std::optional<bool> ActivitiesStep(CommandCall& call) {
+  return ShowActivityList(call.session, *call.p1);
+}
+
+std::optional<bool> ShowActivityStep(CommandCall& call) {
+  return ShowActivity(call.session, *call.p1, *call.p2);
+}
+
+std::optional<bool> AddActivityStep(CommandCall& call) {
+  return NewActivity(call.session, *call.p1, *call.p2);
+}
+
+std::optional<bool> SaveActivityStep(CommandCall& call) {
+  return SaveActivity(call.session, *call.p1);
+}
+
+// After an activity is saved, the log of the request in the second
+// parameter follows.
+std::optional<bool> LogOfSecondParameter(CommandCall& call) {
+  return ShowActivityList(call.session, *call.p2);
+}
+
 std::optional<bool> SearchFormStep(CommandCall& call) {
   return ShowSearchForm(call.session, call.command);
 }
@@ -119,10 +139,10 @@ const CommandRow kCommandTable[] = {
     {{"SCHEDULE"}, ScheduleStep, nullptr},
     {{"CLOSE"}, CloseStep, nullptr},
     {{"CLOSE NOW"}, CloseNowStep, ListOfSecondParameter},
-    {{"ACTIVITIES"}, NotAvailable, nullptr},
-    {{"SHOW ACTIVITY"}, NotAvailable, nullptr},
-    {{"ADD ACTIVITY"}, NotAvailable, nullptr},
-    {{"SAVE ACTIVITY"}, NotAvailable, nullptr},
+    {{"ACTIVITIES"}, ActivitiesStep, nullptr},
+    {{"SHOW ACTIVITY"}, ShowActivityStep, nullptr},
+    {{"ADD ACTIVITY"}, AddActivityStep, nullptr},
+    {{"SAVE ACTIVITY"}, SaveActivityStep, LogOfSecondParameter},
     {{"SEARCH SOLUTIONS", "SEARCH INVENTORY"}, SearchFormStep, nullptr},
     {{"SEARCH INVENTORY NOW"}, InventorySearchStep, nullptr},
     {{"SEARCH SOLUTIONS NOW"}, SolutionsSearchStep, nullptr},

@@ -1,0 +1,127 @@
+#include "activities/save_activity.h"
+
+#include <memory>
+
+#include "activities/new_activity.h"
+#include "data/settings.h"
+#include "kirvs/submitted_form.h"
+#include "login/logout.h"
+#include "pages/posted_fields.h"
+#include "platform/escape.h"
+#include "platform/text_forms.h"
+
+namespace kirvs {
+
+namespace {
+
+// The number after the highest activity number of the request, read inside
+// the caller's transaction.
+Status NextFreeActivityNumber(const std::shared_ptr<Database>& db,
+                              int32_t request_no, int32_t* act_no) {
+  std::unique_ptr<RecordSource> rs;
+  Status s = RecordSource::Open(
+      db,
+      "SELECT MAX(ActNo) FROM Request_Activities WHERE RequestNo=" +
+          FormatInteger(request_no),
+      OpenMode::kRead, &rs);
+  Variant highest;
+  if (s.ok()) s = rs->Get(0, &highest);
+  if (!s.ok()) return s;
+  *act_no = highest.IsNumber() ? RoundToInt32(highest.number()) + 1 : 1;
+  return Status();
+}
+
+}  // namespace
+
+bool SaveActivity(SessionState* session, const Variant& form_value) {
+  const SubmittedForm* form = form_value.form();
+  if (form == nullptr) {
+    session->error_text =
+        "Unable to process request object submitted by ASP form.";
+    return false;
+  }
+  std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  if (db_path.empty()) {
+    session->error_text = kNoDbPathMessage;
+    return false;
+  }
+  session->error_text.clear();
+  // Both numbers read as a request save reads its number: rounded to an
+  // integer, 0 when missing or not a number; only integers reach the query.
+  const int32_t request_no = PostedNumber(form->Get("RequestNo"));
+  const int32_t act_no = PostedNumber(form->Get("ActNo"));
+  const std::string user_id = form->Get("KIRVSCurrentUser");
+  if (!HasLoginEntry(session, user_id)) {
+    session->error_text =
+        "Unable to update current activity.  There is no login entry for the "
+        "current user.<br><br>Re-enter your login details and retry the "
+        "transaction.";
+    return false;
+  }
+
+  const std::string query =
+      "SELECT * FROM [Request_Activities] WHERE RequestNo=" +
+      FormatInteger(request_no) + " AND ActNo=" + FormatInteger(act_no);
+  std::string trace = EscapeHtml(query);
+  // One write transaction: the look for the row and its store, so that two
+  // people adding an activity at once cannot both take one number.
+  std::shared_ptr<Database> db;
+  std::unique_ptr<RecordSource> rs;
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->Begin();
+  if (s.ok()) s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
+  if (!s.ok()) {
+    session->error_text =
+        "An error occurred while trying to open Request_Activities table in "
+        "database " +
+        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+    return false;
+  }
+  const bool exists = rs->RecordCount() != 0;
+  // A new activity's number is the one its page proposed; when someone
+  // else's new activity took it meanwhile, this one follows it.
+  const bool proposed_number = !form->Get(kNewActivityMarker).empty();
+  const bool taken = exists && proposed_number;
+  Status fields;
+  if (exists && !taken) {
+    fields = rs->MoveFirst();
+  } else {
+    fields = rs->AddNew();
+    trace += "<br>AddNew<br>";
+  }
+  PostedFieldRules rules;
+  rules.trim_leading_blanks = false;
+  rules.skip_request_no = false;
+  Status written = WritePostedFields(*form, *rs, rules, &trace, nullptr);
+  if (fields.ok()) fields = written;
+  if (fields.ok() && taken) {
+    int32_t free_number = 0;
+    fields = NextFreeActivityNumber(db, request_no, &free_number);
+    if (fields.ok()) fields = rs->Set("ActNo", Variant::Integer(free_number));
+  }
+  if (!trace.empty() && trace.back() == ',') trace.pop_back();
+  if (!fields.ok()) {
+    session->error_text =
+        "An error occurred whilst trying to update fields for the current "
+        "activity (" +
+        EscapeHtml(fields.message()) + ").";
+    return false;
+  }
+
+  s = rs->Update();
+  trace += "<br>CurrentRS.Update command completed.<br>";
+  if (s.ok()) {
+    rs->Close();
+    s = db->Commit();
+  }
+  if (!s.ok()) {
+    session->error_text =
+        "An error occurred whilst trying to save the current activity (" +
+        EscapeHtml(s.message()) + ").";
+    return false;
+  }
+  session->error_text = std::move(trace);
+  return true;
+}
+
+}  // namespace kirvs

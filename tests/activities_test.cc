@@ -1,0 +1,647 @@
+// The activity log, one activity, a new activity and saving an activity, on a
+// small help desk made with plain SQL in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "activities/activity_display.h"
+#include "activities/activity_list.h"
+#include "activities/new_activity.h"
+#include "activities/save_activity.h"
+#include "kirvs/submitted_form.h"
+#include "pages/session_state.h"
+#include "platform/clock.h"
+#include "platform/settings_file.h"
+#include "platform/text_forms.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::DropTable;
+using testing::ExecSql;
+using testing::FailWrites;
+using testing::QuerySql;
+using testing::QueryValue;
+
+using Fields = std::vector<SubmittedForm::Field>;
+using Rows = std::vector<std::vector<std::string>>;
+
+// Request 7 has activities numbered 2, 5 and 9 in date order; request 9 has
+// three whose numbers run against their dates; request 8 has one.
+const char kActivitiesSql[] = R"sql(
+CREATE TABLE Logins (LoginId INTEGER PRIMARY KEY, UserName VARCHAR(20),
+                     LoginTime DATETIME);
+INSERT INTO Logins (UserName) VALUES ('ann');
+CREATE TABLE Personnel (Name VARCHAR(30), WorkGroup VARCHAR(20));
+INSERT INTO Personnel VALUES ('Ann Smith', 'Network'), ('Bob Jones', 'Desktop');
+CREATE TABLE Work_Groups (WorkGroup VARCHAR(20));
+INSERT INTO Work_Groups VALUES ('Desktop'), ('Network');
+CREATE TABLE Request_Activities (
+  RequestNo INTEGER NOT NULL, ActNo INTEGER NOT NULL, [Date/Time] DATETIME,
+  Personnel VARCHAR(30), WorkGroup VARCHAR(20), Description VARCHAR(255),
+  Duration DOUBLE, ChargeRate CURRENCY, Billable BIT);
+INSERT INTO Request_Activities VALUES
+  (7, 2, '2024-03-01 10:00:00', 'Ann Smith', 'Network', 'Checked the printer',
+   0.5, 40, 1),
+  (7, 5, '2024-03-01 14:30:00', 'Bob Jones', 'Desktop', 'Ordered a fuser',
+   0.25, 35, 0),
+  (7, 9, '2024-03-02 09:00:00', 'Ann Smith', 'Network', 'Fitted the fuser',
+   1.5, 40, 1),
+  (8, 1, '2024-03-02 11:00:00', 'Bob Jones', 'Desktop', 'Other', 1, 35, 0),
+  (9, 1, '2024-03-05 09:00:00', 'Ann Smith', 'Network', 'newest', 1, 40, 0),
+  (9, 2, '2024-03-03 09:00:00', 'Ann Smith', 'Network', 'oldest', 1, 40, 0),
+  (9, 3, '2024-03-04 09:00:00', 'Ann Smith', 'Network', 'middle', 1, 40, 0);
+)sql";
+
+std::string Banner(const std::string& title) {
+  return "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
+         "size=4><strong>" +
+         title + "</strong></font></p>";
+}
+
+// One row of the log (columns ActNo, Date/Time, Personnel, Duration,
+// Description) and its description line.
+std::string LogRow(const std::string& act_no, const std::string& when,
+                   const std::string& person, const std::string& duration,
+                   const std::string& description) {
+  return "<tr><td><input name=KIRVSCommand value='#" + act_no +
+         "' type=submit></td><td><font size=2>" + when +
+         "</td><td><font size=2>" + person + "</td><td><font size=2>" +
+         duration + "</td></tr><tr><td></td><td colspan=4><font size=2>" +
+         description + "</td>";
+}
+
+std::string LogPage(const std::string& request_no, const std::string& rows,
+                    int count) {
+  return Banner("Activity Log for Service Request: " + request_no) +
+         "<blockquote><blockquote><font face=arial><input type=submit "
+         "name=KIRVSCommand value='Add Activity'><input type=submit "
+         "name=KIRVSCommand value='Show Request'><input type=submit "
+         "name=KIRVSCommand value='Show List'><input type=submit "
+         "name=KIRVSCommand value='Logout'><br><br><input type=hidden "
+         "name='RequestNo' value='" +
+         request_no +
+         "'><table cellpadding=2 valign=top><tr><td bgcolor='#00c0ff'><font "
+         "size=2><b>ActNo</b></td><td bgcolor='#00c0ff'><font "
+         "size=2><b>Date/Time</b></td><td bgcolor='#00c0ff'><font "
+         "size=2><b>Personnel</b></td><td bgcolor='#00c0ff'><font "
+         "size=2><b>Duration</b></td></tr>" +
+         rows + "</table><font size=1 face=arial></b><i><p>" +
+         std::to_string(count) + " activities in current list.</i>";
+}
+
+std::string Select(const std::string& name, const std::string& first,
+                   const std::string& second, const std::string& selected) {
+  auto option = [&](const std::string& value) {
+    return "<option value='" + value + "'" +
+           (value == selected ? " selected>" : ">") + value;
+  };
+  return "<select name='" + name + "' size='1'><option value=' '> " +
+         option(first) + option(second) + "</select>";
+}
+
+// The page of one activity in the columns RequestNo, ActNo, Date/Time,
+// Personnel, WorkGroup, Duration, Billable; `hidden` are its hidden fields.
+std::string ActivityPage(const std::string& title, const std::string& hidden,
+                         const std::string& request_no,
+                         const std::string& act_no, const std::string& when,
+                         const std::string& person, const std::string& group,
+                         const std::string& duration, bool billable) {
+  const std::string label = "<td bgcolor='#00c0ff'><font size=2 face=arial><b>";
+  return Banner(title) + hidden +
+         "<blockquote><blockquote><input name=KIRVSCommand value='Save "
+         "Activity' type=submit><input name=KIRVSCommand value='Show Request' "
+         "type=submit><input name=KIRVSCommand value='Show List' "
+         "type=submit><input name=KIRVSCommand value='Logout' "
+         "type=submit><br><br><table bgcolor=#00c0ff border=1 "
+         "bordercolor=teal rules=none frame=box cellpadding=3 "
+         "cellspacing=2><tr>" +
+         label + "RequestNo</td><td><font size=2 face=arial>" + request_no +
+         "</td>" + label + "ActNo</td><td><font size=2 face=arial>" + act_no +
+         "</td></tr><tr>" + label +
+         "Date/Time</td><td><font size=2 face=arial><input name='Date/Time' "
+         "type=text value='" +
+         when + "' maxlength=20></td>" + label + "Personnel</td><td>" +
+         Select("Personnel", "Ann Smith", "Bob Jones", person) +
+         "</td></tr><tr>" + label + "WorkGroup</td><td>" +
+         Select("WorkGroup", "Desktop", "Network", group) + "</td>" + label +
+         "Duration</td><td><font size=2 face=arial><input name='Duration' "
+         "type=text value='" +
+         duration + "' maxlength=8></td></tr><tr>" + label +
+         "Billable</td><td><font size=2 face=arial><input name='Billable' "
+         "type=checkbox " +
+         (billable ? "checked" : "") +
+         "><input type=hidden name='KIRVSCheckbox_Billable' value=1></td>"
+         "</table>";
+}
+
+std::string Decode(std::string text) {
+  static const std::pair<std::string, std::string> kReferences[] = {
+      {"&#39;", "'"},
+      {"&lt;", "<"},
+      {"&gt;", ">"},
+      {"&#32;", " "},
+      {"&amp;", "&"}};
+  for (const auto& [reference, character] : kReferences) {
+    for (size_t at; (at = text.find(reference)) != std::string::npos;) {
+      text.replace(at, reference.size(), character);
+    }
+  }
+  return text;
+}
+
+// What a browser posts from a page: every input but the buttons (a checkbox
+// only when ticked, as "on"), the selected option of every list, then the
+// clicked button and the fields the front adds.
+Fields PostedFrom(const std::string& page) {
+  static const std::regex kTag(
+      "<input ([^>]*)>|<select name='([^']*)'[^>]*>(.*?)</select>");
+  static const std::regex kAttribute("(\\w+)(?:=('[^']*'|[^ ]*))?");
+  static const std::regex kSelected("<option value='([^']*)' selected>");
+  Fields fields;
+  for (std::sregex_iterator tag(page.begin(), page.end(), kTag), end;
+       tag != end; ++tag) {
+    std::smatch option;
+    const std::string inside = (*tag)[(*tag)[2].matched ? 3 : 1];
+    if ((*tag)[2].matched) {
+      if (std::regex_search(inside, option, kSelected)) {
+        fields.emplace_back((*tag)[2], Decode(option[1]));
+      }
+      continue;
+    }
+    std::string name, value, type;
+    bool checked = false;
+    for (std::sregex_iterator a(inside.begin(), inside.end(), kAttribute);
+         a != end; ++a) {
+      std::string text = (*a)[2];
+      if (text.size() >= 2 && text[0] == '\'')
+        text = text.substr(1, text.size() - 2);
+      if ((*a)[1] == "name") name = Decode(text);
+      if ((*a)[1] == "value") value = Decode(text);
+      if ((*a)[1] == "type") type = text;
+      checked = checked || (*a)[1] == "checked";
+    }
+    if (type == "submit" || (type == "checkbox" && !checked)) continue;
+    fields.emplace_back(name, type == "checkbox" ? "on" : value);
+  }
+  fields.insert(fields.end(), {{"KIRVSCommand", "Save Activity"},
+                               {"KIRVSCurrentUser", "ann"},
+                               {"KIRVSCurrentPerson", "Ann Smith"}});
+  return fields;
+}
+
+// Replaces the value of a posted field.
+void Change(Fields* fields, const std::string& name, const std::string& value) {
+  for (auto& field : *fields) {
+    if (field.first == name) {
+      field.second = value;
+      return;
+    }
+  }
+  ADD_FAILURE() << "no field " << name;
+}
+
+Variant Form(Fields fields) {
+  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+}
+
+class ActivitiesTest : public ::testing::Test {
+ protected:
+  ActivitiesTest() : desk_(kActivitiesSql), session_(desk_.ini_path()) {
+    SetSetting("ActivityList",
+               "ActNo, [Date/Time], Personnel, Duration, Description");
+    SetSetting("DisplayActivity",
+               "RequestNo, ActNo, [Date/Time], Personnel, WorkGroup, "
+               "Duration, Billable");
+  }
+
+  void SetSetting(const char* key, const std::string& value) {
+    ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", key, value));
+  }
+
+  // ActNo and the named columns of a request's activities, by ActNo.
+  Rows Activities(int request_no, const std::string& columns) {
+    return QuerySql(desk_.db_path(),
+                    "SELECT ActNo, " + columns +
+                        " FROM Request_Activities WHERE RequestNo=" +
+                        std::to_string(request_no) + " ORDER BY ActNo");
+  }
+
+  Rows AllActivities() {
+    return QuerySql(desk_.db_path(),
+                    "SELECT * FROM Request_Activities ORDER BY rowid");
+  }
+
+  // The Date/Time that the trace of NewActivity names.
+  std::string TracedMoment() {
+    size_t at = session_.error_text.find(" Date/Time: ");
+    return at == std::string::npos ? "" : session_.error_text.substr(at + 12);
+  }
+
+  testing::HelpDeskFixture desk_;
+  SessionState session_;
+};
+
+TEST_F(ActivitiesTest, LogListsActivitiesOldestFirst) {
+  ASSERT_TRUE(ShowActivityList(&session_, Variant("7")));
+  EXPECT_EQ(LogPage("7",
+                    LogRow("2", "2024-03-01 10:00:00", "Ann Smith", "0.5",
+                           "Checked the printer") +
+                        LogRow("5", "2024-03-01 14:30:00", "Bob Jones", "0.25",
+                               "Ordered a fuser") +
+                        LogRow("9", "2024-03-02 09:00:00", "Ann Smith", "1.5",
+                               "Fitted the fuser"),
+                    3),
+            session_.page_text);
+  EXPECT_EQ("", session_.error_text);
+  EXPECT_EQ(nullptr, session_.current_rs);
+
+  ASSERT_TRUE(ShowActivityList(&session_, Variant(9)));
+  EXPECT_EQ(
+      LogPage(
+          "9",
+          LogRow("2", "2024-03-03 09:00:00", "Ann Smith", "1", "oldest") +
+              LogRow("3", "2024-03-04 09:00:00", "Ann Smith", "1", "middle") +
+              LogRow("1", "2024-03-05 09:00:00", "Ann Smith", "1", "newest"),
+          3),
+      session_.page_text);
+
+  ASSERT_TRUE(ShowActivityList(&session_, Variant("12")));
+  EXPECT_EQ(LogPage("12", "", 0), session_.page_text);
+}
+
+TEST_F(ActivitiesTest, PagesEscapeValues) {
+  ExecSql(desk_.db_path(),
+          "INSERT INTO Request_Activities VALUES (12, 1, '2024-04-01', "
+          "'O''Brien <b>', NULL, 'a & b', 1, 1, 0)");
+  ASSERT_TRUE(ShowActivityList(&session_, Variant(" 12 ")));
+  const std::string& page = session_.page_text;
+  EXPECT_NE(std::string::npos,
+            page.find("<font size=2>O&#39;Brien &lt;b&gt;</td>"));
+  EXPECT_NE(std::string::npos, page.find("<font size=2>a &amp; b</td>"));
+  EXPECT_NE(std::string::npos, page.find("Service Request:  12 </strong>"));
+  EXPECT_NE(std::string::npos, page.find("name='RequestNo' value=' 12 '>"));
+
+  ASSERT_TRUE(ShowActivity(&session_, Form({{"RequestNo", "12"}}), " 1"));
+  EXPECT_NE(std::string::npos,
+            session_.page_text.find("<input name=actno value=&#32;1 "
+                                    "type=hidden>"));
+
+  // A person who is not in Personnel has no work group.
+  ASSERT_TRUE(NewActivity(&session_, Variant("12"), Variant("Nobody <x>")));
+  EXPECT_EQ(0u, session_.error_text.find(
+                    "Got workgroup:  for person: Nobody &lt;x&gt;<br><br>"
+                    "Calculated activity #2 Date/Time: "))
+      << session_.error_text;
+}
+
+TEST_F(ActivitiesTest, PagesRefuseNumbersThatAreNotIntegers) {
+  const std::string retrieve_one =
+      "An error occurred while trying to retrieve an activity from the "
+      "Request_Activities table (";
+  const Rows before = AllActivities();
+  for (const char* bad :
+       {"7 OR 1=1", "7; DELETE FROM Request_Activities", "", "7.5", "<b>"}) {
+    session_.page_text = "previous page";
+    EXPECT_FALSE(ShowActivityList(&session_, Variant(bad))) << bad;
+    EXPECT_EQ("", session_.page_text) << bad;
+    EXPECT_FALSE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), bad));
+    EXPECT_EQ(0u, session_.error_text.find(retrieve_one +
+                                           "not an activity number: "));
+    session_.page_text = "previous page";
+    EXPECT_FALSE(NewActivity(&session_, Variant(bad), Variant("Ann Smith")));
+    EXPECT_EQ(
+        0u, session_.error_text.find(retrieve_one + "not a request number: "));
+    EXPECT_EQ("previous page", session_.page_text) << bad;
+  }
+  EXPECT_EQ(before, AllActivities());
+  EXPECT_FALSE(ShowActivityList(&session_, Variant("7 OR 1=1")));
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve activities from "
+      "Request_Activities table (not a request number: 7 OR 1=1).",
+      session_.error_text);
+  EXPECT_FALSE(NewActivity(&session_, Variant("<b>"), Variant("Ann Smith")));
+  EXPECT_EQ(retrieve_one + "not a request number: &lt;b&gt;).",
+            session_.error_text);
+}
+
+TEST_F(ActivitiesTest, ActivityDisplay) {
+  session_.error_text = "left over";
+  ASSERT_TRUE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), "5"));
+  EXPECT_EQ(ActivityPage("Activity Details for Service Request 7",
+                         "<input name=requestno value=7 type=hidden><input "
+                         "name=actno value=5 type=hidden>",
+                         "7", "5", "2024-03-01 14:30:00", "Bob Jones",
+                         "Desktop", "0.25", false),
+            session_.page_text);
+  EXPECT_EQ("", session_.error_text);
+  EXPECT_EQ(nullptr, session_.current_rs);
+
+  // A request number that is no number reads as 0; no such row still gives
+  // the page, with every label and no value.
+  ASSERT_TRUE(ShowActivity(&session_, Form({{"RequestNo", "seven"}}), "2"));
+  EXPECT_EQ(0u, session_.page_text.find(
+                    Banner("Activity Details for Service Request 0") +
+                    "<input name=requestno value=0 type=hidden>"));
+  EXPECT_NE(std::string::npos,
+            session_.page_text.find("<b>Billable</td></table>"));
+  EXPECT_EQ(std::string::npos, session_.page_text.find("name='Date/Time'"));
+  EXPECT_EQ("no current row", session_.error_text);
+}
+
+TEST_F(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
+  const double before = CurrentMoment();
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  const std::string now = TracedMoment();
+  std::optional<double> moment = ParseDate(now);
+  ASSERT_TRUE(moment) << session_.error_text;
+  EXPECT_LE(before, *moment);
+  EXPECT_GE(CurrentMoment(), *moment);
+  EXPECT_EQ(
+      "Got workgroup: Network for person: Ann Smith<br><br>Calculated "
+      "activity #4 Date/Time: " +
+          now,
+      session_.error_text);
+  EXPECT_EQ(ActivityPage("New Activity Details for Service Request 7",
+                         "<input name=requestno value=7 type=hidden><input "
+                         "name=actno value=4 type=hidden><input type=hidden "
+                         "name=KIRVSNewActivity value=1>",
+                         "7", "4", now, "Ann Smith", "Network", "", false),
+            session_.page_text);
+  EXPECT_EQ(nullptr, session_.current_rs);
+  EXPECT_EQ((Rows{{"1", "2024-03-01 10:00:00"},
+                  {"2", "2024-03-01 14:30:00"},
+                  {"3", "2024-03-02 09:00:00"}}),
+            Activities(7, "[Date/Time]"));
+
+  // The newest activity gets the highest number; other requests keep theirs;
+  // the new row is not stored, so a second call proposes the same number.
+  for (int call = 0; call < 2; ++call) {
+    ASSERT_TRUE(NewActivity(&session_, Variant(9), Variant("Bob Jones")));
+    EXPECT_EQ(0u, session_.error_text.find(
+                      "Got workgroup: Desktop for person: Bob Jones<br><br>"
+                      "Calculated activity #4 Date/Time: "));
+  }
+  EXPECT_EQ((Rows{{"1", "oldest"}, {"2", "middle"}, {"3", "newest"}}),
+            Activities(9, "Description"));
+  EXPECT_EQ((Rows{{"1", "Other"}}), Activities(8, "Description"));
+}
+
+TEST_F(ActivitiesTest, LogAddSaveOpenCorrectAndSaveAgain) {
+  ASSERT_TRUE(ShowActivityList(&session_, Variant("7")));
+  ASSERT_NE(std::string::npos, session_.page_text.find("3 activities"));
+
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  const std::string when = TracedMoment();
+  Fields posted = PostedFrom(session_.page_text);
+  EXPECT_EQ((Fields{{"requestno", "7"},
+                    {"actno", "4"},
+                    {"KIRVSNewActivity", "1"},
+                    {"Date/Time", when},
+                    {"Personnel", "Ann Smith"},
+                    {"WorkGroup", "Network"},
+                    {"Duration", ""},
+                    {"KIRVSCheckbox_Billable", "1"},
+                    {"KIRVSCommand", "Save Activity"},
+                    {"KIRVSCurrentUser", "ann"},
+                    {"KIRVSCurrentPerson", "Ann Smith"}}),
+            posted);
+  Change(&posted, "Duration", "0.75");
+  posted.insert(posted.begin() + 7, {"Billable", "on"});
+  ASSERT_TRUE(SaveActivity(&session_, Form(posted))) << session_.error_text;
+  EXPECT_EQ(
+      "SELECT * FROM [Request_Activities] WHERE RequestNo=7 AND ActNo=4"
+      "<br>AddNew<br>requestno=7,actno=4,Date/Time=" +
+          when +
+          ",Personnel=Ann Smith,WorkGroup=Network,Duration=0.75,Billable=on"
+          "<br>CurrentRS.Update command completed.<br>",
+      session_.error_text);
+  ASSERT_TRUE(ShowActivityList(&session_, Variant("7")));
+  EXPECT_NE(std::string::npos,
+            session_.page_text.find(
+                LogRow("4", when, "Ann Smith", "0.75", "") +
+                "</table><font size=1 face=arial></b><i><p>4 activities"));
+
+  ASSERT_TRUE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), "4"));
+  EXPECT_EQ(ActivityPage("Activity Details for Service Request 7",
+                         "<input name=requestno value=7 type=hidden><input "
+                         "name=actno value=4 type=hidden>",
+                         "7", "4", when, "Ann Smith", "Network", "0.75", true),
+            session_.page_text);
+  posted = PostedFrom(session_.page_text);
+  Change(&posted, "Personnel", "Bob Jones");
+  Change(&posted, "WorkGroup", "Desktop");
+  Change(&posted, "Duration", "1.25");
+  // Unticked: the browser leaves the checkbox out.
+  std::erase_if(posted, [](auto& f) { return f.first == "Billable"; });
+  ASSERT_TRUE(SaveActivity(&session_, Form(posted))) << session_.error_text;
+  EXPECT_EQ(
+      "SELECT * FROM [Request_Activities] WHERE RequestNo=7 AND ActNo=4"
+      "requestno=7,actno=4,Date/Time=" +
+          when +
+          ",Personnel=Bob Jones,WorkGroup=Desktop,Duration=1.25"
+          "<br>CurrentRS.Update command completed.<br>",
+      session_.error_text);
+  EXPECT_EQ((Rows{{"1", "Ann Smith", "Checked the printer", "0.5", "40", "1"},
+                  {"2", "Bob Jones", "Ordered a fuser", "0.25", "35", "0"},
+                  {"3", "Ann Smith", "Fitted the fuser", "1.5", "40", "1"},
+                  {"4", "Bob Jones", "NULL", "1.25", "NULL", "0"}}),
+            Activities(7,
+                       "Personnel, Description, Duration, ChargeRate, "
+                       "Billable"));
+  EXPECT_EQ(when, QueryValue(desk_.db_path(),
+                             "SELECT [Date/Time] FROM Request_Activities "
+                             "WHERE RequestNo=7 AND ActNo=4"));
+}
+
+TEST_F(ActivitiesTest, CheckboxesThePageShowedAreRewrittenOthersKept) {
+  // 7/2 and 7/9 are billable, 7/5 is not.
+  for (const Fields& fields :
+       {Fields{{"actno", "2"}, {"KIRVSCheckbox_Billable", "1"}},
+        Fields{{"actno", "9"}, {"Duration", "2"}},
+        Fields{{"actno", "5"},
+               {"Billable", "on"},
+               {"KIRVSCheckbox_Billable", "1"}}}) {
+    Fields posted = {{"requestno", "7"}, {"KIRVSCurrentUser", "ann"}};
+    posted.insert(posted.end(), fields.begin(), fields.end());
+    ASSERT_TRUE(SaveActivity(&session_, Form(posted))) << session_.error_text;
+  }
+  EXPECT_EQ((Rows{{"2", "0"}, {"5", "1"}, {"9", "1"}}),
+            Activities(7, "Billable"));
+}
+
+TEST_F(ActivitiesTest, SaveStoresTextAsPostedAndEmptyDatesAndNumbersAsNull) {
+  ASSERT_TRUE(SaveActivity(&session_,
+                           Form({{"requestno", "8"},
+                                 {"actno", "1"},
+                                 {"Description", "  blanks <kept> & 'escaped'"},
+                                 {"Date/Time", ""},
+                                 {"Duration", " "},
+                                 {"KIRVSCurrentUser", "ann"}})));
+  EXPECT_EQ(
+      "SELECT * FROM [Request_Activities] WHERE RequestNo=8 AND ActNo=1"
+      "requestno=8,actno=1,Description=  blanks &lt;kept&gt; &amp; "
+      "&#39;escaped&#39;,Date/Time=,Duration= "
+      "<br>CurrentRS.Update command completed.<br>",
+      session_.error_text);
+  // A number that is not stored adds the row under the posted numbers.
+  ASSERT_TRUE(SaveActivity(&session_, Form({{"RequestNo", "8"},
+                                            {"ActNo", "6"},
+                                            {"Description", "late entry"},
+                                            {"KIRVSCurrentUser", "ann"}})));
+  EXPECT_EQ((Rows{{"1", "NULL", "  blanks <kept> & 'escaped'", "NULL", "35"},
+                  {"6", "NULL", "late entry", "NULL", "NULL"}}),
+            Activities(8, "[Date/Time], Description, Duration, ChargeRate"));
+}
+
+TEST_F(ActivitiesTest, NewActivitiesProposedTheSameNumberAreBothKept) {
+  SessionState other(desk_.ini_path());
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  Fields mine = PostedFrom(session_.page_text);
+  ASSERT_TRUE(NewActivity(&other, Variant("7"), Variant("Bob Jones")));
+  Fields theirs = PostedFrom(other.page_text);
+  Change(&mine, "Duration", "1");
+  Change(&theirs, "Duration", "2");
+  ASSERT_TRUE(SaveActivity(&other, Form(theirs))) << other.error_text;
+  ASSERT_TRUE(SaveActivity(&session_, Form(mine))) << session_.error_text;
+  EXPECT_EQ((Rows{{"4", "Bob Jones", "2.0"}, {"5", "Ann Smith", "1.0"}}),
+            QuerySql(desk_.db_path(),
+                     "SELECT ActNo, Personnel, Duration FROM "
+                     "Request_Activities WHERE RequestNo=7 AND ActNo>3 "
+                     "ORDER BY ActNo"));
+}
+
+TEST_F(ActivitiesTest, ConcurrentNewActivitiesAllKeepTheirWork) {
+  constexpr int kPeople = 8;
+  ASSERT_TRUE(NewActivity(&session_, Variant("8"), Variant("Ann Smith")));
+  const Fields page = PostedFrom(session_.page_text);
+  std::vector<std::thread> threads;
+  std::vector<int> saved(kPeople, 0);
+  for (int i = 0; i < kPeople; ++i) {
+    threads.emplace_back([&, i] {
+      SessionState session(desk_.ini_path());
+      Fields fields = page;
+      fields.emplace_back("Description", "work " + std::to_string(i));
+      saved[i] = SaveActivity(&session, Form(fields)) ? 1 : 0;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(std::vector<int>(kPeople, 1), saved);
+  EXPECT_EQ((Rows{{"8", "8", "2", "9", "8"}}),
+            QuerySql(desk_.db_path(),
+                     "SELECT COUNT(*), COUNT(DISTINCT ActNo), MIN(ActNo), "
+                     "MAX(ActNo), COUNT(DISTINCT Description) FROM "
+                     "Request_Activities WHERE RequestNo=8 AND ActNo>1"));
+}
+
+TEST_F(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
+  const std::string update_failed =
+      "An error occurred whilst trying to update fields for the current "
+      "activity (";
+  const std::string no_login =
+      "Unable to update current activity.  There is no login entry for the "
+      "current user.<br><br>Re-enter your login details and retry the "
+      "transaction.";
+  auto form = [](const char* name, const char* value,
+                 const char* user = "ann") {
+    return Form({{"requestno", "7"},
+                 {"actno", "2"},
+                 {"Duration", "9"},
+                 {name, value},
+                 {"KIRVSCurrentUser", user}});
+  };
+  struct Case {
+    Variant form;
+    std::string message;
+  } cases[] = {
+      {form("Date/Time", "next <Tuesday>"),
+       update_failed + "cannot convert &#39;next &lt;Tuesday&gt;&#39; to a "
+                       "date for column Date/Time)."},
+      {form("ChargeRate", "forty"),
+       update_failed + "cannot convert &#39;forty&#39; to a number for column "
+                       "ChargeRate)."},
+      {form("Minutes]; DROP TABLE Logins", "5"),
+       update_failed + "unknown column: Minutes]; DROP TABLE Logins)."},
+      {Form({{"requestno", "7"},
+             {"actno", "4"},
+             {"KIRVSNewActivity", "1"},
+             {"Minutes", "5"},
+             {"KIRVSCurrentUser", "ann"}}),
+       update_failed + "unknown column: Minutes)."},
+      {form("Description", "x", "bob"), no_login},
+      {Form({{"requestno", "7"}, {"actno", "2"}}), no_login},
+      {Variant("requestno=7&actno=2"),
+       "Unable to process request object submitted by ASP form."},
+  };
+  const Rows before = AllActivities();
+  for (const Case& c : cases) {
+    EXPECT_FALSE(SaveActivity(&session_, c.form)) << c.message;
+    EXPECT_EQ(c.message, session_.error_text);
+    EXPECT_EQ(before, AllActivities()) << c.message;
+  }
+
+  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", ""));
+  EXPECT_FALSE(SaveActivity(&session_, form("Duration", "1")));
+  EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
+            session_.error_text);
+  EXPECT_FALSE(ShowActivityList(&session_, Variant("7")));
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve activities from "
+      "Request_Activities table (no database path was given).",
+      session_.error_text);
+  EXPECT_FALSE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  EXPECT_FALSE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), "2"));
+  EXPECT_EQ(before, AllActivities());
+}
+
+TEST_F(ActivitiesTest, DatabaseFailuresGiveEachHandlerItsMessage) {
+  FailWrites(desk_.db_path(), "Request_Activities");
+  const Rows before = AllActivities();
+  for (const char* marker : {"", "1"}) {  // a stored one, a new one
+    EXPECT_FALSE(SaveActivity(&session_, Form({{"requestno", "7"},
+                                               {"actno", "2"},
+                                               {"KIRVSNewActivity", marker},
+                                               {"KIRVSCurrentUser", "ann"}})));
+    EXPECT_EQ(
+        "An error occurred whilst trying to save the current activity "
+        "(injected failure).",
+        session_.error_text);
+  }
+  // Numbers that cannot be stored still give the page.
+  EXPECT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  EXPECT_NE(std::string::npos,
+            session_.page_text.find("name=actno value=4 type=hidden>"));
+  EXPECT_EQ(before, AllActivities());
+
+  DropTable(desk_.db_path(), "Request_Activities");
+  const std::string retrieve_one =
+      "An error occurred while trying to retrieve an activity from the "
+      "Request_Activities table (no such table: Request_Activities).";
+  EXPECT_FALSE(ShowActivityList(&session_, Variant("7")));
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve activities from "
+      "Request_Activities table (no such table: Request_Activities).",
+      session_.error_text);
+  EXPECT_FALSE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), "2"));
+  EXPECT_EQ(retrieve_one, session_.error_text);
+  EXPECT_FALSE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  EXPECT_EQ(retrieve_one, session_.error_text);
+  EXPECT_FALSE(SaveActivity(
+      &session_,
+      Form({{"requestno", "7"}, {"actno", "2"}, {"KIRVSCurrentUser", "ann"}})));
+  EXPECT_EQ(
+      "An error occurred while trying to open Request_Activities table "
+      "in database " +
+          desk_.db_path() + " (no such table: Request_Activities).",
+      session_.error_text);
+}
+
+}  // namespace
+}  // namespace kirvs
