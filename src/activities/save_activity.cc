@@ -34,17 +34,9 @@ Status NextFreeActivityNumber(const std::shared_ptr<Database>& db,
 }  // namespace
 
 bool SaveActivity(SessionState* session, const Variant& form_value) {
-  const SubmittedForm* form = form_value.form();
-  if (form == nullptr) {
-    session->error_text =
-        "Unable to process request object submitted by ASP form.";
-    return false;
-  }
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  if (db_path.empty()) {
-    session->error_text = kNoDbPathMessage;
-    return false;
-  }
+  std::string db_path;
+  const SubmittedForm* form = FormAndDatabasePath(session, form_value, &db_path);
+  if (form == nullptr) return false;
   session->error_text.clear();
   // Both numbers read as a request save reads its number: rounded to an
   // integer, 0 when missing or not a number; only integers reach the query.

@@ -1,5 +1,6 @@
 #include "pages/posted_fields.h"
 
+#include "data/settings.h"
 #include "pages/request_form.h"
 #include "platform/ascii.h"
 #include "platform/column_types.h"
@@ -54,6 +55,23 @@ Status WriteField(RecordSource& rs, int index, const std::string& posted,
 }
 
 }  // namespace
+
+const SubmittedForm* FormAndDatabasePath(SessionState* session,
+                                         const Variant& form_value,
+                                         std::string* db_path) {
+  const SubmittedForm* form = form_value.form();
+  if (form == nullptr) {
+    session->error_text =
+        "Unable to process request object submitted by ASP form.";
+    return nullptr;
+  }
+  *db_path = ReadSetting(session->settings_path, "DBPath");
+  if (db_path->empty()) {
+    session->error_text = kNoDbPathMessage;
+    return nullptr;
+  }
+  return form;
+}
 
 int32_t PostedNumber(const std::string& posted) {
   std::optional<double> number = ParseNumber(posted);

@@ -18,6 +18,8 @@
 #include <string>
 
 #include "kirvs/submitted_form.h"
+#include "kirvs/variant.h"
+#include "pages/session_state.h"
 #include "platform/record_source.h"
 #include "platform/status.h"
 
@@ -41,6 +43,13 @@ struct PostedFieldRules {
 Status WritePostedFields(const SubmittedForm& form, RecordSource& rs,
                          const PostedFieldRules& rules, std::string* trace,
                          std::string* change_list);
+
+// The first steps of a save handler: takes the submitted form and reads
+// DBPath. Sets ErrorDescription and returns nullptr when `form` holds no
+// submitted form or DBPath is missing.
+const SubmittedForm* FormAndDatabasePath(SessionState* session,
+                                         const Variant& form,
+                                         std::string* db_path);
 
 // A number posted in a field (RequestNo, ActNo): rounded to a 32-bit
 // integer; 0 when missing or not a number. Only such integers reach a query.

@@ -45,17 +45,9 @@ bool SaveRequest(SessionState* session, const Variant& form,
 
 bool SaveRequestRow(SessionState* session, const Variant& form_value,
                     const std::string& command, MissingRequest missing) {
-  const SubmittedForm* form = form_value.form();
-  if (form == nullptr) {
-    session->error_text =
-        "Unable to process request object submitted by ASP form.";
-    return false;
-  }
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  if (db_path.empty()) {
-    session->error_text = kNoDbPathMessage;
-    return false;
-  }
+  std::string db_path;
+  const SubmittedForm* form = FormAndDatabasePath(session, form_value, &db_path);
+  if (form == nullptr) return false;
   session->error_text.clear();
   const std::string posted_number = form->Get("RequestNo");
   const int32_t request_no = PostedNumber(posted_number);
