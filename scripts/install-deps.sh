@@ -5,8 +5,10 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libsqlite3-dev sqlite3
-  libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
+  libcpp-httplib-dev libssl-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The browser tests (headless Chromium) and the load script.
+  chromium wrk curl
 )
 
 missing=()
@@ -16,6 +18,12 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+
+# Node.js and npm drive the browser tests. A machine may have them from
+# elsewhere (NodeSource's nodejs brings its own npm and conflicts with
+# Debian's), so only a missing command is installed from Debian.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

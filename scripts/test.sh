@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test.
-#   scripts/test.sh             the normal build, in build/
+#   scripts/test.sh             the normal build, in build/, then the browser
+#                               tests in headless Chromium (screenshots in
+#                               build/browser-screenshots/)
 #   scripts/test.sh --sanitize  under AddressSanitizer and UndefinedBehavior-
 #                               Sanitizer, in build-sanitize/; any report fails
 set -euo pipefail
@@ -21,3 +23,10 @@ fi
 cmake -S . -B "$build_dir" "${cmake_options[@]}"
 cmake --build "$build_dir" -j"$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
+
+if [ "$build_dir" = build ]; then
+  npm ci --prefix tests/browser --no-audit --no-fund
+  KIRVS_BINARY="$PWD/build/kirvs" \
+  KIRVS_SCREENSHOTS="$PWD/build/browser-screenshots" \
+    node --test tests/browser/help_desk.test.mjs
+fi

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -9,6 +10,8 @@
 #include "cli/init_command.h"
 #include "cli/run_command.h"
 #include "platform/settings_file.h"
+#include "web/serve.h"
+#include "web/serve_options.h"
 
 namespace kirvs {
 
@@ -49,6 +52,38 @@ int RunMain(int argc, char** argv) {
       "Exit codes: 0 the calls ran, 1 the input file cannot be read, "
       "2 the input is not JSON of this shape.");
 
+  web::ServeOptions serve;
+  std::string serve_dir;
+  int idle_minutes = 30;
+  CLI::App* serve_command = app.add_subcommand(
+      "serve",
+      "Serve a help desk in the browser until Ctrl-C (SIGINT) or SIGTERM");
+  serve_command
+      ->add_option("DIR", serve_dir,
+                   "The help desk's folder (its KIRVS.INI); a folder without "
+                   "one first gets a demo help desk (init --demo)")
+      ->required();
+  serve_command->add_option("--host", serve.host, "The address to listen on")
+      ->capture_default_str();
+  serve_command->add_option("--port", serve.port, "The port (0: any free one)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 65535));
+  serve_command
+      ->add_option("--threads", serve.threads,
+                   "Worker threads, each serving one connection at a time")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1024));
+  serve_command
+      ->add_option("--idle-minutes", idle_minutes,
+                   "A signed-in session without requests ends after this long")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 7 * 24 * 60));
+  serve_command->add_flag("--secure-cookies", serve.secure_cookies,
+                          "Mark cookies Secure (behind an HTTPS proxy)");
+  serve_command->footer(
+      "Prints the address (and the demo logins of a demo help desk), then one "
+      "access-log line per request on stderr.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -57,6 +92,20 @@ int RunMain(int argc, char** argv) {
   }
 
   if (*init_command) return RunInit(init, std::cout, std::cerr);
+  if (*serve_command) {
+    namespace fs = std::filesystem;
+    fs::path settings = fs::path(serve_dir) / kSettingsFileName;
+    if (!fs::exists(settings)) {
+      InitOptions demo;
+      demo.dir = serve_dir;
+      demo.demo = true;
+      int code = RunInit(demo, std::cout, std::cerr);
+      if (code != kExitOk) return code;
+    }
+    serve.settings_path = fs::absolute(settings).string();
+    serve.idle_timeout = std::chrono::minutes(idle_minutes);
+    return web::Serve(serve, std::cout, std::cerr);
+  }
   if (ini.empty()) ini = DefaultSettingsPath();
   if (!input_path.empty()) {
     std::ifstream file(input_path);

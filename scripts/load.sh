@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Load test of the web front with wrk on loopback: a demo help desk served by
+# `kirvs serve` on a free port of 127.0.0.1, then
+#   1. the login page (GET /), 10 seconds,
+#   2. "Show List" of a signed-in session (POST /), 10 seconds,
+# each with 2 threads and 32 connections, and the server's resident memory
+# after the first 1,000 requests and after at least 100,000. Fails when any
+# answer was an error or not 2xx, or memory grew by more than 10%.
+#   scripts/load.sh [--threads N]   (N: the server's worker threads)
+# KIRVS_BUILD_DIR names another build folder than build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+server_threads=8
+if [ "${1:-}" = "--threads" ]; then server_threads=$2; fi
+build=${KIRVS_BUILD_DIR:-build}
+
+scripts/install-deps.sh
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target kirvs >/dev/null
+
+work=$(mktemp -d)
+server=
+cleanup() {
+  if [ -n "$server" ] && kill -0 "$server" 2>/dev/null; then
+    kill -TERM "$server"
+    wait "$server" || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/kirvs" serve "$work/desk" --host 127.0.0.1 --port 0 \
+  --threads "$server_threads" >"$work/serve.out" 2>"$work/access.log" &
+server=$!
+for _ in $(seq 300); do
+  grep -q '^Serving' "$work/serve.out" 2>/dev/null && break
+  sleep 0.1
+done
+base=$(sed -n 's|^Serving the help desk at \(http://[^/ ]*\)/.*|\1|p' \
+  "$work/serve.out")
+[ -n "$base" ] || { echo "kirvs serve did not start"; cat "$work/serve.out"; exit 1; }
+
+# Sign in as a demo user, as a browser would: the login page's cookie and
+# token, then the login post.
+jar=$work/cookies
+token=$(curl -s -c "$jar" "$base/" |
+  sed -n 's/.*name="KIRVSToken" value="\([0-9a-f]*\)".*/\1/p')
+page=$(curl -s -b "$jar" -c "$jar" --data-urlencode "KIRVSToken=$token" \
+  --data-urlencode "KIRVSCommand=Login" --data-urlencode "txtUserID=ann" \
+  --data-urlencode "txtPassword=ann123" "$base/")
+session=$(awk '$6 == "kirvs_session" { print $7 }' "$jar")
+token=$(printf '%s' "$page" |
+  sed -n 's/.*name="KIRVSToken" value="\([0-9a-f]*\)".*/\1/p')
+[ -n "$session" ] || { echo "login failed"; exit 1; }
+
+cat >"$work/show_list.lua" <<'LUA'
+wrk.method = "POST"
+wrk.body = "KIRVSCommand=Show+List&KIRVSToken=" .. os.getenv("KV_TOKEN")
+wrk.headers["Content-Type"] = "application/x-www-form-urlencoded"
+wrk.headers["Cookie"] = "kirvs_session=" .. os.getenv("KV_SESSION")
+LUA
+# Stops each wrk thread after KV_LIMIT answers, for runs of a set size.
+cat >"$work/bounded.lua" <<'LUA'
+local limit = tonumber(os.getenv("KV_LIMIT"))
+local answers = 0
+function response(status, headers, body)
+  answers = answers + 1
+  if answers >= limit then wrk.thread:stop() end
+end
+LUA
+cat "$work/show_list.lua" "$work/bounded.lua" >"$work/show_list_bounded.lua"
+
+export KV_TOKEN=$token KV_SESSION=$session
+served() { wc -l <"$work/access.log"; }
+rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$server/status"; }
+failures=0
+
+# Runs wrk and prints its figures; counts errors and non-2xx answers.
+measure() {
+  local name=$1
+  shift
+  local out
+  out=$(wrk -t2 -c32 -d10s --latency "$@")
+  local rps p50 p99 non2xx errors
+  rps=$(awk '/^Requests\/sec:/ { print $2 }' <<<"$out")
+  p50=$(awk '$1 == "50%" { print $2 }' <<<"$out")
+  p99=$(awk '$1 == "99%" { print $2 }' <<<"$out")
+  non2xx=$(awk '/Non-2xx or 3xx responses:/ { print $5 }' <<<"$out")
+  errors=$(awk '/Socket errors:/ { print $4 + $6 + $8 + $10 }' <<<"$out" |
+    tr -d ',')
+  non2xx=${non2xx:-0}
+  errors=${errors:-0}
+  printf '%-22s %10s req/s   p50 %8s   p99 %8s   non-2xx %s   errors %s\n' \
+    "$name" "$rps" "$p50" "$p99" "$non2xx" "$errors"
+  if [ "$non2xx" != 0 ] || [ "$errors" != 0 ]; then
+    failures=$((failures + 1))
+    echo "$out"
+  fi
+}
+
+# The first 1,000 requests, as many at once as later on, so that every
+# worker thread has started: half login pages, half lists.
+KV_LIMIT=250 wrk -t2 -c32 -d60s -s "$work/bounded.lua" "$base/" >/dev/null
+KV_LIMIT=250 wrk -t2 -c32 -d60s -s "$work/show_list_bounded.lua" "$base/" \
+  >/dev/null
+first_count=$(served)
+first_rss=$(rss_kib)
+
+echo "kirvs serve --threads $server_threads; wrk: 2 threads, 32 connections, 10 s"
+measure "login page (GET /)" "$base/"
+measure "Show List (POST /)" -s "$work/show_list.lua" "$base/"
+
+# Then on to at least 100,000 requests in all.
+left=$((100000 - $(served)))
+if [ "$left" -gt 0 ]; then
+  KV_LIMIT=$(((left + 1) / 2)) wrk -t2 -c32 -d120s \
+    -s "$work/show_list_bounded.lua" "$base/" >/dev/null
+fi
+last_count=$(served)
+last_rss=$(rss_kib)
+
+growth=$(awk -v a="$first_rss" -v b="$last_rss" \
+  'BEGIN { printf "%+.1f", (b - a) * 100 / a }')
+echo "resident memory: $first_rss KiB after $first_count requests," \
+  "$last_rss KiB after $last_count requests ($growth%)"
+not2xx=$(grep -vc ' status=2' "$work/access.log" || true)
+echo "access log: $last_count requests, $not2xx answers not 2xx"
+
+kill -TERM "$server"
+wait "$server"
+server=
+echo "server stopped cleanly"
+
+if awk -v a="$first_rss" -v b="$last_rss" 'BEGIN { exit !(b > a * 1.10) }'; then
+  echo "FAIL: resident memory grew by more than 10%"
+  failures=$((failures + 1))
+fi
+[ "$not2xx" = 0 ] || failures=$((failures + 1))
+exit "$failures"

@@ -1,0 +1,72 @@
+// WebServer: the help desk over HTTP. Routes GET / and POST / to the front,
+// serves the logo, stylesheet and script, answers 404 for anything else and
+// 413 for a body over the limit, writes the access log, and ends idle
+// sessions in the background.
+//
+// Usage: Bind(), then Listen() (it blocks, typically on a thread of its
+// own), then Stop() from any thread; Listen() returns once the requests in
+// flight have finished.
+//
+// Thread safety: Stop() may be called from any thread, also before Listen();
+// the rest from one thread.
+
+#ifndef KIRVS_SRC_WEB_WEB_SERVER_H_
+#define KIRVS_SRC_WEB_WEB_SERVER_H_
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "web/serve_options.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace kirvs::web {
+
+class HelpDeskFront;
+
+class WebServer {
+ public:
+  explicit WebServer(ServeOptions options);
+  ~WebServer();
+  WebServer(const WebServer&) = delete;
+  WebServer& operator=(const WebServer&) = delete;
+
+  // Opens the listening socket on options.host and options.port (0 picks a
+  // free port). Returns the port, or 0 when it cannot be bound.
+  int Bind();
+
+  // Serves until Stop(). Returns false when the listening socket failed.
+  // REQUIRES: Bind() succeeded.
+  bool Listen();
+
+  // Stops accepting connections and makes Listen() return after the
+  // requests in flight have finished. Signed-in sessions end with it.
+  void Stop();
+
+ private:
+  void AddRoutes();
+  void KeepHouse();
+
+  const ServeOptions options_;
+  std::unique_ptr<HelpDeskFront> front_;
+  std::unique_ptr<httplib::Server> http_;
+
+  std::atomic<bool> stop_requested_{false};
+  std::atomic<bool> listen_entered_{false};
+  std::atomic<bool> listen_returned_{false};
+
+  std::mutex house_mu_;
+  std::condition_variable house_wake_;
+  bool house_stop_ = false;
+  std::thread housekeeper_;
+};
+
+}  // namespace kirvs::web
+
+#endif  // KIRVS_SRC_WEB_WEB_SERVER_H_
