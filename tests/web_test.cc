@@ -363,6 +363,7 @@ TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
   EXPECT_NE(std::string::npos, browser.set_cookies()[0].find(
                                    "; Path=/; HttpOnly; SameSite=Strict"));
 
+  std::string login_token = browser.token();
   browser.set_cookie("kirvs_session", "planted-by-someone-else");
   browser.LogIn("ann", "ann123");
   ASSERT_EQ(200, browser.status());
@@ -376,9 +377,14 @@ TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
   std::string first_id = browser.cookie("kirvs_session");
   EXPECT_EQ(64u, first_id.size());
 
-  // Logging in again in the same browser gives a new id; the old one is
-  // worth nothing afterwards.
+  // The login page's token does nothing else in a signed-in session.
   std::string first_token = browser.token();
+  browser.set_token(login_token);
+  browser.Click("Show List");
+  EXPECT_EQ(403, browser.status());
+
+  // Logging in again from that login page (still open in another tab) gives
+  // a new id; the old one is worth nothing afterwards.
   browser.Click("Login", {{"txtUserID", "ann"}, {"txtPassword", "ann123"}});
   ASSERT_EQ(200, browser.status());
   EXPECT_NE(first_id, browser.cookie("kirvs_session"));

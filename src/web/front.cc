@@ -82,9 +82,16 @@ Reply HelpDeskFront::Post(const Visit& visit) {
   std::optional<Button> button = FindButton(caption);
   bool is_login = button && button->row->effect == Effect::kLogin;
 
+  std::string browser_token =
+      visit.browser_cookie.empty() ? std::string()
+                                   : BrowserToken(secret_, visit.browser_cookie);
+
   if (auto session = sessions_.Find(visit.session_cookie, Clock::now())) {
     reply.user = session->user_id;
-    if (!SameToken(token, session->token)) return Forbidden(std::move(reply));
+    // A login page left open in another tab carries the browser's token.
+    bool valid = SameToken(token, session->token) ||
+                 (is_login && SameToken(token, browser_token));
+    if (!valid) return Forbidden(std::move(reply));
     if (!button) {
       return UnknownButton(*session, caption, visit, std::move(reply));
     }
@@ -93,10 +100,7 @@ Reply HelpDeskFront::Post(const Visit& visit) {
   }
 
   if (is_login) {
-    if (visit.browser_cookie.empty() ||
-        !SameToken(token, BrowserToken(secret_, visit.browser_cookie))) {
-      return Forbidden(std::move(reply));
-    }
+    if (!SameToken(token, browser_token)) return Forbidden(std::move(reply));
     return LoginAttempt(visit, nullptr, std::move(reply));
   }
 

@@ -9,12 +9,16 @@ namespace kirvs::web {
 namespace {
 
 // Users and addresses share one map; the prefixes keep them apart.
+// A user id is whatever was posted; only its start is kept, so that long
+// made-up ids cannot fill the memory.
+constexpr size_t kMaxKeyLength = 128;
+
 std::string UserKey(std::string_view user_id) {
-  return "u:" + AsciiUpper(user_id);
+  return "u:" + AsciiUpper(user_id.substr(0, kMaxKeyLength));
 }
 
 std::string AddressKey(std::string_view address) {
-  return "a:" + std::string(address);
+  return "a:" + std::string(address.substr(0, kMaxKeyLength));
 }
 
 }  // namespace

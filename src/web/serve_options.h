@@ -63,19 +63,25 @@ struct ServeOptions {
   // Failures older than this are forgotten.
   std::chrono::milliseconds forget_failures_after = std::chrono::minutes(15);
 
-  // Requests one connection may send before the server closes it; spreads
-  // the worker threads fairly over many open connections.
+  // Requests one connection may send before the server closes it. A worker
+  // thread serves one connection at a time, so this spreads the threads
+  // fairly over many open connections (the browser reconnects at once).
   size_t keep_alive_max_requests = 10;
+
+  // How long an idle connection may hold its worker thread waiting for the
+  // browser's next request.
+  std::chrono::seconds keep_alive_timeout{2};
 
   // Marks the cookies Secure; set it when an HTTPS proxy stands in front.
   bool secure_cookies = false;
 
-  // Receives one access-log line per request (without its line end);
-  // unset writes to stderr.
+  // Receives one access-log line per request (without its line end), from
+  // the worker threads, possibly at once; unset writes to stderr.
   std::function<void(std::string_view line)> access_log;
 
-  // Called with each RunCommand call just before it runs; for tests and
-  // tracing. Unset means nothing is called.
+  // Called with each RunCommand call just before it runs, from the worker
+  // threads, possibly at once; for tests and tracing. An exception it throws
+  // ends the request with a 500 answer.
   std::function<void(const EngineCall&)> observe_call;
 };
 

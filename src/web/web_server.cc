@@ -187,6 +187,7 @@ WebServer::WebServer(ServeOptions options)
   // Headers and body go out in separate writes; without this the body of
   // every answer would wait for the client's delayed acknowledgement.
   http_->set_tcp_nodelay(true);
+  http_->set_keep_alive_timeout(options_.keep_alive_timeout.count());
   http_->set_keep_alive_max_count(
       std::max<size_t>(1, options_.keep_alive_max_requests));
   http_->set_default_headers(SecurityHeaders());
