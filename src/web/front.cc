@@ -82,9 +82,9 @@ Reply HelpDeskFront::Post(const Visit& visit) {
   std::optional<Button> button = FindButton(caption);
   bool is_login = button && button->row->effect == Effect::kLogin;
 
-  std::string browser_token =
-      visit.browser_cookie.empty() ? std::string()
-                                   : BrowserToken(secret_, visit.browser_cookie);
+  std::string browser_token = visit.browser_cookie.empty()
+                                  ? std::string()
+                                  : BrowserToken(secret_, visit.browser_cookie);
 
   if (auto session = sessions_.Find(visit.session_cookie, Clock::now())) {
     reply.user = session->user_id;
@@ -178,7 +178,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   // the login is worth nothing after it.
   if (current != nullptr) sessions_.End(current->id);
   SessionView session =
-      sessions_.Create(result.user_id, result.personnel_name, now);
+      sessions_.Create(result.user_id, result.personnel_name, Clock::now());
   reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));
   reply.user = session.user_id;
   reply.result = result.ok ? "ok" : "failed";
