@@ -4,8 +4,8 @@
 #   1. the login page (GET /), 10 seconds,
 #   2. "Show List" of a signed-in session (POST /), 10 seconds,
 # each with 2 threads and 32 connections, and the server's resident memory
-# after the first 1,000 requests and after at least 100,000. Fails when any
-# answer was an error or not 2xx, or memory grew by more than 10%.
+# after the first 1,000 requests, after 100,000 and at the end. Fails when
+# any answer was an error or not 2xx, or memory grew by more than 10%.
 #   scripts/load.sh [--threads N]   (N: the server's worker threads)
 # KIRVS_BUILD_DIR names another build folder than build/.
 set -euo pipefail
@@ -107,23 +107,28 @@ KV_LIMIT=250 wrk -t2 -c32 -d60s -s "$work/show_list_bounded.lua" "$base/" \
 first_count=$(served)
 first_rss=$(rss_kib)
 
+# Then on to 100,000 requests in all, the same mix.
+left=$((100000 - $(served)))
+KV_LIMIT=$(((left + 3) / 4)) wrk -t2 -c32 -d300s -s "$work/bounded.lua" \
+  "$base/" >/dev/null
+left=$((100000 - $(served)))
+KV_LIMIT=$(((left + 1) / 2)) wrk -t2 -c32 -d300s \
+  -s "$work/show_list_bounded.lua" "$base/" >/dev/null
+hundred_count=$(served)
+hundred_rss=$(rss_kib)
+
 echo "kirvs serve --threads $server_threads; wrk: 2 threads, 32 connections, 10 s"
 measure "login page (GET /)" "$base/"
 measure "Show List (POST /)" -s "$work/show_list.lua" "$base/"
-
-# Then on to at least 100,000 requests in all.
-left=$((100000 - $(served)))
-if [ "$left" -gt 0 ]; then
-  KV_LIMIT=$(((left + 1) / 2)) wrk -t2 -c32 -d120s \
-    -s "$work/show_list_bounded.lua" "$base/" >/dev/null
-fi
 last_count=$(served)
 last_rss=$(rss_kib)
 
-growth=$(awk -v a="$first_rss" -v b="$last_rss" \
-  'BEGIN { printf "%+.1f", (b - a) * 100 / a }')
-echo "resident memory: $first_rss KiB after $first_count requests," \
-  "$last_rss KiB after $last_count requests ($growth%)"
+growth() {
+  awk -v a="$first_rss" -v b="$1" 'BEGIN { printf "%+.1f%%", (b - a) * 100 / a }'
+}
+echo "resident memory: $first_rss KiB after $first_count requests;" \
+  "$hundred_rss KiB after $hundred_count ($(growth "$hundred_rss"));" \
+  "$last_rss KiB after $last_count ($(growth "$last_rss"))"
 not2xx=$(grep -vc ' status=2' "$work/access.log" || true)
 echo "access log: $last_count requests, $not2xx answers not 2xx"
 
@@ -132,9 +137,11 @@ wait "$server"
 server=
 echo "server stopped cleanly"
 
-if awk -v a="$first_rss" -v b="$last_rss" 'BEGIN { exit !(b > a * 1.10) }'; then
-  echo "FAIL: resident memory grew by more than 10%"
-  failures=$((failures + 1))
-fi
+for rss in "$hundred_rss" "$last_rss"; do
+  if awk -v a="$first_rss" -v b="$rss" 'BEGIN { exit !(b > a * 1.10) }'; then
+    echo "FAIL: resident memory grew by more than 10% ($rss KiB)"
+    failures=$((failures + 1))
+  fi
+done
 [ "$not2xx" = 0 ] || failures=$((failures + 1))
 exit "$failures"

@@ -701,6 +701,13 @@ TEST_F(WebServerTest, FilesAndUnknownPaths) {
   EXPECT_EQ(404, post->status);
 }
 
+TEST_F(WebServerTest, APortInUseIsNotShared) {
+  ServeOptions second = options_;
+  second.port = port_;
+  WebServer other(second);
+  EXPECT_EQ(0, other.Bind());
+}
+
 TEST_F(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
   Browser browser(port_);
   browser.LogIn("ann", "ann123");

@@ -102,7 +102,7 @@ int RunMain(int argc, char** argv) {
       int code = RunInit(demo, std::cout, std::cerr);
       if (code != kExitOk) return code;
     }
-    serve.settings_path = fs::absolute(settings).string();
+    serve.settings_path = fs::weakly_canonical(fs::absolute(settings)).string();
     serve.idle_timeout = std::chrono::minutes(idle_minutes);
     return web::Serve(serve, std::cout, std::cerr);
   }

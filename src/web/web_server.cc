@@ -1,6 +1,7 @@
 #include "web/web_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,9 +18,21 @@
 
 namespace kirvs::web {
 
+// The library listens with a backlog of 5 connections, too short for
+// browsers that open several at once: a full queue drops their attempts,
+// which retry only a second or more later. Its listening socket is a
+// protected member, so the queue is widened here once the socket is bound.
+class HttpServer : public httplib::Server {
+ public:
+  void WidenBacklog(int backlog) { ::listen(svr_sock_, backlog); }
+};
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Connection attempts the kernel queues before the server accepts them.
+constexpr int kListenBacklog = 512;
 
 // What the access log needs to know of the request the worker thread is
 // serving. The library calls the pre-routing handler, our handler and the
@@ -53,7 +66,9 @@ void SetDocument(httplib::Response& res, int status, std::string body) {
   // Pages show who is signed in and what he may see: the browser keeps no
   // copy, so after a logout the back button cannot bring one back.
   res.set_header("Cache-Control", "no-store");
-  res.set_content(body, "text/html; charset=utf-8");
+  res.headers.erase("Content-Type");
+  res.set_header("Content-Type", "text/html; charset=utf-8");
+  res.body = std::move(body);
 }
 
 void SetAsset(httplib::Response& res, std::string_view content,
@@ -117,20 +132,20 @@ void SetProblem(httplib::Response& res, int status) {
 // The one place where an exception from anything below becomes an answer:
 // a 500 page, and the error's text in the access log.
 void Protected(httplib::Response& res, const std::function<void()>& serve) {
+  std::string error;
   try {
     serve();
+    return;
   } catch (const std::exception& e) {
-    t_record.result = "error";
-    t_record.note = e.what();
+    error = e.what();
   } catch (...) {
-    t_record.result = "error";
-    t_record.note = "unknown exception";
+    error = "unknown exception";
   }
-  if (t_record.result == "error") {
-    res.headers.erase("Set-Cookie");
-    res.headers.erase("Retry-After");
-    SetProblem(res, 500);
-  }
+  t_record.result = "error";
+  t_record.note = error.empty() ? "exception" : error;
+  res.headers.erase("Set-Cookie");
+  res.headers.erase("Retry-After");
+  SetProblem(res, 500);
 }
 
 // The body of a post, or nullopt after answering 413 (over `limit`), 415
@@ -140,27 +155,23 @@ std::optional<std::string> ReadForm(const httplib::Request& req,
                                     const httplib::ContentReader& read,
                                     size_t limit) {
   std::string body;
+  size_t seen = 0;
   bool too_large = false;
   bool form = !req.is_multipart_form_data() &&
               IsFormContentType(req.get_header_value("Content-Type"));
-  bool complete;
-  if (req.is_multipart_form_data()) {
-    // Read past it, counting, so that the connection stays usable.
-    size_t seen = 0;
-    complete = read([](const httplib::MultipartFormData&) { return true; },
-                    [&](const char*, size_t size) {
-                      seen += size;
-                      too_large = seen > limit;
-                      return !too_large;
-                    });
-  } else {
-    complete = read([&](const char* data, size_t size) {
-      too_large = body.size() + size > limit;
-      if (too_large) return false;
-      if (form) body.append(data, size);
-      return true;
-    });
-  }
+  // Any other body is read past, counting, so that the connection stays
+  // usable for the next request.
+  auto receive = [&](const char* data, size_t size) {
+    seen += size;
+    too_large = seen > limit;
+    if (!too_large && form) body.append(data, size);
+    return !too_large;
+  };
+  bool complete =
+      req.is_multipart_form_data()
+          ? read([](const httplib::MultipartFormData&) { return true; },
+                 receive)
+          : read(receive);
   if (too_large || res.status == 413) {
     SetProblem(res, 413);
   } else if (!form) {
@@ -178,7 +189,7 @@ std::optional<std::string> ReadForm(const httplib::Request& req,
 WebServer::WebServer(ServeOptions options)
     : options_(std::move(options)),
       front_(std::make_unique<HelpDeskFront>(options_)),
-      http_(std::make_unique<httplib::Server>()) {
+      http_(std::make_unique<HttpServer>()) {
   int threads = std::max(1, options_.threads);
   http_->new_task_queue = [threads] {
     return new httplib::ThreadPool(static_cast<size_t>(threads));
@@ -191,6 +202,13 @@ WebServer::WebServer(ServeOptions options)
   http_->set_keep_alive_max_count(
       std::max<size_t>(1, options_.keep_alive_max_requests));
   http_->set_default_headers(SecurityHeaders());
+  // The library's default also sets SO_REUSEPORT, with which a second server
+  // on the same port would start and silently take part of the traffic.
+  // Reusing the address alone lets a restarted server bind at once.
+  http_->set_socket_options([](int socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   AddRoutes();
 }
 
@@ -282,11 +300,14 @@ void WebServer::AddRoutes() {
 }
 
 int WebServer::Bind() {
+  int port = 0;
   if (options_.port == 0) {
-    int port = http_->bind_to_any_port(options_.host);
-    return port > 0 ? port : 0;
+    port = std::max(0, http_->bind_to_any_port(options_.host));
+  } else if (http_->bind_to_port(options_.host, options_.port)) {
+    port = options_.port;
   }
-  return http_->bind_to_port(options_.host, options_.port) ? options_.port : 0;
+  if (port != 0) http_->WidenBacklog(kListenBacklog);
+  return port;
 }
 
 bool WebServer::Listen() {

@@ -22,13 +22,10 @@
 
 #include "web/serve_options.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace kirvs::web {
 
 class HelpDeskFront;
+class HttpServer;
 
 class WebServer {
  public:
@@ -55,7 +52,7 @@ class WebServer {
 
   const ServeOptions options_;
   std::unique_ptr<HelpDeskFront> front_;
-  std::unique_ptr<httplib::Server> http_;
+  std::unique_ptr<HttpServer> http_;
 
   std::atomic<bool> stop_requested_{false};
   std::atomic<bool> listen_entered_{false};
