@@ -59,7 +59,8 @@ const BenchDesk& Desk(const std::string& name, const std::string& fill_sql) {
 
 std::string Numbers(int count) {
   return "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-         "WHERE i < " + std::to_string(count) + ") ";
+         "WHERE i < " +
+         std::to_string(count) + ") ";
 }
 
 BareConnection::BareConnection(const std::string& db_path) {

@@ -39,23 +39,30 @@ void BM_AddAuditRow(benchmark::State& state) {
     if (!rs->Update().ok()) state.SkipWithError("update failed");
   }
 }
-BENCHMARK(BM_AddAuditRow)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AddAuditRow)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_AddAuditRowBareSql(benchmark::State& state) {
   const BenchDesk& desk = AuditDesk(static_cast<int>(state.range(0)));
   BareConnection db(desk.db_path);
   for (auto _ : state) {
-    db.Execute("INSERT INTO Request_AuditTrail VALUES (1001, "
-               "'2026-12-06 10:00:00', 'ann', 'Updated', 'Description:bench; ')");
+    db.Execute(
+        "INSERT INTO Request_AuditTrail VALUES (1001, "
+        "'2026-12-06 10:00:00', 'ann', 'Updated', 'Description:bench; ')");
   }
 }
-BENCHMARK(BM_AddAuditRowBareSql)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AddAuditRowBareSql)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_BuildSelectList(benchmark::State& state) {
   const BenchDesk& desk = Desk("demo", "SELECT 1");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        BuildSelectList(desk.ini_path, "Priority", "Priority", Variant("High")));
+    benchmark::DoNotOptimize(BuildSelectList(desk.ini_path, "Priority",
+                                             "Priority", Variant("High")));
   }
 }
 BENCHMARK(BM_BuildSelectList)->Unit(benchmark::kMicrosecond);
@@ -86,8 +93,9 @@ void BM_NextRequestNumberBareSql(benchmark::State& state) {
   const BenchDesk& desk = Desk("demo", "SELECT 1");
   BareConnection db(desk.db_path);
   for (auto _ : state) {
-    db.Execute("BEGIN IMMEDIATE; UPDATE Counters SET LastNumber = LastNumber + "
-               "1 WHERE FileName='Current_Requests'; COMMIT");
+    db.Execute(
+        "BEGIN IMMEDIATE; UPDATE Counters SET LastNumber = LastNumber + "
+        "1 WHERE FileName='Current_Requests'; COMMIT");
   }
 }
 BENCHMARK(BM_NextRequestNumberBareSql)->Unit(benchmark::kMicrosecond);

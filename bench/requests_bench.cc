@@ -36,8 +36,8 @@ const BenchDesk& ListDesk(int others) {
                   Numbers(50) +
                   "INSERT INTO Current_Requests (RequestNo, Requested, "
                   "Personnel, Description, Priority, Status, UserId) SELECT "
-                  "90000 + i, '2025-02-01 10:00:00', '" + kPerson +
-                  "', 'bench request', 'High', 'Open', 'ann' FROM n");
+                  "90000 + i, '2025-02-01 10:00:00', '" +
+                  kPerson + "', 'bench request', 'High', 'Open', 'ann' FROM n");
 }
 
 // A desk whose closed requests, audit trail and activities hold `rows` rows
@@ -80,11 +80,14 @@ void BM_LoginBareSql(benchmark::State& state) {
     db.Query("SELECT * FROM Personnel WHERE UserId='ann'", &page);
     db.Execute("BEGIN IMMEDIATE");
     db.Query("SELECT * FROM Logins WHERE UserName='ann'", &page);
-    db.Execute("UPDATE Logins SET LoginTime='2026-12-06 10:00:00' WHERE "
-               "UserName='ann'; COMMIT");
-    db.Query("SELECT RequestNo, Requested, Priority, Status, UserId, "
-               "Description FROM Current_Requests Where Personnel='Ann Archer' "
-               "ORDER BY 1", &page);
+    db.Execute(
+        "UPDATE Logins SET LoginTime='2026-12-06 10:00:00' WHERE "
+        "UserName='ann'; COMMIT");
+    db.Query(
+        "SELECT RequestNo, Requested, Priority, Status, UserId, "
+        "Description FROM Current_Requests Where Personnel='Ann Archer' "
+        "ORDER BY 1",
+        &page);
     benchmark::DoNotOptimize(page);
   }
 }
@@ -109,12 +112,16 @@ void BM_ShowListBareSql(benchmark::State& state) {
     std::string page;
     db.Query(std::string("SELECT RequestNo, Requested, Priority, Status, "
                          "UserId, Description FROM Current_Requests Where "
-                         "Personnel='") + kPerson + "' ORDER BY 1",
+                         "Personnel='") +
+                 kPerson + "' ORDER BY 1",
              &page);
     benchmark::DoNotOptimize(page);
   }
 }
-BENCHMARK(BM_ShowListBareSql)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ShowListBareSql)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_ShowRequest(benchmark::State& state) {
   const BenchDesk& desk = Desk("demo", "SELECT 1");
@@ -133,16 +140,17 @@ void BM_ShowRequestBareSql(benchmark::State& state) {
   BareConnection db(desk.db_path);
   for (auto _ : state) {
     std::string page;
-    db.Query("SELECT RequestNo,Requested,Description,RequestType,Priority,"
-             "Status,System,Product,Personnel,WorkGroup,UserId,Contact,"
-             "Telephone,Department,Location,NotifyUser FROM Current_Requests "
-             "Where Personnel='Ann Archer' And RequestNo=1017", &page);
+    db.Query(
+        "SELECT RequestNo,Requested,Description,RequestType,Priority,"
+        "Status,System,Product,Personnel,WorkGroup,UserId,Contact,"
+        "Telephone,Department,Location,NotifyUser FROM Current_Requests "
+        "Where Personnel='Ann Archer' And RequestNo=1017",
+        &page);
     // One selection list per coded column.
     for (const char* table :
          {"Request_Types", "Priority", "Status", "System_Codes", "Products",
           "Personnel", "Work_Groups", "Departments", "Locations"}) {
-      db.Query(std::string("SELECT * FROM [") + table + "] ORDER BY 1",
-                  &page);
+      db.Query(std::string("SELECT * FROM [") + table + "] ORDER BY 1", &page);
     }
     benchmark::DoNotOptimize(page);
   }
@@ -156,23 +164,30 @@ void BM_SaveExistingRequest(benchmark::State& state) {
   for (auto _ : state) {
     std::string text = "Printer jams, try " + std::to_string(++i);
     if (!Run(session, "SAVE REQUEST",
-             Form({{"requestno", "1017"}, {"Description", text},
-                   {"Priority", "High"}, {"KIRVSCurrentUser", "ann"}}),
+             Form({{"requestno", "1017"},
+                   {"Description", text},
+                   {"Priority", "High"},
+                   {"KIRVSCurrentUser", "ann"}}),
              Variant("Ann Archer"))) {
       state.SkipWithError(session.ErrorDescription().text().c_str());
       break;
     }
   }
 }
-BENCHMARK(BM_SaveExistingRequest)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveExistingRequest)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_SaveNewRequest(benchmark::State& state) {
   const BenchDesk& desk = HistoryDesk(static_cast<int>(state.range(0)));
   KIRVSession session(desk.ini_path);
   for (auto _ : state) {
     if (!Run(session, "SAVE REQUEST",
-             Form({{"requestno", "0"}, {"Description", "bench"},
-                   {"Priority", "Low"}, {"Personnel", "Bench New"},
+             Form({{"requestno", "0"},
+                   {"Description", "bench"},
+                   {"Priority", "Low"},
+                   {"Personnel", "Bench New"},
                    {"KIRVSCurrentUser", "ann"}}),
              Variant("Nobody"))) {
       state.SkipWithError(session.ErrorDescription().text().c_str());
@@ -180,7 +195,10 @@ void BM_SaveNewRequest(benchmark::State& state) {
     }
   }
 }
-BENCHMARK(BM_SaveNewRequest)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveNewRequest)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 // The statements of a save: the login check, the request row read and
 // changed, its audit entry, and the list that follows.
@@ -191,12 +209,15 @@ void BareSave(BareConnection& db, const std::string& write) {
   db.Query("SELECT rowid, * FROM [Current_Requests] WHERE RequestNo=1017",
            &page);
   db.Execute(write);
-  db.Execute("INSERT INTO Request_AuditTrail VALUES (1017, "
-             "'2026-12-06 10:00:00', 'ann', 'Updated', 'Description:x; '); "
-             "COMMIT");
-  db.Query("SELECT RequestNo, Requested, Priority, Status, UserId, "
-           "Description FROM Current_Requests Where Personnel='Ann Archer' "
-           "ORDER BY 1", &page);
+  db.Execute(
+      "INSERT INTO Request_AuditTrail VALUES (1017, "
+      "'2026-12-06 10:00:00', 'ann', 'Updated', 'Description:x; '); "
+      "COMMIT");
+  db.Query(
+      "SELECT RequestNo, Requested, Priority, Status, UserId, "
+      "Description FROM Current_Requests Where Personnel='Ann Archer' "
+      "ORDER BY 1",
+      &page);
   benchmark::DoNotOptimize(page);
 }
 
@@ -209,7 +230,10 @@ void BM_SaveExistingRequestBareSql(benchmark::State& state) {
                      std::to_string(++i) + "' WHERE RequestNo=1017");
   }
 }
-BENCHMARK(BM_SaveExistingRequestBareSql)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveExistingRequestBareSql)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_SaveNewRequestBareSql(benchmark::State& state) {
   const BenchDesk& desk = HistoryDesk(static_cast<int>(state.range(0)));
@@ -222,20 +246,26 @@ void BM_SaveNewRequestBareSql(benchmark::State& state) {
              &page);
     db.Query("SELECT rowid, * FROM Counters WHERE FileName='Current_Requests'",
              &page);
-    db.Execute("UPDATE Counters SET LastNumber = LastNumber + 1 WHERE "
-               "FileName='Current_Requests'; INSERT INTO Current_Requests "
-               "(RequestNo, Requested, Description, Priority, Personnel) "
-               "SELECT LastNumber, '2026-12-06 10:00:00', 'bench', 'Low', "
-               "'Bench New' FROM Counters WHERE FileName='Current_Requests'; "
-               "INSERT INTO Request_AuditTrail VALUES (1, '2026-12-06 "
-               "10:00:00', 'ann', 'Logged', 'Priority: Low; '); COMMIT");
-    db.Query("SELECT RequestNo, Requested, Priority, Status, UserId, "
-             "Description FROM Current_Requests Where Personnel='Nobody' "
-             "ORDER BY 1", &page);
+    db.Execute(
+        "UPDATE Counters SET LastNumber = LastNumber + 1 WHERE "
+        "FileName='Current_Requests'; INSERT INTO Current_Requests "
+        "(RequestNo, Requested, Description, Priority, Personnel) "
+        "SELECT LastNumber, '2026-12-06 10:00:00', 'bench', 'Low', "
+        "'Bench New' FROM Counters WHERE FileName='Current_Requests'; "
+        "INSERT INTO Request_AuditTrail VALUES (1, '2026-12-06 "
+        "10:00:00', 'ann', 'Logged', 'Priority: Low; '); COMMIT");
+    db.Query(
+        "SELECT RequestNo, Requested, Priority, Status, UserId, "
+        "Description FROM Current_Requests Where Personnel='Nobody' "
+        "ORDER BY 1",
+        &page);
     benchmark::DoNotOptimize(page);
   }
 }
-BENCHMARK(BM_SaveNewRequestBareSql)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveNewRequestBareSql)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_CloseNow(benchmark::State& state) {
   const BenchDesk& desk = HistoryDesk(static_cast<int>(state.range(0)));
@@ -247,17 +277,22 @@ void BM_CloseNow(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     std::string n = std::to_string(++number);
-    setup.Execute("BEGIN; INSERT INTO Current_Requests (RequestNo, Requested, "
-                  "Personnel, Description, Status) VALUES (" + n +
-                  ", '2026-11-30 10:00:00', 'Ann Archer', 'to close', "
-                  "'Open'); " + Numbers(20) +
-                  "INSERT INTO Request_Activities (RequestNo, ActNo, "
-                  "Duration, ChargeRate) SELECT " + n +
-                  ", i, 0.5, 40 FROM n; COMMIT");
+    setup.Execute(
+        "BEGIN; INSERT INTO Current_Requests (RequestNo, Requested, "
+        "Personnel, Description, Status) VALUES (" +
+        n +
+        ", '2026-11-30 10:00:00', 'Ann Archer', 'to close', "
+        "'Open'); " +
+        Numbers(20) +
+        "INSERT INTO Request_Activities (RequestNo, ActNo, "
+        "Duration, ChargeRate) SELECT " +
+        n + ", i, 0.5, 40 FROM n; COMMIT");
     state.ResumeTiming();
     if (!Run(session, "CLOSE NOW",
-             Form({{"requestno", n}, {"Completed", "2026-11-30 15:30"},
-                   {"Resolution", "done"}, {"KIRVSCurrentUser", "ann"}}),
+             Form({{"requestno", n},
+                   {"Completed", "2026-11-30 15:30"},
+                   {"Resolution", "done"},
+                   {"KIRVSCurrentUser", "ann"}}),
              Variant("Ann Archer"))) {
       state.SkipWithError(session.ErrorDescription().text().c_str());
       break;
@@ -273,34 +308,47 @@ void BM_CloseNowBareSql(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     std::string n = std::to_string(++number);
-    db.Execute("BEGIN; INSERT INTO Current_Requests (RequestNo, Requested, "
-               "Personnel, Description, Status) VALUES (" + n +
-               ", '2026-11-30 10:00:00', 'Ann Archer', 'to close', 'Open'); " +
-               Numbers(20) +
-               "INSERT INTO Request_Activities (RequestNo, ActNo, Duration, "
-               "ChargeRate) SELECT " + n + ", i, 0.5, 40 FROM n; COMMIT");
+    db.Execute(
+        "BEGIN; INSERT INTO Current_Requests (RequestNo, Requested, "
+        "Personnel, Description, Status) VALUES (" +
+        n + ", '2026-11-30 10:00:00', 'Ann Archer', 'to close', 'Open'); " +
+        Numbers(20) +
+        "INSERT INTO Request_Activities (RequestNo, ActNo, Duration, "
+        "ChargeRate) SELECT " +
+        n + ", i, 0.5, 40 FROM n; COMMIT");
     state.ResumeTiming();
     std::string page;
     db.Query("SELECT * FROM Logins WHERE UserName='ann'", &page);
     db.Execute("BEGIN IMMEDIATE");
     db.Query("SELECT rowid, * FROM [Current_Requests] WHERE RequestNo=" + n,
              &page);
-    db.Execute("UPDATE Current_Requests SET Completed='2026-11-30 15:30:00', "
-               "Resolution='done' WHERE RequestNo=" + n + "; COMMIT");
+    db.Execute(
+        "UPDATE Current_Requests SET Completed='2026-11-30 15:30:00', "
+        "Resolution='done' WHERE RequestNo=" +
+        n + "; COMMIT");
     db.Execute("BEGIN IMMEDIATE");
     db.Query("SELECT rowid, * FROM [Current_Requests] WHERE RequestNo=" + n,
              &page);
     db.Query("SELECT * FROM Request_Activities WHERE RequestNo=" + n, &page);
-    db.Execute("INSERT INTO Completed_Requests SELECT * FROM Current_Requests "
-               "WHERE RequestNo=" + n + "; DELETE FROM Current_Requests WHERE "
-               "RequestNo=" + n + "; COMMIT");
-    db.Query("SELECT RequestNo, Requested, Priority, Status, UserId, "
-             "Description FROM Current_Requests Where Personnel='Ann Archer' "
-             "ORDER BY 1", &page);
+    db.Execute(
+        "INSERT INTO Completed_Requests SELECT * FROM Current_Requests "
+        "WHERE RequestNo=" +
+        n +
+        "; DELETE FROM Current_Requests WHERE "
+        "RequestNo=" +
+        n + "; COMMIT");
+    db.Query(
+        "SELECT RequestNo, Requested, Priority, Status, UserId, "
+        "Description FROM Current_Requests Where Personnel='Ann Archer' "
+        "ORDER BY 1",
+        &page);
     benchmark::DoNotOptimize(page);
   }
 }
-BENCHMARK(BM_CloseNowBareSql)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CloseNowBareSql)
+    ->Arg(1000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kirvs::bench

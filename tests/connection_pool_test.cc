@@ -49,10 +49,11 @@ TEST(ConnectionPoolTest, AChildProcessOpensItsOwnConnections) {
   pid_t child = fork();
   if (child == 0) {
     std::unique_ptr<RecordSource> rs;
-    bool ok = RecordSource::Open(path, "SELECT * FROM T", OpenMode::kUpdate,
-                                 &rs).ok() &&
-              rs->AddNew().ok() && rs->Set(0, Variant("child")).ok() &&
-              rs->Update().ok();
+    bool ok =
+        RecordSource::Open(path, "SELECT * FROM T", OpenMode::kUpdate, &rs)
+            .ok() &&
+        rs->AddNew().ok() && rs->Set(0, Variant("child")).ok() &&
+        rs->Update().ok();
     _exit(ok ? 0 : 1);
   }
   int status = 0;

@@ -73,9 +73,9 @@ class LoginTest : public ::testing::Test {
   }
 
   bool LogIn(const std::string& user, const std::string& password) {
-    return Run("Login",
-               Form({{"txtUserID", user}, {"txtPassword", password},
-                     {"KIRVSCommand", "Login"}}));
+    return Run("Login", Form({{"txtUserID", user},
+                              {"txtPassword", password},
+                              {"KIRVSCommand", "Login"}}));
   }
 
   std::string Page() { return session_.HTMLString().text(); }
@@ -157,10 +157,11 @@ TEST_F(LoginTest, AnApostropheInTheUserIdIsQuotedNotSpliced) {
   EXPECT_EQ("Pat O'Brien", session_.PersonnelName().text());
   EXPECT_EQ(1, LoginRows("o''brien"));
   // Values from the database are escaped on the list.
+  EXPECT_NE(std::string::npos, Page().find("for: Pat O&#39;Brien</strong>"))
+      << Page();
   EXPECT_NE(std::string::npos,
-            Page().find("for: Pat O&#39;Brien</strong>")) << Page();
-  EXPECT_NE(std::string::npos,
-            Page().find("Tom&#39;s &lt;b&gt;desk&lt;/b&gt; &amp; co")) << Page();
+            Page().find("Tom&#39;s &lt;b&gt;desk&lt;/b&gt; &amp; co"))
+      << Page();
 }
 
 TEST_F(LoginTest, EveryLoginFailureHasItsMessage) {
@@ -209,9 +210,10 @@ TEST_F(LoginTest, DatabaseFailuresUseTheirTablesMessages) {
   const std::string path = desk_.db_path();
   FailWrites(path, "Logins");
   EXPECT_FALSE(LogIn("ann", "pw"));
-  EXPECT_EQ("Unable to login to Dravel database. An error occured while "
-            "trying to write login entry (injected failure).",
-            Error());
+  EXPECT_EQ(
+      "Unable to login to Dravel database. An error occured while "
+      "trying to write login entry (injected failure).",
+      Error());
   EXPECT_EQ("Ann Smith", session_.PersonnelName().text());
   EXPECT_EQ("", session_.UserId().text());
 
@@ -222,14 +224,18 @@ TEST_F(LoginTest, DatabaseFailuresUseTheirTablesMessages) {
             Error());
   DropTable(path, "Personnel");
   EXPECT_FALSE(LogIn("ann", "pw"));
-  EXPECT_EQ("An error occurred while trying to open Personnel table in "
-            "database " + path + " (no such table: Personnel).",
-            Error());
+  EXPECT_EQ(
+      "An error occurred while trying to open Personnel table in "
+      "database " +
+          path + " (no such table: Personnel).",
+      Error());
   DropTable(path, "System_Users");
   EXPECT_FALSE(LogIn("ann", "pw"));
-  EXPECT_EQ("An error occurred while trying to open System_Users table in "
-            "database " + path + " (no such table: System_Users).",
-            Error());
+  EXPECT_EQ(
+      "An error occurred while trying to open System_Users table in "
+      "database " +
+          path + " (no such table: System_Users).",
+      Error());
 }
 
 TEST_F(LoginTest, LogoutRemovesEveryEntryAndShowsTheLoginPage) {
@@ -239,8 +245,8 @@ TEST_F(LoginTest, LogoutRemovesEveryEntryAndShowsTheLoginPage) {
   EXPECT_TRUE(Run("logout", "ann"));
   EXPECT_EQ(0, LoginRows("ann"));
   EXPECT_EQ(1, LoginRows("bob"));
-  EXPECT_NE(std::string::npos,
-            Page().find("name='txtUserID' value='ann'")) << Page();
+  EXPECT_NE(std::string::npos, Page().find("name='txtUserID' value='ann'"))
+      << Page();
   // Neither survives a logout's change of heart.
   EXPECT_EQ("ann", session_.UserId().text());
   EXPECT_EQ("Ann Smith", session_.PersonnelName().text());
@@ -251,9 +257,11 @@ TEST_F(LoginTest, LogoutRemovesEveryEntryAndShowsTheLoginPage) {
 TEST_F(LoginTest, LogoutFailuresStillShowTheLoginPage) {
   DropTable(desk_.db_path(), "Logins");
   EXPECT_TRUE(Run("LOGOUT", "ann"));
-  EXPECT_EQ("An error occurred while trying to remove login entry from "
-            "database " + desk_.db_path() + " (no such table: Logins).",
-            Error());
+  EXPECT_EQ(
+      "An error occurred while trying to remove login entry from "
+      "database " +
+          desk_.db_path() + " (no such table: Logins).",
+      Error());
   EXPECT_NE(std::string::npos, Page().find("txtPassword"));
   WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
   EXPECT_TRUE(Run("LOGOUT", "ann"));
@@ -275,8 +283,8 @@ TEST_F(LoginTest, SortedListOrdersByTheColumnThenTheFirstColumn) {
 }
 
 TEST_F(LoginTest, SortColumnsThatAreNotPlainNamesRunNoQuery) {
-  for (const char* sort : {"Priority]; DROP TABLE Logins; --", "a[b", "x'y",
-                           "x\"y", "a;b"}) {
+  for (const char* sort :
+       {"Priority]; DROP TABLE Logins; --", "a[b", "x'y", "x\"y", "a;b"}) {
     EXPECT_FALSE(Run("SORT LIST NOW", "Ann Smith", sort)) << sort;
     EXPECT_EQ(0u, Error().find("An error occurred while trying to retrieve "
                                "requests from Current_Requests table ("))
@@ -285,9 +293,10 @@ TEST_F(LoginTest, SortColumnsThatAreNotPlainNamesRunNoQuery) {
   }
   EXPECT_EQ("0", QueryValue(desk_.db_path(), "SELECT COUNT(*) FROM Logins"));
   EXPECT_FALSE(Run("SHOW LIST", "Ann Smith", "NoSuchColumn"));
-  EXPECT_EQ("An error occurred while trying to retrieve requests from "
-            "Current_Requests table (no such column: NoSuchColumn).",
-            Error());
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve requests from "
+      "Current_Requests table (no such column: NoSuchColumn).",
+      Error());
 }
 
 TEST_F(LoginTest, ListFailuresAndEmptyLists) {
@@ -296,11 +305,13 @@ TEST_F(LoginTest, ListFailuresAndEmptyLists) {
             Page().find("</tr></table><font size=1 face=arial></b><i><p>0 "
                         "allocated requests"))
       << Page();
-  WriteIniString(desk_.ini_path(), "Settings", "RequestList", "RequestNo, Bogus");
+  WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                 "RequestNo, Bogus");
   EXPECT_FALSE(Run("SHOW LIST", "Ann Smith", ""));
-  EXPECT_EQ("An error occurred while trying to retrieve requests from "
-            "Current_Requests table (no such column: Bogus).",
-            Error());
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve requests from "
+      "Current_Requests table (no such column: Bogus).",
+      Error());
   EXPECT_EQ("", Page());
 }
 
@@ -360,7 +371,8 @@ TEST_F(LoginTest, ShowRequestEscapesValuesAndRejectsNumbersThatAreNotNumbers) {
 
 TEST_F(LoginTest, ARequestOfAnotherPersonShowsLabelsWithoutValues) {
   ASSERT_TRUE(Run("SHOW REQUEST", "8", "Ann Smith"));
-  EXPECT_NE(std::string::npos, Page().find("<b>Priority</td><td bgcolor")) << Page();
+  EXPECT_NE(std::string::npos, Page().find("<b>Priority</td><td bgcolor"))
+      << Page();
   EXPECT_EQ(std::string::npos, Page().find("New mouse"));
   EXPECT_EQ("no current row", Error());
 }

@@ -29,7 +29,8 @@ std::string RunKirvs(const TempDir& dir, const std::string& arguments,
   std::string output;
   char buffer[4096];
   size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    output.append(buffer, n);
   int status = pclose(pipe);
   *exit_code = WEXITSTATUS(status);
   return output;
@@ -54,8 +55,8 @@ class RequestLifecycleTest : public ::testing::Test {
   // Runs the calls on one session object; returns the results.
   Json Run(const Json& calls) {
     int code;
-    std::string out =
-        RunKirvs(dir_, "run --ini " + ini_, Json{{"calls", calls}}.dump(), &code);
+    std::string out = RunKirvs(dir_, "run --ini " + ini_,
+                               Json{{"calls", calls}}.dump(), &code);
     EXPECT_EQ(0, code) << out;
     return Json::parse(out)["results"];
   }
@@ -68,15 +69,17 @@ class RequestLifecycleTest : public ::testing::Test {
 
 TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
   const std::string person = "Ann Archer";
-  const std::string open_before = Count("SELECT COUNT(*) FROM Current_Requests");
+  const std::string open_before =
+      Count("SELECT COUNT(*) FROM Current_Requests");
   const std::string counter = Count("SELECT LastNumber FROM Counters");
   Json results = Run(Json::array({
       {{"command", "Startup"}, {"params", {""}}},
       {{"command", "Login"},
        {"params", {FormOf({{"txtUserId", "ann"}, {"txtPassword", "ann123"}})}}},
       {{"command", "Register New Request"},
-       {"params", {FormOf({{"KIRVSCurrentPerson", person},
-                           {"KIRVSCurrentUser", "ann"}})}}},
+       {"params",
+        {FormOf(
+            {{"KIRVSCurrentPerson", person}, {"KIRVSCurrentUser", "ann"}})}}},
   }));
   ASSERT_EQ(3u, results.size());
   EXPECT_TRUE(results[1]["result"]);
@@ -87,8 +90,9 @@ TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
   EXPECT_NE(std::string::npos,
             new_page.find("<input name='UserId' type=text value='ann'"))
       << new_page;
-  EXPECT_NE(std::string::npos,
-            new_page.find("<input name='Contact' type=text value='Ann Archer'"));
+  EXPECT_NE(
+      std::string::npos,
+      new_page.find("<input name='Contact' type=text value='Ann Archer'"));
   // Showing the page stores nothing and draws no number.
   EXPECT_EQ(open_before, Count("SELECT COUNT(*) FROM Current_Requests"));
   EXPECT_EQ(counter, Count("SELECT LastNumber FROM Counters"));
@@ -104,7 +108,7 @@ TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
                                         {"UserId", "ann"},
                                         {"KIRVSCommand", "Save Request"},
                                         {"KIRVSCurrentUser", "ann"}}),
-                               person}}}}));
+                                person}}}}));
   ASSERT_TRUE(results[0]["result"]) << results[0]["ErrorDescription"];
   const std::string number = std::to_string(std::stoi(counter) + 1);
   EXPECT_EQ(number, Count("SELECT LastNumber FROM Counters"));
@@ -114,56 +118,73 @@ TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
   EXPECT_EQ("0", Count("SELECT COUNT(*) FROM Current_Requests WHERE "
                        "RequestNo IN (0, 2147483646)"));
   EXPECT_EQ("Logged", Count("SELECT Event FROM Request_AuditTrail WHERE "
-                            "RequestNo=" + number));
+                            "RequestNo=" +
+                            number));
   std::string list = results[0]["HTMLString"];
-  EXPECT_NE(std::string::npos,
-            list.find("value=" + number + " type=submit>")) << list;
+  EXPECT_NE(std::string::npos, list.find("value=" + number + " type=submit>"))
+      << list;
 
   // A known registration moment and two activities give known figures.
-  ExecSql(db_, "UPDATE Current_Requests SET Requested='2026-11-30 10:00:00' "
-               "WHERE RequestNo=" + number);
-  ExecSql(db_, "INSERT INTO Request_Activities (RequestNo, ActNo, Duration, "
-               "ChargeRate) VALUES (" + number + ", 1, 1.5, 40), (" + number +
-               ", 2, 2, 60)");
+  ExecSql(db_,
+          "UPDATE Current_Requests SET Requested='2026-11-30 10:00:00' "
+          "WHERE RequestNo=" +
+              number);
+  ExecSql(db_,
+          "INSERT INTO Request_Activities (RequestNo, ActNo, Duration, "
+          "ChargeRate) VALUES (" +
+              number + ", 1, 1.5, 40), (" + number + ", 2, 2, 60)");
 
   results = Run(Json::array({
       {{"command", "Show Request"}, {"params", {number, person}}},
       {{"command", "Allocate"}, {"params", {number, person}}},
   }));
-  EXPECT_NE(std::string::npos,
-            std::string(results[0]["HTMLString"]).find("Service Request " + number));
+  EXPECT_NE(
+      std::string::npos,
+      std::string(results[0]["HTMLString"]).find("Service Request " + number));
   std::string allocate = results[1]["HTMLString"];
-  EXPECT_NE(std::string::npos, allocate.find("Allocate Service Request " + number));
-  EXPECT_NE(std::string::npos, allocate.find("<input name='Allocated' type=text "
-                                             "value='20")) << allocate;
+  EXPECT_NE(std::string::npos,
+            allocate.find("Allocate Service Request " + number));
+  EXPECT_NE(std::string::npos,
+            allocate.find("<input name='Allocated' type=text "
+                          "value='20"))
+      << allocate;
   EXPECT_EQ("NULL", Count("SELECT IFNULL(Allocated, 'NULL') FROM "
-                          "Current_Requests WHERE RequestNo=" + number));
+                          "Current_Requests WHERE RequestNo=" +
+                          number));
 
   results = Run(Json::array({
       {{"command", "Save Allocation"},
        {"params",
-        {FormOf({{"requestno", number}, {"Personnel", person},
+        {FormOf({{"requestno", number},
+                 {"Personnel", person},
                  {"WorkGroup", "Service Desk"},
-                 {"Allocated", "2026-11-30 11:00"}, {"Priority", "High"},
+                 {"Allocated", "2026-11-30 11:00"},
+                 {"Priority", "High"},
                  {"KIRVSCurrentUser", "ann"}}),
          person}}},
       {{"command", "Schedule"}, {"params", {number, person}}},
       {{"command", "Save Schedule"},
        {"params",
-        {FormOf({{"requestno", number}, {"Scheduled", "2026-11-30 13:00:00"},
-                 {"EscalationId", "E1"}, {"KIRVSCurrentUser", "ann"}}),
+        {FormOf({{"requestno", number},
+                 {"Scheduled", "2026-11-30 13:00:00"},
+                 {"EscalationId", "E1"},
+                 {"KIRVSCurrentUser", "ann"}}),
          person}}},
       {{"command", "Close"}, {"params", {number, person}}},
   }));
-  for (const Json& r : results) EXPECT_TRUE(r["result"]) << r["ErrorDescription"];
+  for (const Json& r : results)
+    EXPECT_TRUE(r["result"]) << r["ErrorDescription"];
   EXPECT_EQ("Allocated to: Service Desk,Ann Archer at 2026-11-30 11:00:00",
             Count("SELECT Description FROM Request_AuditTrail WHERE "
-                  "Event='Allocated' AND RequestNo=" + number));
+                  "Event='Allocated' AND RequestNo=" +
+                  number));
   EXPECT_EQ("Scheduled: 2026-11-30 13:00:00; EscalationId: E1",
             Count("SELECT Description FROM Request_AuditTrail WHERE "
-                  "Event='Scheduled' AND RequestNo=" + number));
-  EXPECT_NE(std::string::npos,
-            std::string(results[3]["HTMLString"]).find("<input name='Completed'"));
+                  "Event='Scheduled' AND RequestNo=" +
+                  number));
+  EXPECT_NE(
+      std::string::npos,
+      std::string(results[3]["HTMLString"]).find("<input name='Completed'"));
 
   results = Run(Json::array({{{"command", "Close Now"},
                               {"params",
@@ -176,13 +197,16 @@ TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
                                         {"DownTime", ""},
                                         {"Status", "Open"},
                                         {"KIRVSCurrentUser", "ann"}}),
-                               person}}}}));
+                                person}}}}));
   ASSERT_TRUE(results[0]["result"]) << results[0]["ErrorDescription"];
-  EXPECT_EQ("0", Count("SELECT COUNT(*) FROM Current_Requests WHERE RequestNo=" +
-                       number));
+  EXPECT_EQ(
+      "0",
+      Count("SELECT COUNT(*) FROM Current_Requests WHERE RequestNo=" + number));
   auto completed = testing::QuerySql(
-      db_, "SELECT Status, RequestCost, HoursWorked, LeadTime, DownTime, "
-           "Resolution FROM Completed_Requests WHERE RequestNo=" + number);
+      db_,
+      "SELECT Status, RequestCost, HoursWorked, LeadTime, DownTime, "
+      "Resolution FROM Completed_Requests WHERE RequestNo=" +
+          number);
   ASSERT_EQ(1u, completed.size());
   EXPECT_EQ("Closed", completed[0][0]);
   EXPECT_DOUBLE_EQ(180, std::stod(completed[0][1]));
@@ -191,7 +215,8 @@ TEST_F(RequestLifecycleTest, RegisterSaveAllocateScheduleAndClose) {
   EXPECT_NEAR(5.5, std::stod(completed[0][4]), 1e-9);
   EXPECT_EQ("Replaced the disk", completed[0][5]);
   std::string after = results[0]["HTMLString"];
-  EXPECT_NE(std::string::npos, after.find("Outstanding Service Issues for: Ann"));
+  EXPECT_NE(std::string::npos,
+            after.find("Outstanding Service Issues for: Ann"));
   EXPECT_EQ(std::string::npos, after.find("value=" + number + " type=submit>"));
 }
 
@@ -204,11 +229,13 @@ TEST_F(RequestLifecycleTest, LogAddSaveOpenAndCorrectAnActivity) {
       "SELECT COUNT(*) FROM Request_Activities WHERE RequestNo=" + number);
   const std::string act_no = std::to_string(std::stoi(before) + 1);
   auto activity = [&](const std::string& duration, bool is_new) {
-    Json form = FormOf({{"requestno", number}, {"actno", act_no},
+    Json form = FormOf({{"requestno", number},
+                        {"actno", act_no},
                         {"Date/Time", "2026-12-01 10:00"},
                         {"Personnel", "Ann Archer"},
                         {"WorkGroup", "Service Desk"},
-                        {"Duration", duration}, {"ChargeRate", "45"},
+                        {"Duration", duration},
+                        {"ChargeRate", "45"},
                         {"Description", "Reseated the memory"},
                         {"KIRVSCurrentUser", "ann"}});
     if (is_new) form["form"].push_back({"KIRVSNewActivity", "1"});
@@ -217,29 +244,34 @@ TEST_F(RequestLifecycleTest, LogAddSaveOpenAndCorrectAnActivity) {
   Json results = Run(Json::array({
       {{"command", "Activities"}, {"params", {number}}},
       {{"command", "Add Activity"}, {"params", {number, "Ann Archer"}}},
-      {{"command", "Save Activity"}, {"params", {activity("1.5", true), number}}},
+      {{"command", "Save Activity"},
+       {"params", {activity("1.5", true), number}}},
       {{"command", "Show Activity"},
        {"params", {FormOf({{"RequestNo", number}}), act_no}}},
       {{"command", "Save Activity"},
        {"params", {activity("2", false), number}}},
   }));
-  for (const Json& r : results) EXPECT_TRUE(r["result"]) << r["ErrorDescription"];
-  EXPECT_NE(std::string::npos, std::string(results[0]["HTMLString"])
-                                   .find("Activity Log for Service Request: " +
-                                         number));
+  for (const Json& r : results)
+    EXPECT_TRUE(r["result"]) << r["ErrorDescription"];
+  EXPECT_NE(std::string::npos,
+            std::string(results[0]["HTMLString"])
+                .find("Activity Log for Service Request: " + number));
   EXPECT_NE(std::string::npos,
             std::string(results[1]["HTMLString"])
                 .find("<input name=actno value=" + act_no + " type=hidden>"));
   // The save is followed by the log, which now has the activity's button.
-  EXPECT_NE(std::string::npos, std::string(results[2]["HTMLString"])
-                                   .find("value='#" + act_no + "' type=submit>"));
+  EXPECT_NE(std::string::npos,
+            std::string(results[2]["HTMLString"])
+                .find("value='#" + act_no + "' type=submit>"));
   EXPECT_NE(std::string::npos, std::string(results[3]["HTMLString"])
                                    .find("value='Reseated the memory'"));
   // The correction changed the activity instead of adding one.
   EXPECT_EQ(act_no, Count("SELECT COUNT(*) FROM Request_Activities WHERE "
-                          "RequestNo=" + number));
+                          "RequestNo=" +
+                          number));
   EXPECT_EQ("2.0", Count("SELECT Duration FROM Request_Activities WHERE "
-                         "RequestNo=" + number + " AND ActNo=" + act_no));
+                         "RequestNo=" +
+                         number + " AND ActNo=" + act_no));
 }
 
 TEST_F(RequestLifecycleTest, BadInputLeavesTheDatabaseAsItWas) {
@@ -255,36 +287,46 @@ TEST_F(RequestLifecycleTest, BadInputLeavesTheDatabaseAsItWas) {
       {{"command", "Login"},
        {"params", {FormOf({{"txtUserId", "ann"}, {"txtPassword", "ann123"}})}}},
       {{"command", "Save Request"},
-       {"params", {FormOf({{"requestno", number}, {"Allocated", "not a date"},
-                           {"KIRVSCurrentUser", "ann"}}),
-                   "Ann Archer"}}},
+       {"params",
+        {FormOf({{"requestno", number},
+                 {"Allocated", "not a date"},
+                 {"KIRVSCurrentUser", "ann"}}),
+         "Ann Archer"}}},
       {{"command", "Save Request"},
-       {"params", {FormOf({{"requestno", number}, {"NoSuchColumn", "x"},
-                           {"KIRVSCurrentUser", "ann"}}),
-                   "Ann Archer"}}},
+       {"params",
+        {FormOf({{"requestno", number},
+                 {"NoSuchColumn", "x"},
+                 {"KIRVSCurrentUser", "ann"}}),
+         "Ann Archer"}}},
       {{"command", "Save Request"},
-       {"params", {FormOf({{"requestno", number}, {"Description", "x"},
-                           {"KIRVSCurrentUser", "mallory"}}),
-                   "Ann Archer"}}},
+       {"params",
+        {FormOf({{"requestno", number},
+                 {"Description", "x"},
+                 {"KIRVSCurrentUser", "mallory"}}),
+         "Ann Archer"}}},
       {{"command", "Save Request"}, {"params", {"not a form", "Ann Archer"}}},
       {{"command", "Close Now"},
-       {"params", {FormOf({{"requestno", "999999"}, {"KIRVSCurrentUser", "ann"}}),
-                   "Ann Archer"}}},
+       {"params",
+        {FormOf({{"requestno", "999999"}, {"KIRVSCurrentUser", "ann"}}),
+         "Ann Archer"}}},
   }));
-  EXPECT_EQ("An error occurred whilst trying to update fields for the current "
-            "request (strQuery: SELECT * FROM [Current_Requests] WHERE "
-            "RequestNo=" + number + "<br>requestno=" + number +
-            ",Allocated=not a date).",
-            results[1]["ErrorDescription"]);
-  EXPECT_EQ("An error occurred whilst trying to update fields for the current "
-            "request (strQuery: SELECT * FROM [Current_Requests] WHERE "
-            "RequestNo=" + number + "<br>requestno=" + number +
-            ",NoSuchColumn=x).",
-            results[2]["ErrorDescription"]);
-  EXPECT_EQ("Unable to update current request.  There is no login entry for "
-            "the current user.<br><br>Re-enter your login details and retry "
-            "the transaction.",
-            results[3]["ErrorDescription"]);
+  EXPECT_EQ(
+      "An error occurred whilst trying to update fields for the current "
+      "request (strQuery: SELECT * FROM [Current_Requests] WHERE "
+      "RequestNo=" +
+          number + "<br>requestno=" + number + ",Allocated=not a date).",
+      results[1]["ErrorDescription"]);
+  EXPECT_EQ(
+      "An error occurred whilst trying to update fields for the current "
+      "request (strQuery: SELECT * FROM [Current_Requests] WHERE "
+      "RequestNo=" +
+          number + "<br>requestno=" + number + ",NoSuchColumn=x).",
+      results[2]["ErrorDescription"]);
+  EXPECT_EQ(
+      "Unable to update current request.  There is no login entry for "
+      "the current user.<br><br>Re-enter your login details and retry "
+      "the transaction.",
+      results[3]["ErrorDescription"]);
   EXPECT_EQ("Unable to process request object submitted by ASP form.",
             results[4]["ErrorDescription"]);
   EXPECT_EQ("Unable to locate request: 999999 in outstanding requests table.",

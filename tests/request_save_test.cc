@@ -60,8 +60,8 @@ TEST(WorkingHoursTest, CountsOnlyTheWorkingDay) {
     EXPECT_NEAR(c.hours, WorkingHours(nine_to_five, At(c.start), At(c.end)),
                 1e-9)
         << c.start << " to " << c.end;
-    EXPECT_NEAR(c.with_weekends,
-                WorkingHours(weekends, At(c.start), At(c.end)), 1e-9)
+    EXPECT_NEAR(c.with_weekends, WorkingHours(weekends, At(c.start), At(c.end)),
+                1e-9)
         << c.start << " to " << c.end << " with weekends";
   }
 }
@@ -79,9 +79,9 @@ TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
     double hours;  // Saturday 2026-11-28 07:00 to 19:00
   } cases[] = {
       {"08:00", "18:00", "Yes", 10},
-      {"00:00", "18:00", "1", 9},     // midnight means the default start
+      {"00:00", "18:00", "1", 9},      // midnight means the default start
       {"08:00", "nonsense", "-1", 9},  // unreadable means the default end
-      {"08:00", "18:00", "true", 0},  // only exact words count
+      {"08:00", "18:00", "true", 0},   // only exact words count
       {"08:00", "18:00", "True", 10},
       {"17:00", "09:00", "True", 8},  // a day that ends first: the defaults
       {"2026-01-01 08:00", "18:00", "True", 9},  // not a time of day
@@ -90,9 +90,9 @@ TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
     WriteIniString(ini, "Settings", "StartOfDay", c.start);
     WriteIniString(ini, "Settings", "EndofDay", c.end);
     WriteIniString(ini, "Settings", "IncludeWeekends", c.weekends);
-    EXPECT_NEAR(c.hours,
-                WorkingHours(ini, At("2026-11-28 07:00"), At("2026-11-28 19:00")),
-                1e-9)
+    EXPECT_NEAR(
+        c.hours,
+        WorkingHours(ini, At("2026-11-28 07:00"), At("2026-11-28 19:00")), 1e-9)
         << c.start << "-" << c.end << " " << c.weekends;
   }
 }
@@ -108,29 +108,32 @@ class RequestSaveTest : public ::testing::Test {
     db_ = dir_.File(kDatabaseFileName);
     ini_ = dir_.File(kSettingsFileName);
     ExecSql(db_, "INSERT INTO Logins (UserName) VALUES ('ann')");
-    request_ = QueryValue(db_, "SELECT MIN(RequestNo) FROM Current_Requests "
-                               "WHERE Personnel='Ann Archer'");
+    request_ = QueryValue(db_,
+                          "SELECT MIN(RequestNo) FROM Current_Requests "
+                          "WHERE Personnel='Ann Archer'");
   }
 
   bool Run(KIRVSession& session, const char* command, Fields fields,
            Variant p2 = Variant("Ann Archer")) {
     Variant c(command), p3;
-    Variant p1 = Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+    Variant p1 =
+        Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
     return session.RunCommand(c, p1, p2, p3);
   }
   bool Run(const char* command, Fields fields) {
     return Run(session_, command, std::move(fields));
   }
-  std::string Column(const std::string& column, const std::string& table =
-                                                    "Current_Requests") {
+  std::string Column(const std::string& column,
+                     const std::string& table = "Current_Requests") {
     return QueryValue(db_, "SELECT IFNULL(" + column + ", 'NULL') FROM " +
                                table + " WHERE RequestNo=" + request_);
   }
   std::string Error() { return session_.ErrorDescription().text(); }
   std::string LastAudit() {
-    return QueryValue(db_, "SELECT Event || ': ' || Description FROM "
-                           "Request_AuditTrail WHERE RequestNo=" + request_ +
-                           " ORDER BY rowid DESC LIMIT 1");
+    return QueryValue(db_,
+                      "SELECT Event || ': ' || Description FROM "
+                      "Request_AuditTrail WHERE RequestNo=" +
+                          request_ + " ORDER BY rowid DESC LIMIT 1");
   }
 
   TempDir dir_;
@@ -139,8 +142,10 @@ class RequestSaveTest : public ::testing::Test {
 };
 
 TEST_F(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
-  ExecSql(db_, "UPDATE Current_Requests SET Resolution=NULL, HoursWorked=2, "
-               "Description='Printer jams' WHERE RequestNo=" + request_);
+  ExecSql(db_,
+          "UPDATE Current_Requests SET Resolution=NULL, HoursWorked=2, "
+          "Description='Printer jams' WHERE RequestNo=" +
+              request_);
   ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
                                    {"Description", "  Printer jams"},
                                    {"HoursWorked", "2.0"},
@@ -150,16 +155,20 @@ TEST_F(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
   EXPECT_EQ("Updated: Resolution:Cleaned the rollers ; ", LastAudit());
   EXPECT_EQ("Cleaned the rollers ", Column("Resolution"));
   // Saving the same page again changes nothing and writes no entry.
-  std::string entries = QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail");
+  std::string entries =
+      QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail");
   ASSERT_TRUE(Run("Save Close Details", {{"requestno", request_},
                                          {"Resolution", "Cleaned the rollers "},
                                          {"KIRVSCurrentUser", "ann"}}));
-  EXPECT_EQ(entries, QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail"));
+  EXPECT_EQ(entries,
+            QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail"));
 }
 
 TEST_F(RequestSaveTest, OnlyTheCheckboxesThePageShowedAreRewritten) {
-  ExecSql(db_, "UPDATE Current_Requests SET DownFlag=1, NotifyUser=1 WHERE "
-               "RequestNo=" + request_);
+  ExecSql(db_,
+          "UPDATE Current_Requests SET DownFlag=1, NotifyUser=1 WHERE "
+          "RequestNo=" +
+              request_);
   // The allocate page shows neither flag: saving it keeps both.
   ASSERT_TRUE(Run("Save Allocation", {{"requestno", request_},
                                       {"Allocated", "2026-11-30 10:00"},
@@ -178,10 +187,14 @@ TEST_F(RequestSaveTest, OnlyTheCheckboxesThePageShowedAreRewritten) {
 }
 
 TEST_F(RequestSaveTest, EmptyDatesAndNumbersStoreNull) {
-  ExecSql(db_, "UPDATE Current_Requests SET Scheduled='2026-01-01 10:00:00', "
-               "DownTime=3 WHERE RequestNo=" + request_);
-  ASSERT_TRUE(Run("Save Request", {{"requestno", request_}, {"Scheduled", ""},
-                                   {"DownTime", " "}, {"Completed", ""},
+  ExecSql(db_,
+          "UPDATE Current_Requests SET Scheduled='2026-01-01 10:00:00', "
+          "DownTime=3 WHERE RequestNo=" +
+              request_);
+  ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
+                                   {"Scheduled", ""},
+                                   {"DownTime", " "},
+                                   {"Completed", ""},
                                    {"KIRVSCurrentUser", "ann"}}))
       << Error();
   EXPECT_EQ("NULL", Column("Scheduled"));
@@ -197,7 +210,8 @@ TEST_F(RequestSaveTest, PostedValuesAreEscapedInTheSaveTrace) {
                                     {"KIRVSCurrentUser", "ann"}}));
   EXPECT_NE(std::string::npos,
             Error().find(",Resolution=&lt;script&gt;&#39;x&#39;&amp;,"
-                         "No&lt;Column&gt;=y).")) << Error();
+                         "No&lt;Column&gt;=y)."))
+      << Error();
   ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
                                    {"Resolution", "<script>'x'&"},
                                    {"KIRVSCurrentUser", "ann"}}));
@@ -207,20 +221,25 @@ TEST_F(RequestSaveTest, PostedValuesAreEscapedInTheSaveTrace) {
 }
 
 TEST_F(RequestSaveTest, ANewRequestWhoseNumberingFailsIsNotStored) {
-  const std::string before = QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests");
+  const std::string before =
+      QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests");
   FailWrites(db_, "Counters");
-  EXPECT_FALSE(Run("Save Request", {{"requestno", "0"}, {"Description", "x"},
-                                    {"KIRVSCurrentUser", "ann"}}));
-  EXPECT_EQ("An error occurred whilst trying to save the current request "
-            "(injected failure).",
-            Error());
+  EXPECT_FALSE(Run(
+      "Save Request",
+      {{"requestno", "0"}, {"Description", "x"}, {"KIRVSCurrentUser", "ann"}}));
+  EXPECT_EQ(
+      "An error occurred whilst trying to save the current request "
+      "(injected failure).",
+      Error());
   EXPECT_EQ(before, QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests"));
-  EXPECT_EQ("0", QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail "
-                                 "WHERE RequestNo IN (0, 2147483646)"));
+  EXPECT_EQ("0", QueryValue(db_,
+                            "SELECT COUNT(*) FROM Request_AuditTrail "
+                            "WHERE RequestNo IN (0, 2147483646)"));
 }
 
 TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
-  const int first = std::stoi(QueryValue(db_, "SELECT LastNumber FROM Counters"));
+  const int first =
+      std::stoi(QueryValue(db_, "SELECT LastNumber FROM Counters"));
   constexpr int kSessions = 8;
   std::vector<std::thread> threads;
   for (int i = 0; i < kSessions; ++i) {
@@ -235,8 +254,9 @@ TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
     });
   }
   for (std::thread& t : threads) t.join();
-  auto rows = QuerySql(db_, "SELECT RequestNo FROM Current_Requests WHERE "
-                            "Description LIKE 'request %' ORDER BY 1");
+  auto rows = QuerySql(db_,
+                       "SELECT RequestNo FROM Current_Requests WHERE "
+                       "Description LIKE 'request %' ORDER BY 1");
   ASSERT_EQ(static_cast<size_t>(kSessions), rows.size());
   for (int i = 0; i < kSessions; ++i) {
     EXPECT_EQ(std::to_string(first + 1 + i), rows[i][0]);
@@ -252,8 +272,8 @@ TEST_F(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
   for (int i = 0; i < 2; ++i) {
     threads.emplace_back([&] {
       KIRVSession session(ini_);
-      bool ok = Run(session, "CLOSE NOW", {{"requestno", request_},
-                                           {"KIRVSCurrentUser", "ann"}});
+      bool ok = Run(session, "CLOSE NOW",
+                    {{"requestno", request_}, {"KIRVSCurrentUser", "ann"}});
       std::lock_guard<std::mutex> lock(mutex);
       successes += ok;
       if (!ok) {
@@ -265,10 +285,14 @@ TEST_F(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
   }
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(1, successes);
-  EXPECT_EQ("1", QueryValue(db_, "SELECT COUNT(*) FROM Completed_Requests "
-                                 "WHERE RequestNo=" + request_));
-  EXPECT_EQ("0", QueryValue(db_, "SELECT COUNT(*) FROM Current_Requests "
-                                 "WHERE RequestNo=" + request_));
+  EXPECT_EQ("1", QueryValue(db_,
+                            "SELECT COUNT(*) FROM Completed_Requests "
+                            "WHERE RequestNo=" +
+                                request_));
+  EXPECT_EQ("0", QueryValue(db_,
+                            "SELECT COUNT(*) FROM Current_Requests "
+                            "WHERE RequestNo=" +
+                                request_));
   EXPECT_EQ("Closed", Column("Status", "Completed_Requests"));
 }
 
@@ -277,28 +301,33 @@ TEST_F(RequestSaveTest, AFailedCloseKeepsTheRequestWithItsCloseDetails) {
   EXPECT_FALSE(Run("Close Now", {{"requestno", request_},
                                  {"Resolution", "Swapped the cable"},
                                  {"KIRVSCurrentUser", "ann"}}));
-  EXPECT_EQ("An error occurred whilst trying to update fields in the "
-            "completed requests table (injected failure).",
-            Error());
+  EXPECT_EQ(
+      "An error occurred whilst trying to update fields in the "
+      "completed requests table (injected failure).",
+      Error());
   EXPECT_EQ("Swapped the cable", Column("Resolution"));
-  EXPECT_EQ("0", QueryValue(db_, "SELECT COUNT(*) FROM Completed_Requests "
-                                 "WHERE RequestNo=" + request_));
+  EXPECT_EQ("0", QueryValue(db_,
+                            "SELECT COUNT(*) FROM Completed_Requests "
+                            "WHERE RequestNo=" +
+                                request_));
 }
 
 TEST_F(RequestSaveTest, ASurveyCanBeRequiredBeforeClosing) {
-  ExecSql(db_, "UPDATE Options SET Value='True' WHERE Option="
-               "'UserSurveyRequired'");
+  ExecSql(db_,
+          "UPDATE Options SET Value='True' WHERE Option="
+          "'UserSurveyRequired'");
   ExecSql(db_, "DELETE FROM Survey WHERE RequestNo=" + request_);
   EXPECT_FALSE(Run("Close Now", {{"requestno", request_},
                                  {"Resolution", "not saved"},
                                  {"KIRVSCurrentUser", "ann"}}));
-  EXPECT_EQ("Unable to close the current request.<br>The user satisfaction "
-            "survey has not been completed by the help desk staff.",
-            Error());
+  EXPECT_EQ(
+      "Unable to close the current request.<br>The user satisfaction "
+      "survey has not been completed by the help desk staff.",
+      Error());
   EXPECT_NE("not saved", Column("Resolution"));
   ExecSql(db_, "INSERT INTO Survey (RequestNo) VALUES (" + request_ + ")");
-  EXPECT_TRUE(Run("Close Now", {{"requestno", request_},
-                                {"KIRVSCurrentUser", "ann"}}))
+  EXPECT_TRUE(
+      Run("Close Now", {{"requestno", request_}, {"KIRVSCurrentUser", "ann"}}))
       << Error();
   // Closing writes no audit entry and measures from the registration.
   EXPECT_NE("NULL", Column("LeadTime", "Completed_Requests"));
@@ -315,8 +344,8 @@ TEST_F(RequestSaveTest, CloseLeavesATraceInTheDebugSection) {
   EXPECT_EQ("SELECT * FROM Request_Activities WHERE RequestNo=" + request_,
             ReadIniString(ini_, "Debug", "strQuery"));
   EXPECT_EQ("Started", ReadIniString(ini_, "Debug", "SetRequestTimes"));
-  EXPECT_NE(std::string::npos,
-            ReadIniString(ini_, "Debug", "Start/End").find(" to 2026-11-30 15:30:00"));
+  EXPECT_NE(std::string::npos, ReadIniString(ini_, "Debug", "Start/End")
+                                   .find(" to 2026-11-30 15:30:00"));
 }
 
 }  // namespace

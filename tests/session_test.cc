@@ -21,7 +21,7 @@ const char kLoginPageForAnn[] =
 
 // Runs one command on `session` with text parameters.
 bool Call(KIRVSession& session, Variant command, Variant p1 = Variant(),
-         Variant p2 = Variant()) {
+          Variant p2 = Variant()) {
   Variant p3;
   return session.RunCommand(command, p1, p2, p3);
 }
@@ -40,8 +40,7 @@ TEST(SessionTest, LoginPageEscapesTheUserId) {
   KIRVSession session("/nonexistent/KIRVS.INI");
   EXPECT_TRUE(Call(session, "STARTUP", "O'Brien<&>"));
   std::string page = session.HTMLString().text();
-  EXPECT_NE(std::string::npos,
-            page.find("value='O&#39;Brien&lt;&amp;&gt;'>"))
+  EXPECT_NE(std::string::npos, page.find("value='O&#39;Brien&lt;&amp;&gt;'>"))
       << page;
   EXPECT_EQ(1u, [&] {
     size_t count = 0;

@@ -1,7 +1,7 @@
 #include "platform/settings_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -238,9 +238,9 @@ TEST_F(SettingsFileTest, AnEditOfAnOldFileShowsWithTheNextRead) {
 
 TEST_F(SettingsFileTest, ABatchWritesLikeOneWriteAfterAnother) {
   WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
-  ASSERT_TRUE(WriteIniStrings(path_, "Debug",
-                              {{"Step", "Started"}, {"Hours", "1.00"},
-                               {"Step", "Done"}}));
+  ASSERT_TRUE(WriteIniStrings(
+      path_, "Debug",
+      {{"Step", "Started"}, {"Hours", "1.00"}, {"Step", "Done"}}));
   EXPECT_EQ("[Settings]\nDBPath=/srv/hd.db\n[Debug]\nStep=Done\nHours=1.00\n",
             ReadRaw());
   // One unwritable key refuses the whole batch.

@@ -22,8 +22,16 @@ class SubmittedForm;
 
 class Variant {
  public:
-  enum class Type { kEmpty, kNull, kText, kInteger, kDouble, kDate, kBoolean,
-                    kForm };
+  enum class Type {
+    kEmpty,
+    kNull,
+    kText,
+    kInteger,
+    kDouble,
+    kDate,
+    kBoolean,
+    kForm
+  };
 
   // An empty Variant (no value at all, as an optional argument not passed).
   Variant() = default;

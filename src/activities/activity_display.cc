@@ -15,8 +15,7 @@ bool ShowActivity(SessionState* session, const Variant& form_value,
   session->error_text.clear();
   session->current_rs.reset();
   const SubmittedForm* form = form_value.form();
-  const int32_t request_no =
-      form ? PostedNumber(form->Get("RequestNo")) : 0;
+  const int32_t request_no = form ? PostedNumber(form->Get("RequestNo")) : 0;
   const std::string number = FormatInteger(request_no);
   const std::string activity = act_no.ToText();
   std::string db_path = ReadSetting(session->settings_path, "DBPath");

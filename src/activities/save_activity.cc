@@ -35,7 +35,8 @@ Status NextFreeActivityNumber(const std::shared_ptr<Database>& db,
 
 bool SaveActivity(SessionState* session, const Variant& form_value) {
   std::string db_path;
-  const SubmittedForm* form = FormAndDatabasePath(session, form_value, &db_path);
+  const SubmittedForm* form =
+      FormAndDatabasePath(session, form_value, &db_path);
   if (form == nullptr) return false;
   session->error_text.clear();
   // Both numbers read as a request save reads its number: rounded to an

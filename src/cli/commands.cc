@@ -1,11 +1,10 @@
 #include "cli/commands.h"
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
-
-#include <CLI/CLI.hpp>
 
 #include "cli/init_command.h"
 #include "cli/run_command.h"

@@ -3,10 +3,9 @@
 #include <cmath>
 #include <istream>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "kirvs/session.h"
 #include "kirvs/submitted_form.h"
@@ -81,8 +80,9 @@ bool ToVariant(const Json& json, Variant* out, std::string* why) {
     *out = Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
     return true;
   }
-  *why = "an object parameter must be {\"form\": [...]}, {\"date\": \"...\"} "
-         "or {\"empty\": true}";
+  *why =
+      "an object parameter must be {\"form\": [...]}, {\"date\": \"...\"} "
+      "or {\"empty\": true}";
   return false;
 }
 
@@ -184,7 +184,7 @@ int RunCalls(std::istream& input, std::ostream& output, std::ostream& errors,
   }
   // Invalid UTF-8 in the database or the input must not stop the output.
   output << Json{{"results", results}}.dump(2, ' ', false,
-                                           Json::error_handler_t::replace)
+                                            Json::error_handler_t::replace)
          << "\n";
   return kExitOk;
 }

@@ -26,7 +26,8 @@ bool ColumnIsNull(RecordSource& request, std::string_view name) {
 std::string FirstCharacters(const std::string& text, size_t limit) {
   size_t characters = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    bool starts_character = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    bool starts_character =
+        (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
     if (starts_character && characters++ == limit) return text.substr(0, i);
   }
   return text;
@@ -34,16 +35,25 @@ std::string FirstCharacters(const std::string& text, size_t limit) {
 
 std::string_view EventName(int event) {
   switch (event) {
-    case kAuditLogged: return "Logged";
-    case kAuditAllocated: return "Allocated";
-    case kAuditPrioritized: return "Prioritized";
-    case kAuditScheduled: return "Scheduled";
-    case kAuditUpdated: return "Updated";
-    case kAuditClosed: return "Closed";
-    case kAuditEscalated: return "Escalated";
+    case kAuditLogged:
+      return "Logged";
+    case kAuditAllocated:
+      return "Allocated";
+    case kAuditPrioritized:
+      return "Prioritized";
+    case kAuditScheduled:
+      return "Scheduled";
+    case kAuditUpdated:
+      return "Updated";
+    case kAuditClosed:
+      return "Closed";
+    case kAuditEscalated:
+      return "Escalated";
     case kAuditMessageToSupport:
-    case kAuditMessageToUser: return "Message";
-    default: return "";
+    case kAuditMessageToUser:
+      return "Message";
+    default:
+      return "";
   }
 }
 
@@ -80,15 +90,15 @@ std::string AuditDescription(int event, RecordSource& request,
       return FirstCharacters(text, kMaxUpdateDescription);
     }
     case kAuditClosed:
-      return "Code: " + Column(request, "ResolutionCode") + "; " + "Desc: " +
-             Column(request, "Resolution") +
+      return "Code: " + Column(request, "ResolutionCode") + "; " +
+             "Desc: " + Column(request, "Resolution") +
              " Date/Time: " + Column(request, "Completed");
     case kAuditEscalated:
       return "New Priority: " + Column(request, "Priority") + ";";
     case kAuditMessageToSupport:
       return "Notification message sent to support person: " +
-             Column(request, "Personnel") + " (" + Column(request, "WorkGroup") +
-             ")";
+             Column(request, "Personnel") + " (" +
+             Column(request, "WorkGroup") + ")";
     case kAuditMessageToUser:
       return "Message sent to end user: " + Column(request, "UserId");
     default:

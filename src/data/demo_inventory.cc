@@ -189,8 +189,7 @@ Status FillItems(Database* db, int scale) {
       if (part.description.empty()) break;
       std::optional<std::string> serial;
       if (part.has_serial) serial = SerialNumber(kind.manufacturer, rng);
-      parts.Insert(id, ++sub_item, part.description, part.details,
-                   serial);
+      parts.Insert(id, ++sub_item, part.description, part.details, serial);
     }
   }
   if (!items.status().ok()) return items.status();

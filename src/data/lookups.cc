@@ -50,8 +50,8 @@ std::string BuildSelectList(const std::string& settings_path,
   markup += "' size='1'>";
   bool nothing_current =
       current.IsEmpty() || (current.IsText() && current.text().empty());
-  markup += nothing_current ? "<option value=' ' selected> "
-                            : "<option value=' '> ";
+  markup +=
+      nothing_current ? "<option value=' ' selected> " : "<option value=' '> ";
   for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) {
     Variant value;
     rs->Get(0, &value);
@@ -64,8 +64,9 @@ std::string BuildSelectList(const std::string& settings_path,
   return markup;
 }
 
-std::string LookupValue(const std::string& settings_path, std::string_view table,
-                        std::string_view key, int position) {
+std::string LookupValue(const std::string& settings_path,
+                        std::string_view table, std::string_view key,
+                        int position) {
   std::string db_path = ReadSetting(settings_path, "DBPath");
   std::shared_ptr<Database> db;
   if (!Database::Open(db_path, &db).ok()) return "";

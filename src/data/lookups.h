@@ -28,8 +28,9 @@ std::string BuildSelectList(const std::string& settings_path,
 // first column equals `key`, as text; empty text when the table cannot be
 // read, no row matches or there is no such column.
 // REQUIRES: `table` is one of the engine's own table names.
-std::string LookupValue(const std::string& settings_path, std::string_view table,
-                        std::string_view key, int position);
+std::string LookupValue(const std::string& settings_path,
+                        std::string_view table, std::string_view key,
+                        int position);
 
 }  // namespace kirvs
 

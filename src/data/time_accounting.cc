@@ -126,10 +126,10 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row,
   trace.Add("NineToFive", FormatPattern(hours, "0.00"));
   row.Set("LeadTime", Variant::Double(hours));
   row.Get("DownFlag", &down_flag);
-  bool down = !down_flag.IsNull() && !down_flag.IsEmpty() &&
-              !(down_flag.type() == Variant::Type::kBoolean &&
-                !down_flag.boolean()) &&
-              !(down_flag.IsNumber() && down_flag.number() == 0);
+  bool down =
+      !down_flag.IsNull() && !down_flag.IsEmpty() &&
+      !(down_flag.type() == Variant::Type::kBoolean && !down_flag.boolean()) &&
+      !(down_flag.IsNumber() && down_flag.number() == 0);
   row.Set("DownTime", Variant::Double(down ? hours : 0));
   return true;
 }
@@ -141,7 +141,8 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
   return SetRequestTimes(settings_path, row, trace);
 }
 
-bool CalculateRequestTimes(const std::string& settings_path, RecordSource& row) {
+bool CalculateRequestTimes(const std::string& settings_path,
+                           RecordSource& row) {
   DebugTrace trace(settings_path);
   trace.Add("CalculateRequestTimes", "Started");
   Variant request_no;

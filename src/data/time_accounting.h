@@ -27,8 +27,7 @@ WorkingDay ReadWorkingDay(const std::string& settings_path);
 
 // The working hours between two moments; 0 when the end is before the start.
 double WorkingHours(const WorkingDay& day, double start, double end);
-double WorkingHours(const std::string& settings_path, double start,
-                    double end);
+double WorkingHours(const std::string& settings_path, double start, double end);
 
 // Writes LeadTime (the working hours from Requested, or now, to Completed, or
 // now) and DownTime (the same when DownFlag is set, else 0) into the current

@@ -59,7 +59,9 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
   if (!s.ok()) {
     session->error_text = Failure(
         "An error occurred while trying to open System_Users table in "
-        "database " + path, s.message());
+        "database " +
+            path,
+        s.message());
     return false;
   }
   if (rs->eof()) {
@@ -81,12 +83,14 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
   if (!s.ok()) {
     session->error_text = Failure(
         "An error occurred while trying to open Personnel table in database " +
-            path, s.message());
+            path,
+        s.message());
     return false;
   }
   if (rs->eof()) {
-    session->error_text = "Unable to locate personnel profile for user: " +
-                          EscapeHtml(user_id) + " in database: " + path;
+    session->error_text =
+        "Unable to locate personnel profile for user: " + EscapeHtml(user_id) +
+        " in database: " + path;
     return false;
   }
   Variant name;
@@ -110,7 +114,8 @@ bool WriteLoginEntry(SessionState* session, const std::string& db_path,
   if (!s.ok()) {
     session->error_text = Failure(
         "An error occurred while trying to open Logins table in database " +
-            EscapeHtml(db_path), s.message());
+            EscapeHtml(db_path),
+        s.message());
     return false;
   }
   const Variant now = Variant::Date(CurrentMoment());
@@ -132,7 +137,8 @@ bool WriteLoginEntry(SessionState* session, const std::string& db_path,
   if (!s.ok()) {
     session->error_text = Failure(
         "Unable to login to Dravel database. An error occured while trying "
-        "to write login entry", s.message());
+        "to write login entry",
+        s.message());
     return false;
   }
   return true;

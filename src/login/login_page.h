@@ -15,7 +15,8 @@ namespace kirvs {
 // A user id that is neither text nor empty cannot be shown: the handler then
 // ends without a result (nullopt) and changes nothing, so the status flag
 // keeps its previous value. ErrorDescription is not touched.
-std::optional<bool> ShowLoginPage(SessionState* session, const Variant& user_id);
+std::optional<bool> ShowLoginPage(SessionState* session,
+                                  const Variant& user_id);
 
 }  // namespace kirvs
 

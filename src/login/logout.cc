@@ -43,8 +43,8 @@ bool Logout(SessionState* session, const Variant& user_id) {
 bool HasLoginEntry(SessionState* session, const std::string& user_id) {
   std::string db_path = ReadSetting(session->settings_path, "DBPath");
   std::unique_ptr<RecordSource> rs;
-  Status s = RecordSource::Open(db_path, LoginsQuery(user_id), OpenMode::kRead,
-                                &rs);
+  Status s =
+      RecordSource::Open(db_path, LoginsQuery(user_id), OpenMode::kRead, &rs);
   if (!s.ok()) {
     session->error_text =
         "An error occurred while trying to open Logins table in database " +

@@ -28,12 +28,18 @@ struct LookupTable {
 };
 
 constexpr LookupTable kLookupTables[] = {
-    {"RequestType", "Request_Types"}, {"Priority", "Priority"},
-    {"Status", "Status"},             {"System", "System_Codes"},
-    {"Product", "Products"},          {"ProductCode", "Products"},
-    {"Department", "Departments"},    {"Sub-Department", "Sub-Departments"},
-    {"Location", "Locations"},        {"Personnel", "Personnel"},
-    {"WorkGroup", "Work_Groups"},     {"EscalationId", "Escalation"},
+    {"RequestType", "Request_Types"},
+    {"Priority", "Priority"},
+    {"Status", "Status"},
+    {"System", "System_Codes"},
+    {"Product", "Products"},
+    {"ProductCode", "Products"},
+    {"Department", "Departments"},
+    {"Sub-Department", "Sub-Departments"},
+    {"Location", "Locations"},
+    {"Personnel", "Personnel"},
+    {"WorkGroup", "Work_Groups"},
+    {"EscalationId", "Escalation"},
     {"ResolutionCode", "Resolution_Codes"},
 };
 
@@ -99,10 +105,10 @@ void AppendValuePart(SessionState* session, std::string* page,
                name + "' type=textarea value='" + text + "' size='65,3'>";
       break;
     case FieldClass::kSelectList:
-      *page += "</td><td>" +
-               BuildSelectList(session->settings_path, field.name,
-                               LookupTableFor(field.name),
-                               value.IsNull() ? Variant("") : value);
+      *page +=
+          "</td><td>" + BuildSelectList(session->settings_path, field.name,
+                                        LookupTableFor(field.name),
+                                        value.IsNull() ? Variant("") : value);
       break;
     case FieldClass::kWideInput:
       *page += "</td><td colspan=3><font size=2 face=arial><input name='" +

@@ -12,11 +12,10 @@ Status Database::OpenWithFlags(const std::string& path, int flags,
     return Status::IOError("no database path was given");
   }
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    std::string message =
-        db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);
     return Status::IOError(message + ": " + path);
   }
@@ -49,7 +48,8 @@ Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
 
 Status Database::Create(const std::string& path,
                         std::shared_ptr<Database>* out) {
-  Status s = OpenWithFlags(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, out);
+  Status s =
+      OpenWithFlags(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, out);
   if (s.ok()) s = (*out)->Execute("PRAGMA journal_mode=WAL");
   return s;
 }
@@ -70,7 +70,8 @@ Status Database::Begin() { return Execute("BEGIN IMMEDIATE"); }
 Status Database::Commit() { return Execute("COMMIT"); }
 
 void Database::Rollback() {
-  if (in_transaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (in_transaction())
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 bool Database::in_transaction() const { return !sqlite3_get_autocommit(db_); }

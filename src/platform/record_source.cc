@@ -129,17 +129,18 @@ Variant ReadColumn(sqlite3_stmt* stmt, int column, int type_code) {
   if (storage == SQLITE_FLOAT) {
     return Variant::Double(sqlite3_column_double(stmt, column));
   }
-  const void* bytes = storage == SQLITE_BLOB ? sqlite3_column_blob(stmt, column)
-                                             : sqlite3_column_text(stmt, column);
+  const void* bytes = storage == SQLITE_BLOB
+                          ? sqlite3_column_blob(stmt, column)
+                          : sqlite3_column_text(stmt, column);
   return Variant(std::string(static_cast<const char*>(bytes),
                              sqlite3_column_bytes(stmt, column)));
 }
 
 Status CannotConvert(const Variant& value, std::string_view what,
                      const FieldInfo& field) {
-  return Status::InvalidArgument("cannot convert '" + value.ToText() +
-                                 "' to " + std::string(what) +
-                                 " for column " + field.name);
+  return Status::InvalidArgument("cannot convert '" + value.ToText() + "' to " +
+                                 std::string(what) + " for column " +
+                                 field.name);
 }
 
 // Converts a value written to a column into the column's type.
@@ -229,11 +230,11 @@ void BindValue(sqlite3_stmt* stmt, int slot, const Variant& value,
       CivilTime t = CivilFromMoment(value.date());
       char buffer[40];
       if (type_code == kTypeTime) {
-        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour,
-                      t.minute, t.second);
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute,
+                      t.second);
       } else if (type_code == kTypeDate) {
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year,
-                      t.month, t.day);
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month,
+                      t.day);
       } else {
         std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d",
                       t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -591,8 +592,8 @@ Status RecordSource::Delete() {
   }
   Statement remove;
   sqlite3* db = db_->handle();
-  std::string sql = "DELETE FROM " + QuoteIdentifier(table_) +
-                    " WHERE rowid = ?";
+  std::string sql =
+      "DELETE FROM " + QuoteIdentifier(table_) + " WHERE rowid = ?";
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &remove.stmt, nullptr) !=
       SQLITE_OK) {
     return SqliteError(db);
@@ -606,7 +607,8 @@ Status RecordSource::Delete() {
 Status RecordSource::Filter(std::string_view name, std::string_view key) {
   if (closed_) return Closed();
   int index = FieldIndex(name);
-  if (index < 0) return Status::NotFound("unknown column: " + std::string(name));
+  if (index < 0)
+    return Status::NotFound("unknown column: " + std::string(name));
   Status s = FetchAll();
   if (!s.ok()) return s;
   std::vector<std::unique_ptr<Row>> kept;

@@ -340,7 +340,8 @@ std::string ReadIniString(const std::string& path, std::string_view section,
 
 bool WriteIniString(const std::string& path, std::string_view section,
                     std::string_view key, std::string_view value) {
-  return WriteIniStrings(path, section, {{std::string(key), std::string(value)}});
+  return WriteIniStrings(path, section,
+                         {{std::string(key), std::string(value)}});
 }
 
 bool WriteIniStrings(const std::string& path, std::string_view section,

@@ -22,7 +22,9 @@ bool Variant::IsNumber() const {
   return type() == Type::kInteger || type() == Type::kDouble;
 }
 
-const std::string& Variant::text() const { return std::get<std::string>(value_); }
+const std::string& Variant::text() const {
+  return std::get<std::string>(value_);
+}
 int32_t Variant::integer() const { return std::get<int32_t>(value_); }
 bool Variant::boolean() const { return std::get<bool>(value_); }
 double Variant::date() const { return std::get<DateTag>(value_).days; }

@@ -6,10 +6,10 @@
 #include "data/time_accounting.h"
 #include "kirvs/submitted_form.h"
 #include "login/logout.h"
+#include "pages/posted_fields.h"
 #include "platform/ascii.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
-#include "pages/posted_fields.h"
 #include "platform/text_forms.h"
 #include "requests/save_request.h"
 
@@ -39,7 +39,8 @@ bool OptionIsSet(const Variant& value) {
 
 std::string CompletedFailure(const Status& s) {
   return "An error occurred whilst trying to update fields in the completed "
-         "requests table (" + EscapeHtml(s.message()) + ").";
+         "requests table (" +
+         EscapeHtml(s.message()) + ").";
 }
 
 }  // namespace
@@ -113,8 +114,8 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   if (!s.ok()) {
     session->error_text =
         "An error occurred while trying to open Current_Requests table in "
-        "database " + EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) +
-        ").";
+        "database " +
+        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
     return false;
   }
   outstanding->MoveFirst();

@@ -17,9 +17,8 @@ struct UserDefault {
   int position;
 };
 constexpr UserDefault kUserDefaults[] = {
-    {"Contact", 1},  {"Department", 2}, {"Sub-Department", 3},
-    {"Location", 4}, {"Telephone", 5},  {"NetworkId", 6},
-    {"NotifyUser", 7},
+    {"Contact", 1},   {"Department", 2}, {"Sub-Department", 3}, {"Location", 4},
+    {"Telephone", 5}, {"NetworkId", 6},  {"NotifyUser", 7},
 };
 
 }  // namespace
@@ -36,13 +35,14 @@ bool RegisterNewRequest(SessionState* session, const Variant& form_value) {
 
   // An update-mode source reads no row: it serves only for its columns and
   // the new row, which is never stored.
-  Status s = RecordSource::Open(db_path,
-                                "SELECT " + column_list + " FROM Current_Requests",
-                                OpenMode::kUpdate, &session->current_rs);
+  Status s = RecordSource::Open(
+      db_path, "SELECT " + column_list + " FROM Current_Requests",
+      OpenMode::kUpdate, &session->current_rs);
   if (!s.ok()) {
     session->error_text =
         "An error occurred while trying to access the Current_Requests table "
-        "(" + EscapeHtml(s.message()) + ").";
+        "(" +
+        EscapeHtml(s.message()) + ").";
     return false;
   }
   RecordSource& rs = *session->current_rs;

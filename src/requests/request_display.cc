@@ -40,8 +40,8 @@ bool ShowRequestPage(SessionState* session, const Variant& request_no,
   if (!ParseInteger(number)) {
     s = Status::InvalidArgument("not a request number: " + number);
   } else {
-    std::string query = "SELECT " + column_list +
-                        " FROM Current_Requests Where Personnel='";
+    std::string query =
+        "SELECT " + column_list + " FROM Current_Requests Where Personnel='";
     AppendSqlText(&query, person_value.ToText());
     query += "' And RequestNo=" + number;
     s = RecordSource::Open(db_path, query, OpenMode::kRead,
@@ -50,7 +50,8 @@ bool ShowRequestPage(SessionState* session, const Variant& request_no,
   if (!s.ok()) {
     session->error_text =
         "An error occurred while trying to retrieve a request from the "
-        "Current_Requests table (" + EscapeHtml(s.message()) + ").";
+        "Current_Requests table (" +
+        EscapeHtml(s.message()) + ").";
     return false;
   }
   if (fill_defaults != nullptr) fill_defaults(session);

@@ -47,7 +47,8 @@ bool ShowRequestList(SessionState* session, const Variant& person_value,
   if (!s.ok()) {
     session->error_text =
         "An error occurred while trying to retrieve requests from "
-        "Current_Requests table (" + EscapeHtml(s.message()) + ").";
+        "Current_Requests table (" +
+        EscapeHtml(s.message()) + ").";
     return false;
   }
   RecordSource& rs = *session->current_rs;
@@ -65,8 +66,9 @@ bool ShowRequestList(SessionState* session, const Variant& person_value,
     AppendHtml(&page, name);
     page += "</option>";
   }
-  page += "</select><input name=KIRVSCommand value='Sort List Now' "
-          "type=submit></p>";
+  page +=
+      "</select><input name=KIRVSCommand value='Sort List Now' "
+      "type=submit></p>";
   ListTableStyle style;
   style.key_column = "RequestNo";
   int32_t count = AppendListTable(&page, rs, style);

@@ -46,7 +46,8 @@ bool SaveRequest(SessionState* session, const Variant& form,
 bool SaveRequestRow(SessionState* session, const Variant& form_value,
                     const std::string& command, MissingRequest missing) {
   std::string db_path;
-  const SubmittedForm* form = FormAndDatabasePath(session, form_value, &db_path);
+  const SubmittedForm* form =
+      FormAndDatabasePath(session, form_value, &db_path);
   if (form == nullptr) return false;
   session->error_text.clear();
   const std::string posted_number = form->Get("RequestNo");
@@ -74,8 +75,8 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   if (!s.ok()) {
     session->error_text =
         "An error occurred while trying to open Current_Requests table in "
-        "database " + EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) +
-        ").";
+        "database " +
+        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
     return false;
   }
   const bool is_new = rs->RecordCount() == 0;
@@ -103,7 +104,8 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   if (!fields.ok()) {
     session->error_text =
         "An error occurred whilst trying to update fields for the current "
-        "request (" + trace + ").";
+        "request (" +
+        trace + ").";
     return false;
   }
 

@@ -44,8 +44,8 @@ bool KIRVSession::RunCommand(Variant& command, Variant& p1, Variant& p2,
   } catch (const std::exception& e) {
     // Only resource exhaustion can get here; the command is abandoned as an
     // escaped error is, and the caller is told what happened.
-    state_->error_text = std::string("The command could not be completed (") +
-                         e.what() + ").";
+    state_->error_text =
+        std::string("The command could not be completed (") + e.what() + ").";
   }
   return state_->status;
 }
