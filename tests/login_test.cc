@@ -315,6 +315,20 @@ TEST_F(LoginTest, ListFailuresAndEmptyLists) {
   EXPECT_EQ("", Page());
 }
 
+TEST_F(LoginTest, ADescriptionNamedTwiceStaysOutOfTheGridBothTimes) {
+  WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                 "RequestNo, Description, Priority, Description");
+  ASSERT_TRUE(Run("SHOW LIST", "Ann Smith", "")) << Error();
+  EXPECT_NE(std::string::npos,
+            Page().find("<td bgcolor='#00c0ff'><font size=2><b>RequestNo</b>"
+                        "</td><td bgcolor='#00c0ff'><font size=2><b>Priority"
+                        "</b></td></tr><tr><td><input name=KIRVSCommand "
+                        "value=7 type=submit></td><td><font size=2>Low</td>"
+                        "</tr><tr><td></td><td colspan=3><font size=2>"
+                        "Printer jams</td><tr>"))
+      << Page();
+}
+
 TEST_F(LoginTest, ShowRequestDrawsTheFormByteForByte) {
   ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
   const std::string expected =

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "kirvs/submitted_form.h"
+#include "test_support.h"
 
 namespace kirvs {
 namespace {
+
+using testing::Describe;
 
 const char kLoginPageForAnn[] =
     "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
@@ -82,14 +85,29 @@ TEST(SessionTest, UnknownCommandReturnsWhatThePreviousCommandLeft) {
   EXPECT_EQ(page, session.HTMLString().text());
 }
 
-TEST(SessionTest, NullOrNonTextCommandRunsNothing) {
-  KIRVSession session("/nonexistent/KIRVS.INI");
-  Variant null_command = Variant::Null(), p1("ann"), p2, p3;
-  EXPECT_FALSE(session.RunCommand(null_command, p1, p2, p3));
-  EXPECT_TRUE(null_command.IsNull());
-  Variant number_command = Variant::Integer(5);
-  EXPECT_FALSE(session.RunCommand(number_command, p1, p2, p3));
-  EXPECT_EQ("", session.HTMLString().text());
+TEST(SessionTest, CommandIsWrittenBackAsUpperCaseText) {
+  struct Case {
+    Variant command;
+    Variant written_back;
+  } cases[] = {
+      {Variant::Null(), Variant::Null()},
+      {Variant("café"), Variant("CAFÉ")},
+      {Variant("ÿ straße ıſ ǆ"), Variant("Ÿ STRAßE IS ǆ")},
+      {Variant("ĳ ł ž ẁ"), Variant("Ĳ Ł Ž Ẁ")},
+      {Variant("άέςωΐ"), Variant("ΆΈΣΩΐ")},
+      {Variant("щёӂ ґ"), Variant("ЩЁӁ Ґ")},
+      {Variant("a\xff\xc3"), Variant("A\xff\xc3")},  // bytes that are no letter
+      {Variant::Integer(5), Variant("5")},
+      {Variant::Double(1.5), Variant("1.5")},
+      {Variant::Boolean(true), Variant("TRUE")},
+  };
+  for (const Case& c : cases) {
+    KIRVSession session("/nonexistent/KIRVS.INI");
+    Variant command = c.command, p1("ann"), p2, p3;
+    EXPECT_FALSE(session.RunCommand(command, p1, p2, p3));
+    EXPECT_EQ(c.written_back, command) << Describe(c.command);
+    EXPECT_EQ("", session.HTMLString().text());
+  }
 }
 
 TEST(SessionTest, AnErrorEscapingTheLoginPageKeepsTheStatusFlag) {

@@ -2,8 +2,11 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "activities/activity_display.h"
+#include "data/activity_pages.h"
 #include "data/lookups.h"
 #include "data/settings.h"
 #include "pages/page_fragments.h"
@@ -18,18 +21,21 @@ namespace {
 
 // Numbers the activities 1, 2, 3 ... in the order of the query. An activity
 // that has its number already is not written again, so that showing the
-// page a second time writes nothing. Returns the number of activities.
+// page a second time writes nothing. Returns the number of activities, and
+// in `moves` the (old, new) number of each activity that was renumbered.
 // A row that cannot be numbered keeps its number and still counts.
-int32_t Renumber(RecordSource& rs) {
+int32_t Renumber(RecordSource& rs,
+                 std::vector<std::pair<int32_t, int32_t>>* moves) {
   int32_t counter = 0;
   for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
     ++counter;
     Variant current;
-    if (rs.Get("ActNo", &current).ok() && current.IsNumber() &&
-        current.number() == counter) {
-      continue;
+    const bool numbered = rs.Get("ActNo", &current).ok() && current.IsNumber();
+    if (numbered && current.number() == counter) continue;
+    if (rs.Set("ActNo", Variant::Integer(counter)).ok() && rs.Update().ok() &&
+        numbered) {
+      moves->emplace_back(RoundToInt32(current.number()), counter);
     }
-    if (rs.Set("ActNo", Variant::Integer(counter)).ok()) rs.Update();
   }
   return counter;
 }
@@ -73,7 +79,10 @@ bool NewActivity(SessionState* session, const Variant& request_no,
     return false;
   }
   RecordSource& rs = *session->current_rs;
-  const int32_t act_no = Renumber(rs) + 1;
+  std::vector<std::pair<int32_t, int32_t>> moves;
+  const int32_t act_no = Renumber(rs, &moves) + 1;
+  // Pages saved before keep finding their activities under the new numbers.
+  RenumberActivityPages(db.get(), *parsed, moves);
   if (!db->Commit().ok()) db->Rollback();
 
   // The new row is only the content of the form; "SAVE ACTIVITY" stores it.
@@ -94,6 +103,8 @@ bool NewActivity(SessionState* session, const Variant& request_no,
           " type=hidden>";
   page += "<input type=hidden name=" + std::string(kNewActivityMarker) +
           " value=1>";
+  page += "<input type=hidden name=" + std::string(kActivityPageField) +
+          " value=" + NewActivityPageId() + ">";
   page += kIndent;
   page += kActivityFormButtons;
   page += "<br>";

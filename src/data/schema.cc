@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "data/activity_pages.h"
+
 namespace kirvs {
 
 namespace {
@@ -247,6 +249,7 @@ Status CreateSchema(Database* db) {
   script +=
       std::string("CREATE TABLE Completed_Requests ") + kRequestColumns + ";\n";
   script += kOtherTables;
+  script += kActivityPagesTable;
   script += kIndexes;
   script += "COMMIT;\n";
   Status status = db->Execute(script);

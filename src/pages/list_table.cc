@@ -33,12 +33,18 @@ void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
 int32_t AppendListTable(std::string* page, RecordSource& rs,
                         const ListTableStyle& style) {
   const int columns = rs.field_count();
+  // Every Description column stays out of the grid, so that the cells of a
+  // list naming it twice still line up with the headers; the description
+  // line shows the first.
+  auto is_description = [&](int i) {
+    return style.description_lines && rs.field(i).name == kDescription;
+  };
   int description_index = -1;
   page->append("<table cellpadding=2 valign=top><tr>");
   for (int i = 0; i < columns; ++i) {
     const std::string& name = rs.field(i).name;
-    if (style.description_lines && name == kDescription) {
-      description_index = i;
+    if (is_description(i)) {
+      if (description_index < 0) description_index = i;
       continue;
     }
     page->append("<td bgcolor='#00c0ff'><font size=2><b>");
@@ -53,7 +59,7 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
     ++count;
     for (int i = 0; i < columns; ++i) {
       const std::string& name = rs.field(i).name;
-      if (i == description_index) continue;
+      if (is_description(i)) continue;
       if (!style.key_column.empty() && name == style.key_column) {
         AppendRowButton(page, rs, i, style);
         continue;

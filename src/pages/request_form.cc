@@ -69,6 +69,13 @@ std::string WholeNumberText(const Variant& value) {
   return FormatPattern(value.number(), "0");
 }
 
+// The value in the General Date form, also when the column holds its dates
+// as text or as day counts; anything that names no date as it stands.
+std::string DateText(const Variant& value) {
+  std::optional<double> moment = MomentOf(value);
+  return moment ? FormatGeneralDate(*moment) : value.ToText();
+}
+
 bool IsTicked(const Variant& value) {
   if (value.IsNull() || value.IsEmpty()) return false;
   if (value.type() == Variant::Type::kBoolean) return value.boolean();
@@ -88,11 +95,13 @@ void AppendValuePart(SessionState* session, std::string* page,
                EscapeHtml(WholeNumberText(value));
       break;
     case FieldClass::kDateText:
-      *page += "</td><td><font size=2 face=arial>" + text;
+      *page +=
+          "</td><td><font size=2 face=arial>" + EscapeHtml(DateText(value));
       break;
     case FieldClass::kDateInput:
       *page += "</td><td><font size=2 face=arial><input name='" + name +
-               "' type=text value='" + text + "' maxlength=20>";
+               "' type=text value='" + EscapeHtml(DateText(value)) +
+               "' maxlength=20>";
       break;
     case FieldClass::kCheckbox:
       *page += "</td><td><font size=2 face=arial><input name='" + name +

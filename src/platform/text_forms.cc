@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "kirvs/variant.h"
+
 namespace kirvs {
 
 namespace {
@@ -40,12 +42,6 @@ void CivilFromDays1970(int64_t z, int* year, int* month, int* day) {
 // so that the count and the calendar arithmetic on it cannot overflow. The
 // calendar (years 0 to 9999) lies well inside.
 constexpr double kMomentLimitDays = 1e9;
-
-int64_t MomentSeconds(double days) {
-  if (std::isnan(days)) return 0;
-  days = std::clamp(days, -kMomentLimitDays, kMomentLimitDays);
-  return std::llround(days * static_cast<double>(kSecondsPerDay));
-}
 
 int64_t FloorDiv(int64_t a, int64_t b) {
   int64_t q = a / b;
@@ -129,6 +125,12 @@ void ShortestDigits(double number, std::string* digits, int* exponent) {
 }
 
 }  // namespace
+
+int64_t MomentSeconds(double days) {
+  if (std::isnan(days)) return 0;
+  days = std::clamp(days, -kMomentLimitDays, kMomentLimitDays);
+  return std::llround(days * static_cast<double>(kSecondsPerDay));
+}
 
 double DaysFromCivil(int year, int month, int day) {
   return static_cast<double>(DaysFromCivil1970(year,
@@ -410,6 +412,28 @@ int32_t RoundToInt32(double number) {
   if (rounded >= 2147483647.0) return std::numeric_limits<int32_t>::max();
   if (rounded <= -2147483648.0) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(rounded);
+}
+
+std::optional<double> MomentOf(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kDate:
+      return value.date();
+    case Variant::Type::kText:
+      return ParseDate(value.text());
+    case Variant::Type::kInteger:
+    case Variant::Type::kDouble: {
+      // A day count names a date only within the calendar we can show.
+      static const double kFirstDay =
+          static_cast<double>(DaysFromCivil1970(0, 1, 1) + kEpochOffsetDays);
+      static const double kEndDay = static_cast<double>(
+          DaysFromCivil1970(10000, 1, 1) + kEpochOffsetDays);
+      const double days = value.number();
+      if (!(days >= kFirstDay && days < kEndDay)) return std::nullopt;
+      return days;
+    }
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace kirvs
