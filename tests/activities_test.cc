@@ -542,6 +542,22 @@ TEST_F(ActivitiesTest, NewActivitiesProposedTheSameNumberAreBothKept) {
                      "ORDER BY ActNo"));
 }
 
+TEST_F(ActivitiesTest, ARepostFindsItsActivityAfterRenumbering) {
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  Fields page = PostedFrom(session_.page_text);
+  Change(&page, "Duration", "1");
+  ASSERT_TRUE(SaveActivity(&session_, Form(page))) << session_.error_text;
+  // Dated first, the stored activity 4 becomes 1 when the next page opens.
+  ExecSql(desk_.db_path(),
+          "UPDATE Request_Activities SET [Date/Time]='2024-01-01 00:00:00' "
+          "WHERE RequestNo=7 AND ActNo=4");
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Bob Jones")));
+  Change(&page, "Duration", "2");
+  ASSERT_TRUE(SaveActivity(&session_, Form(page))) << session_.error_text;
+  EXPECT_EQ((Rows{{"1", "2.0"}, {"2", "0.5"}, {"3", "0.25"}, {"4", "1.5"}}),
+            Activities(7, "Duration"));
+}
+
 TEST_F(ActivitiesTest, ConcurrentNewActivitiesAllKeepTheirWork) {
   // Eight people open a new activity on one request, all proposed number 2,
   // and each saves his page twice at once with everyone else.

@@ -383,6 +383,32 @@ TEST_F(LoginTest, ShowRequestEscapesValuesAndRejectsNumbersThatAreNotNumbers) {
   }
 }
 
+TEST_F(LoginTest, ShowRequestShowsDatesHeldAsTextOrNumbersAsDates) {
+  struct Case {
+    const char* column_list;
+    const char* expected;
+  } cases[] = {
+      {"RequestNo, substr(Requested, 1, 16) AS Requested",
+       "<b>Requested</td><td><font size=2 face=arial>2024-03-01 09:00:00</td>"},
+      {"RequestNo, julianday(Requested) - 2415018.5 AS Requested",
+       "<b>Requested</td><td><font size=2 face=arial>2024-03-01 09:00:00</td>"},
+      {"RequestNo, 'soon' AS Requested",
+       "<b>Requested</td><td><font size=2 face=arial>soon</td>"},
+      {"RequestNo, julianday(Allocated) - 2415018.5 AS Allocated",
+       "value='2024-03-01 09:15:00' maxlength=20>"},
+      {"RequestNo, replace(Allocated, ' ', 'T') AS Allocated",
+       "value='2024-03-01 09:15:00' maxlength=20>"},
+  };
+  for (const Case& c : cases) {
+    WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
+                   c.column_list);
+    ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
+    EXPECT_NE(std::string::npos, Page().find(c.expected))
+        << c.column_list << "\n"
+        << Page();
+  }
+}
+
 TEST_F(LoginTest, ARequestOfAnotherPersonShowsLabelsWithoutValues) {
   ASSERT_TRUE(Run("SHOW REQUEST", "8", "Ann Smith"));
   EXPECT_NE(std::string::npos, Page().find("<b>Priority</td><td bgcolor"))
