@@ -67,10 +67,10 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   if (s.ok()) s = db->Begin();
   // A new-activity page saved before updates the activity it stored then.
   const std::string page_id = form->Get(kActivityPageField);
-  const bool page_remembered = IsActivityPageId(page_id);
+  const bool has_page_id = IsActivityPageId(page_id);
   bool saved_before = false;
   ActivityKey key{request_no, act_no};
-  if (s.ok() && page_remembered) {
+  if (s.ok() && has_page_id) {
     s = FindActivityPage(db, page_id, &saved_before, &key);
   }
   std::string query = ActivityQuery(key);
@@ -131,7 +131,7 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   s = rs->Update();
   trace += "<br>CurrentRS.Update command completed.<br>";
   if (s.ok()) rs->Close();
-  if (s.ok() && page_remembered && !saved_before) {
+  if (s.ok() && has_page_id && !saved_before) {
     s = RememberActivityPage(db.get(), page_id, key);
   }
   if (s.ok()) s = db->Commit();
