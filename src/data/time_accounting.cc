@@ -1,7 +1,6 @@
 #include "data/time_accounting.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
