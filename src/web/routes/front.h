@@ -8,8 +8,8 @@
 // and KIRVSCurrentPerson are replaced by the session's. Only "Login" runs
 // without a session; every other post then shows the login page.
 //
-// It knows nothing of HTTP beyond what Visit and Reply carry; WebServer
-// translates.
+// It knows nothing of HTTP beyond what Visit and Reply carry; the routes
+// (addresses.h) translate.
 //
 // Thread safety: every member may be called from any thread at once.
 
