@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format jq
   libsqlite3-dev sqlite3
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev

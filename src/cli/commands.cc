@@ -9,8 +9,8 @@
 #include "cli/init_command.h"
 #include "cli/run_command.h"
 #include "platform/settings_file.h"
+#include "web/options/serve_options.h"
 #include "web/serve.h"
-#include "web/serve_options.h"
 
 namespace kirvs {
 
