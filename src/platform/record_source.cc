@@ -332,6 +332,7 @@ Status RecordSource::Prepare(std::string_view query) {
 }
 
 Status RecordSource::FetchUntil(size_t index) {
+  if (!status_.ok()) return status_;
   while (statement_ != nullptr && rows_.size() <= index) {
     sqlite3_stmt* stmt = statement_->stmt;
     int rc = sqlite3_step(stmt);
@@ -341,10 +342,13 @@ Status RecordSource::FetchUntil(size_t index) {
       break;
     }
     if (rc != SQLITE_ROW) {
-      Status s = SqliteError(db_->handle());
+      // The rows read so far stay, but the walk ends here: a list that
+      // lost rows must not pass for the whole list.
+      status_ = SqliteError(db_->handle());
       statement_.reset();
       added_unread_ = 0;
-      return s;
+      current_ = rows_.size();
+      return status_;
     }
     auto row = std::make_unique<Row>();
     if (rowid_selected_) row->rowid = sqlite3_column_int64(stmt, field_count());
@@ -389,7 +393,7 @@ Status RecordSource::MoveFirst() {
   if (closed_) return Closed();
   new_row_.reset();
   Status s = mode_ == OpenMode::kRead ? FetchUntil(0) : FetchAll();
-  current_ = 0;
+  current_ = s.ok() ? 0 : rows_.size();
   return s;
 }
 
@@ -398,7 +402,7 @@ Status RecordSource::MoveNext() {
   if (new_row_ != nullptr) {
     new_row_.reset();
   } else {
-    if (eof()) return NoCurrentRow();
+    if (eof()) return status_.ok() ? NoCurrentRow() : status_;
     ++current_;
   }
   return mode_ == OpenMode::kRead ? FetchUntil(current_) : Status();

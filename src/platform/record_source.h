@@ -29,6 +29,12 @@
 // Every operation that can fail returns a Status with SQLite's message or a
 // short message of our own ("no current row", "unknown column: X").
 //
+// A walk keeps its error: the first failure to read a row (after Open, which
+// fails itself when the first row cannot be read) sticks. From then on eof()
+// is true, MoveFirst and MoveNext return it, and status() reports it, so that
+// a loop `for (MoveFirst(); !eof(); MoveNext())` ends and the caller checks
+// status() once after it to tell the last row from a failed read.
+//
 // Thread safety: one thread at a time.
 
 #ifndef KIRVS_SRC_PLATFORM_RECORD_SOURCE_H_
@@ -72,13 +78,17 @@ class RecordSource {
   RecordSource& operator=(const RecordSource&) = delete;
 
   // End-of-file: no current row because the rows ran out (or there were
-  // none). Beginning-of-file: true only when the query has no rows.
+  // none) or because reading them failed (see status()). Beginning-of-file:
+  // true only when the query has no rows.
   bool eof();
   bool bof();
   Status MoveFirst();
   Status MoveNext();
-  // The number of rows that the query returned (reads them all).
+  // The number of rows that the query returned (reads them all); those read
+  // before a failed read when status() is not ok.
   int32_t RecordCount();
+  // OK, or the first error met while reading rows; it never clears.
+  const Status& status() const { return status_; }
 
   int field_count() const { return static_cast<int>(fields_.size()); }
   // REQUIRES: 0 <= index < field_count().
@@ -138,6 +148,7 @@ class RecordSource {
   size_t current_ = 0;            // index into rows_; rows_.size() = eof
   std::unique_ptr<Row> new_row_;  // the row AddNew started, until stored
   bool closed_ = false;
+  Status status_;  // the first failed read of a row
 };
 
 }  // namespace kirvs
