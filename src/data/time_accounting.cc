@@ -12,8 +12,6 @@ namespace kirvs {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400;
-
 // A time-of-day setting as a fraction of a day, or `fallback`.
 double TimeOfDaySetting(const std::string& settings_path, const char* key,
                         double fallback) {

@@ -9,16 +9,16 @@ namespace {
 
 constexpr std::string_view kDescription = "Description";
 
-std::string ValueText(RecordSource& rs, int index) {
-  Variant value;
-  rs.Get(index, &value);
-  return value.ToText();
+// The text of a column of the current row in `*text`, a buffer that the
+// whole table reuses; empty when the value cannot be read.
+void ValueText(RecordSource& rs, int index, std::string* text) {
+  if (!rs.GetText(index, text).ok()) text->clear();
 }
 
 void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
-                     const ListTableStyle& style) {
-  std::string caption =
-      ValueText(rs, style.caption_from_key_column ? key_index : 0);
+                     const ListTableStyle& style, std::string* caption_text) {
+  ValueText(rs, style.caption_from_key_column ? key_index : 0, caption_text);
+  const std::string& caption = *caption_text;
   page->append(style.button_start);
   if (!style.button_start.empty() && style.button_start.back() == '\'') {
     AppendHtml(page, caption);
@@ -46,7 +46,10 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
     page->append("</b></td>");
   }
   page->append("</tr>");
-  const std::string colspan = FormatInteger(columns - 1);
+  const std::string description_start =
+      "<tr><td></td><td colspan=" + FormatInteger(columns - 1) +
+      "><font size=2>";
+  std::string text;
   int32_t count = 0;
   for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
     page->append("<tr>");
@@ -55,17 +58,19 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
       const std::string& name = rs.field(i).name;
       if (i == description_index) continue;
       if (!style.key_column.empty() && name == style.key_column) {
-        AppendRowButton(page, rs, i, style);
+        AppendRowButton(page, rs, i, style, &text);
         continue;
       }
       page->append("<td><font size=2>");
-      AppendHtml(page, ValueText(rs, i));
+      ValueText(rs, i, &text);
+      AppendHtml(page, text);
       page->append("</td>");
     }
     page->append("</tr>");
     if (description_index >= 0) {
-      page->append("<tr><td></td><td colspan=" + colspan + "><font size=2>");
-      AppendHtml(page, ValueText(rs, description_index));
+      page->append(description_start);
+      ValueText(rs, description_index, &text);
+      AppendHtml(page, text);
       page->append("</td>");
     }
   }

@@ -19,8 +19,15 @@ bool IsNameLetter(char c) {
 }  // namespace
 
 void AppendHtml(std::string* dst, std::string_view value) {
-  for (char c : value) {
-    switch (c) {
+  // Most values hold nothing to escape: copy the runs between special
+  // characters whole.
+  size_t start = 0;
+  while (true) {
+    size_t special = value.find_first_of("&<>\"'", start);
+    dst->append(value.substr(start, special - start));
+    if (special == std::string_view::npos) return;
+    start = special + 1;
+    switch (value[special]) {
       case '&':
         dst->append("&amp;");
         break;
@@ -33,11 +40,8 @@ void AppendHtml(std::string* dst, std::string_view value) {
       case '"':
         dst->append("&quot;");
         break;
-      case '\'':
-        dst->append("&#39;");
-        break;
       default:
-        dst->push_back(c);
+        dst->append("&#39;");
     }
   }
 }
