@@ -9,16 +9,18 @@ namespace {
 
 constexpr std::string_view kDescription = "Description";
 
-// The text of a column of the current row in `*text`, a buffer that the
-// whole table reuses; empty when the value cannot be read.
-void ValueText(RecordSource& rs, int index, std::string* text) {
-  if (!rs.GetText(index, text).ok()) text->clear();
+// The text of a column of the current row, in `*buffer` (which the whole
+// table reuses) or in the row; empty when the value cannot be read.
+std::string_view ValueText(RecordSource& rs, int index, std::string* buffer) {
+  std::string_view text;
+  if (!rs.GetText(index, buffer, &text).ok()) return "";
+  return text;
 }
 
 void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
-                     const ListTableStyle& style, std::string* caption_text) {
-  ValueText(rs, style.caption_from_key_column ? key_index : 0, caption_text);
-  const std::string& caption = *caption_text;
+                     const ListTableStyle& style, std::string* buffer) {
+  std::string_view caption =
+      ValueText(rs, style.caption_from_key_column ? key_index : 0, buffer);
   page->append(style.button_start);
   if (!style.button_start.empty() && style.button_start.back() == '\'') {
     AppendHtml(page, caption);
@@ -62,15 +64,13 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
         continue;
       }
       page->append("<td><font size=2>");
-      ValueText(rs, i, &text);
-      AppendHtml(page, text);
+      AppendHtml(page, ValueText(rs, i, &text));
       page->append("</td>");
     }
     page->append("</tr>");
     if (description_index >= 0) {
       page->append(description_start);
-      ValueText(rs, description_index, &text);
-      AppendHtml(page, text);
+      AppendHtml(page, ValueText(rs, description_index, &text));
       page->append("</td>");
     }
   }

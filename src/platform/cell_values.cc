@@ -117,45 +117,32 @@ Variant CellValue(const Cell& cell, std::string_view bytes, int type_code) {
   return Variant(std::string(BytesOf(cell, bytes)));
 }
 
-void CellText(const Cell& cell, std::string_view bytes, int type_code,
-              std::string* text) {
-  text->clear();
-  if (cell.kind == Cell::Kind::kNull) return;
+std::string_view CellText(const Cell& cell, std::string_view bytes,
+                          int type_code, std::string* buffer) {
+  if (cell.kind == Cell::Kind::kNull) return "";
   if (IsDateType(type_code)) {
-    if (IsNumberCell(cell)) {
-      *text = FormatGeneralDate(NumberOf(cell));
-      return;
-    }
+    if (IsNumberCell(cell)) return *buffer = FormatGeneralDate(NumberOf(cell));
     // Dates are stored as they are shown, most of the time: then the text
     // serves as it stands.
     std::string_view stored = BytesOf(cell, bytes);
-    std::optional<double> date;
-    if (IsGeneralDateText(stored) || !(date = ParseDate(stored))) {
-      text->assign(stored);
-    } else {
-      *text = FormatGeneralDate(*date);
-    }
-    return;
+    if (IsGeneralDateText(stored)) return stored;
+    std::optional<double> date = ParseDate(stored);
+    return date ? std::string_view(*buffer = FormatGeneralDate(*date)) : stored;
   }
   if (type_code == kTypeBoolean && IsNumberCell(cell)) {
-    *text = FormatBoolean(NumberOf(cell) != 0);
-    return;
+    return *buffer = FormatBoolean(NumberOf(cell) != 0);
   }
   if (cell.kind == Cell::Kind::kInteger) {
     if (cell.integer < INT32_MIN || cell.integer > INT32_MAX) {
-      *text = FormatDouble(static_cast<double>(cell.integer));
-      return;
+      return *buffer = FormatDouble(static_cast<double>(cell.integer));
     }
-    char buffer[16];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, cell.integer).ptr;
-    text->assign(buffer, end);
-    return;
+    char digits[16];
+    auto end = std::to_chars(digits, digits + sizeof digits, cell.integer).ptr;
+    buffer->assign(digits, end);
+    return *buffer;
   }
-  if (cell.kind == Cell::Kind::kReal) {
-    *text = FormatDouble(cell.real);
-    return;
-  }
-  text->assign(BytesOf(cell, bytes));
+  if (cell.kind == Cell::Kind::kReal) return *buffer = FormatDouble(cell.real);
+  return BytesOf(cell, bytes);
 }
 
 void BindValue(Statement* statement, int slot, const Variant& value,

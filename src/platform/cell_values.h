@@ -33,9 +33,10 @@ namespace kirvs {
 // `type_code`.
 Variant CellValue(const Cell& cell, std::string_view bytes, int type_code);
 
-// Sets `*text` to CellValue(cell, bytes, type_code).ToText().
-void CellText(const Cell& cell, std::string_view bytes, int type_code,
-              std::string* text);
+// CellValue(cell, bytes, type_code).ToText(): a view of the stored bytes when
+// they are the text form already, else of `*buffer`, which it fills.
+std::string_view CellText(const Cell& cell, std::string_view bytes,
+                          int type_code, std::string* buffer);
 
 // Converts a value written to `field` into the field's type; fails, leaving
 // `*out` as it was, when it cannot.

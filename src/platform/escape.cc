@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <array>
+
 namespace kirvs {
 
 namespace {
@@ -21,13 +23,18 @@ bool IsNameLetter(char c) {
 void AppendHtml(std::string* dst, std::string_view value) {
   // Most values hold nothing to escape: copy the runs between special
   // characters whole.
+  static constexpr auto kSpecial = [] {
+    std::array<bool, 256> special{};
+    for (unsigned char c : std::string_view("&<>\"'")) special[c] = true;
+    return special;
+  }();
   size_t start = 0;
-  while (true) {
-    size_t special = value.find_first_of("&<>\"'", start);
-    dst->append(value.substr(start, special - start));
-    if (special == std::string_view::npos) return;
-    start = special + 1;
-    switch (value[special]) {
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (!kSpecial[static_cast<unsigned char>(c)]) continue;
+    dst->append(value.data() + start, i - start);
+    start = i + 1;
+    switch (c) {
       case '&':
         dst->append("&amp;");
         break;
@@ -44,6 +51,7 @@ void AppendHtml(std::string* dst, std::string_view value) {
         dst->append("&#39;");
     }
   }
+  dst->append(value.data() + start, value.size() - start);
 }
 
 std::string EscapeHtml(std::string_view value) {

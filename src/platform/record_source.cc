@@ -85,6 +85,13 @@ Status RecordSource::Prepare(std::string_view query) {
     table_.clear();
     origin_columns_.clear();
   }
+  // Room for a short list at once, so that it need not grow row by row.
+  if (mode_ == OpenMode::kRead) {
+    constexpr size_t kFirstRows = 32;
+    rows_.reserve(kFirstRows);
+    cells_.reserve(kFirstRows * fields_.size());
+    bytes_.reserve(kFirstRows * 64);
+  }
   return Status();
 }
 
@@ -233,18 +240,21 @@ Status RecordSource::Get(std::string_view name, Variant* value) {
   return Get(index, value);
 }
 
-Status RecordSource::GetText(int index, std::string* text) {
+Status RecordSource::GetText(int index, std::string* buffer,
+                             std::string_view* text) {
   Row* row;
   Status s = CurrentRow(&row);
   if (!s.ok()) return s;
   if (index < 0 || index >= field_count()) return UnknownColumn(index);
-  if (!row->values.empty()) {
-    *text = row->values[index].ToText();
-  } else {
-    CellText(cells_[row->first_cell + index], bytes_, fields_[index].type_code,
-             text);
-  }
+  *text = RowText(*row, index, buffer);
   return Status();
+}
+
+std::string_view RecordSource::RowText(const Row& row, int index,
+                                       std::string* buffer) const {
+  if (!row.values.empty()) return *buffer = row.values[index].ToText();
+  return CellText(cells_[row.first_cell + index], bytes_,
+                  fields_[index].type_code, buffer);
 }
 
 Status RecordSource::Set(int index, const Variant& value) {
@@ -286,16 +296,11 @@ Status RecordSource::Filter(std::string_view name, std::string_view key) {
   Status s = FetchAll();
   if (!s.ok()) return s;
   std::vector<Row> kept;
-  std::string text;
+  std::string buffer;
   for (Row& row : rows_) {
-    if (row.deleted) continue;
-    if (!row.values.empty()) {
-      text = row.values[index].ToText();
-    } else {
-      CellText(cells_[row.first_cell + index], bytes_, fields_[index].type_code,
-               &text);
+    if (!row.deleted && RowText(row, index, &buffer) == key) {
+      kept.push_back(std::move(row));
     }
-    if (text == key) kept.push_back(std::move(row));
   }
   rows_ = std::move(kept);
   new_row_.reset();

@@ -98,9 +98,11 @@ class RecordSource {
   // The value of a column of the current row.
   Status Get(int index, Variant* value);
   Status Get(std::string_view name, Variant* value);
-  // Sets `*text` to the text form of the value (what Get's Variant gives
-  // with ToText), without making a Variant: for pages that only show values.
-  Status GetText(int index, std::string* text);
+  // The text form of a column of the current row (what Get's Variant gives
+  // with ToText), without making a Variant: for pages that only show
+  // values. `*text` points into the row or into `*buffer`; it stays valid
+  // until the next call on this record source or on `*buffer`.
+  Status GetText(int index, std::string* buffer, std::string_view* text);
   // Writes a column of the current row (in memory until Update), converted to
   // the column's type; on failure nothing changes.
   Status Set(int index, const Variant& value);
@@ -142,6 +144,9 @@ class RecordSource {
   Status CurrentRow(Row** row);
   // Gives the row its `values`, from its cells, so that it can be written.
   void MakeWritable(Row* row);
+  // The text form of a column of `row` (see GetText).
+  std::string_view RowText(const Row& row, int index,
+                           std::string* buffer) const;
   Status StoreNewRow(Row* row);
   Status StoreChangedRow(Row* row);
 

@@ -81,7 +81,7 @@ void Statement::ReadCell(int column, Cell* cell, std::string* bytes) const {
       return;
     case SQLITE_BLOB:
       cell->kind = Cell::Kind::kBlob;
-      cell->offset = bytes->size();
+      cell->offset = static_cast<uint32_t>(bytes->size());
       if (const void* blob = sqlite3_column_blob(stmt, column)) {
         bytes->append(static_cast<const char*>(blob),
                       sqlite3_column_bytes(stmt, column));
@@ -89,7 +89,7 @@ void Statement::ReadCell(int column, Cell* cell, std::string* bytes) const {
       break;
     default:
       cell->kind = Cell::Kind::kText;
-      cell->offset = bytes->size();
+      cell->offset = static_cast<uint32_t>(bytes->size());
       bytes->append(
           reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
           sqlite3_column_bytes(stmt, column));

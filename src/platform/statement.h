@@ -23,13 +23,16 @@ namespace kirvs {
 
 // One stored value as the store gives it, before conversion by type code.
 // Text and blob bytes live in a buffer of the caller's (see ReadCell).
+// A cell is small (24 bytes): a page of rows is a few kilobytes.
 struct Cell {
   enum class Kind : uint8_t { kNull, kInteger, kReal, kText, kBlob };
-  Kind kind = Kind::kNull;
+  uint32_t offset = 0;  // kText, kBlob: where the bytes start in the buffer
   uint32_t size = 0;    // kText, kBlob: the number of bytes
-  size_t offset = 0;    // kText, kBlob: where the bytes start in the buffer
-  int64_t integer = 0;  // kInteger
-  double real = 0;      // kReal
+  union {
+    int64_t integer = 0;  // kInteger
+    double real;          // kReal
+  };
+  Kind kind = Kind::kNull;
 };
 
 class Statement {

@@ -277,7 +277,18 @@ bool IsGeneralDateText(std::string_view text) {
   }
   if (text.starts_with("1899-12-30")) return false;
   if (text.size() == 19 && text.substr(11) == "00:00:00") return false;
-  return ParseDate(text).has_value();
+  auto number = [text](size_t at, size_t width) {
+    int value = 0;
+    for (size_t i = at; i < at + width; ++i) value = value * 10 + text[i] - '0';
+    return value;
+  };
+  CivilTime t;
+  t.year = number(0, 4);
+  t.month = number(5, 2);
+  t.day = number(8, 2);
+  if (!ValidDate(t)) return false;
+  return text.size() == 10 ||
+         (number(11, 2) < 24 && number(14, 2) < 60 && number(17, 2) < 60);
 }
 
 std::string FormatPattern(double number, std::string_view pattern) {
