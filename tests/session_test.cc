@@ -143,8 +143,13 @@ TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
   struct Case {
     const char* command;
     Variant p1, p2;
-    const char* table;  // whose reads fail after its first row
+    const char* table;  // whose reads fail after its first `rows` rows
     const char* failure;
+    int rows = 1;
+    bool result = false;  // what the failed command returns
+    // The command changes what it walks (checked instead by what stays),
+    // so it is not run unharmed first.
+    bool changes = false;
   };
   const Case cases[] = {
       {"SHOW LIST", Variant("Ann Archer"), Variant(""), "Current_Requests",
@@ -186,7 +191,15 @@ TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
              {"KIRVSCurrentUser", "ann"}}),
        Variant("Ann Archer"), "Request_Activities",
        "An error occurred whilst trying to update fields in the completed "
-       "requests table ("},
+       "requests table (",
+       1, false, true},
+      // An update source reads its rows on the first look at them.
+      {"LOGIN", Form({{"txtUserId", "ann"}, {"txtPassword", "ann123"}}),
+       Variant(), "Logins",
+       "An error occurred while trying to open Logins table in database ", 0},
+      {"LOGOUT", Variant("ann"), Variant(), "Logins",
+       "An error occurred while trying to remove login entry from database ", 0,
+       true, true},
   };
   for (const Case& c : cases) {
     testing::TempDir dir;
@@ -196,18 +209,20 @@ TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
     const std::string db = dir.File(kDatabaseFileName);
     ExecSql(db, kActivities);
     KIRVSession session(dir.File(kSettingsFileName));
-    const bool closes = std::string(c.command) == "CLOSE NOW";
-    // Unharmed, the command succeeds (a close is checked by what stays).
-    if (!closes) {
+    // Unharmed, the command succeeds.
+    if (!c.changes) {
       ASSERT_TRUE(Call(session, c.command, c.p1, c.p2))
           << c.command << ": " << session.ErrorDescription().text();
     }
-    FailReadsAfter(db, c.table, 1);
-    EXPECT_FALSE(Call(session, c.command, c.p1, c.p2)) << c.command;
-    EXPECT_EQ(std::string(c.failure) + testing::kInjectedReadFailure + ").",
-              session.ErrorDescription().text())
+    FailReadsAfter(db, c.table, c.rows);
+    EXPECT_EQ(c.result, Call(session, c.command, c.p1, c.p2)) << c.command;
+    // The messages of the login entry name the database first.
+    const std::string where = c.rows == 0 ? db + " (" : "";
+    EXPECT_EQ(
+        std::string(c.failure) + where + testing::kInjectedReadFailure + ").",
+        session.ErrorDescription().text())
         << c.command;
-    if (closes) {
+    if (std::string(c.command) == "CLOSE NOW") {
       EXPECT_EQ("1", QueryValue(db,
                                 "SELECT count(*) FROM Current_Requests "
                                 "WHERE RequestNo=1017"));
