@@ -165,6 +165,50 @@ std::string Describe(const Variant& value) {
   return "?";
 }
 
+namespace {
+
+// kirvs_read_fault(n): 1 for the first n rows of a statement that it is
+// evaluated on, then an error. The count lives in the statement (auxiliary
+// data of the constant argument), so each run of a query counts afresh.
+void ReadFault(sqlite3_context* context, int, sqlite3_value** args) {
+  auto* count = static_cast<int64_t*>(sqlite3_get_auxdata(context, 0));
+  if (count == nullptr) {
+    sqlite3_set_auxdata(context, 0, new int64_t(0),
+                        [](void* p) { delete static_cast<int64_t*>(p); });
+    count = static_cast<int64_t*>(sqlite3_get_auxdata(context, 0));
+  }
+  if (count == nullptr || ++*count > sqlite3_value_int64(args[0])) {
+    sqlite3_result_error(context, kInjectedReadFailure, -1);
+    return;
+  }
+  sqlite3_result_int(context, 1);
+}
+
+int RegisterReadFault(sqlite3* db, char**, const sqlite3_api_routines*) {
+  // Not deterministic: it must run once per row, not once per statement.
+  return sqlite3_create_function(db, "kirvs_read_fault", 1, SQLITE_UTF8,
+                                 nullptr, ReadFault, nullptr, nullptr);
+}
+
+// Every connection that the test process opens, the engine's included,
+// knows kirvs_read_fault().
+const bool kReadFaultRegistered = [] {
+  return sqlite3_auto_extension(
+             reinterpret_cast<void (*)()>(RegisterReadFault)) == SQLITE_OK;
+}();
+
+}  // namespace
+
+void FailReadsAfter(const std::string& db_path, std::string_view table,
+                    int rows) {
+  EXPECT_TRUE(kReadFaultRegistered);
+  const std::string stored = std::string(table) + "_rows";
+  ExecSql(db_path, "ALTER TABLE " + Quoted(table) + " RENAME TO " +
+                       Quoted(stored) + "; CREATE VIEW " + Quoted(table) +
+                       " AS SELECT * FROM " + Quoted(stored) +
+                       " WHERE kirvs_read_fault(" + std::to_string(rows) + ")");
+}
+
 void FailWrites(const std::string& db_path, std::string_view table) {
   std::string sql;
   for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {

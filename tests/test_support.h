@@ -14,6 +14,15 @@
 //   AllowWrites(db, "Counters")  undoes FailWrites.
 //   DropTable(db, "Counters")    queries on the table fail at open with
 //                                "no such table: Counters".
+//   FailReadsAfter(db, "Priority", 1)
+//                                the table becomes a view of its rows that
+//                                fails with "injected read failure" once a
+//                                query has met more than 1 of its rows, so
+//                                that a walk breaks off after its first row
+//                                (when the query needs no sort of its own,
+//                                which reads every row before the first;
+//                                give it an index that holds its order).
+//                                Its rows can then no longer be written.
 //   DatabaseLock lock(db)        another connection holds the write lock
 //                                (BEGIN EXCLUSIVE) until Release(), a delayed
 //                                ReleaseAfter() or destruction; our writers
@@ -87,10 +96,14 @@ std::string Describe(const Variant& value);
 
 // The message of every write that FailWrites makes fail.
 inline constexpr char kInjectedFailure[] = "injected failure";
+// The message of every read that FailReadsAfter makes fail.
+inline constexpr char kInjectedReadFailure[] = "injected read failure";
 
 void FailWrites(const std::string& db_path, std::string_view table);
 void AllowWrites(const std::string& db_path, std::string_view table);
 void DropTable(const std::string& db_path, std::string_view table);
+void FailReadsAfter(const std::string& db_path, std::string_view table,
+                    int rows);
 
 // Holds the database's write lock on a connection of its own.
 class DatabaseLock {

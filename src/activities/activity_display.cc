@@ -10,6 +10,16 @@
 
 namespace kirvs {
 
+namespace {
+
+std::string RetrievalFailure(const Status& s) {
+  return "An error occurred while trying to retrieve an activity from the "
+         "Request_Activities table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
+}  // namespace
+
 bool ShowActivity(SessionState* session, const Variant& form_value,
                   const Variant& act_no) {
   session->error_text.clear();
@@ -33,10 +43,7 @@ bool ShowActivity(SessionState* session, const Variant& form_value,
                            &session->current_rs);
   }
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve an activity from the "
-        "Request_Activities table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = RetrievalFailure(s);
     return false;
   }
 
@@ -49,9 +56,13 @@ bool ShowActivity(SessionState* session, const Variant& form_value,
   page += kIndent;
   page += kActivityFormButtons;
   page += "<br>";
-  RenderRequestForm(session, &page);
-  session->page_text = std::move(page);
+  s = RenderRequestForm(session, &page);
   session->current_rs.reset();
+  if (!s.ok()) {
+    session->error_text = RetrievalFailure(s);
+    return false;
+  }
+  session->page_text = std::move(page);
   return true;
 }
 

@@ -8,6 +8,16 @@
 
 namespace kirvs {
 
+namespace {
+
+std::string RetrievalFailure(const Status& s) {
+  return "An error occurred while trying to retrieve activities from "
+         "Request_Activities table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
+}  // namespace
+
 bool ShowActivityList(SessionState* session, const Variant& request_no) {
   session->page_text.clear();
   session->error_text.clear();
@@ -30,10 +40,7 @@ bool ShowActivityList(SessionState* session, const Variant& request_no) {
                            &session->current_rs);
   }
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve activities from "
-        "Request_Activities table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = RetrievalFailure(s);
     return false;
   }
 
@@ -55,6 +62,11 @@ bool ShowActivityList(SessionState* session, const Variant& request_no) {
   style.button_start = "<td><input name=KIRVSCommand value='#";
   style.button_end = "' type=submit></td>";
   int32_t count = AppendListTable(&page, *session->current_rs, style);
+  if (!session->current_rs->status().ok()) {
+    session->error_text = RetrievalFailure(session->current_rs->status());
+    session->current_rs.reset();
+    return false;
+  }
   AppendCountLine(&page, count, " activities in current list.</i>");
   session->current_rs.reset();
   session->page_text = std::move(page);

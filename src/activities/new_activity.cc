@@ -40,6 +40,12 @@ int32_t Renumber(RecordSource& rs,
   return counter;
 }
 
+std::string RetrievalFailure(const Status& s) {
+  return "An error occurred while trying to retrieve an activity from the "
+         "Request_Activities table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
 }  // namespace
 
 bool NewActivity(SessionState* session, const Variant& request_no,
@@ -72,15 +78,17 @@ bool NewActivity(SessionState* session, const Variant& request_no,
     s = RecordSource::Open(db, query, OpenMode::kUpdate, &session->current_rs);
   }
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve an activity from the "
-        "Request_Activities table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = RetrievalFailure(s);
     return false;
   }
   RecordSource& rs = *session->current_rs;
   std::vector<std::pair<int32_t, int32_t>> moves;
   const int32_t act_no = Renumber(rs, &moves) + 1;
+  if (!rs.status().ok()) {
+    session->error_text = RetrievalFailure(rs.status());
+    session->current_rs.reset();
+    return false;
+  }
   // Pages saved before keep finding their activities under the new numbers.
   RenumberActivityPages(db.get(), *parsed, moves);
   if (!db->Commit().ok()) db->Rollback();
@@ -108,7 +116,12 @@ bool NewActivity(SessionState* session, const Variant& request_no,
   page += kIndent;
   page += kActivityFormButtons;
   page += "<br>";
-  RenderRequestForm(session, &page);
+  s = RenderRequestForm(session, &page);
+  if (!s.ok()) {
+    session->error_text = RetrievalFailure(s);
+    session->current_rs.reset();
+    return false;
+  }
   session->page_text = std::move(page);
 
   std::string trace = "Got workgroup: " + EscapeHtml(work_group) +

@@ -36,15 +36,14 @@ bool SameValue(const Variant& option, const Variant& current) {
 
 }  // namespace
 
-std::string BuildSelectList(const std::string& settings_path,
-                            std::string_view field_name, std::string_view table,
-                            const Variant& current) {
+Status AppendSelectList(std::string* out, const std::string& settings_path,
+                        std::string_view field_name, std::string_view table,
+                        const Variant& current) {
   std::string db_path = ReadSetting(settings_path, "DBPath");
   std::unique_ptr<RecordSource> rs;
   std::string query = "SELECT * FROM [" + std::string(table) + "] ORDER BY 1";
-  if (!RecordSource::Open(db_path, query, OpenMode::kRead, &rs).ok()) {
-    return "";
-  }
+  Status s = RecordSource::Open(db_path, query, OpenMode::kRead, &rs);
+  if (!s.ok()) return s;
   std::string markup = "<select name='";
   AppendHtml(&markup, field_name);
   markup += "' size='1'>";
@@ -60,7 +59,17 @@ std::string BuildSelectList(const std::string& settings_path,
     markup += SameValue(value, current) ? " selected>" : ">";
     markup += text;
   }
+  if (!rs->status().ok()) return rs->status();
   markup += "</select>";
+  out->append(markup);
+  return Status();
+}
+
+std::string BuildSelectList(const std::string& settings_path,
+                            std::string_view field_name, std::string_view table,
+                            const Variant& current) {
+  std::string markup;
+  AppendSelectList(&markup, settings_path, field_name, table, current);
   return markup;
 }
 

@@ -14,8 +14,6 @@ namespace kirvs {
 
 namespace {
 
-constexpr int64_t kSecondsPerDay = 86400;
-
 // A time-of-day setting as a fraction of a day, or `fallback`.
 double TimeOfDaySetting(const std::string& settings_path, const char* key,
                         double fallback) {
@@ -155,8 +153,8 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
   return SetRequestTimes(settings_path, row, trace);
 }
 
-bool CalculateRequestTimes(const std::string& settings_path,
-                           RecordSource& row) {
+Status CalculateRequestTimes(const std::string& settings_path,
+                             RecordSource& row) {
   DebugTrace trace(settings_path);
   trace.Add("CalculateRequestTimes", "Started");
   Variant request_no;
@@ -170,26 +168,29 @@ bool CalculateRequestTimes(const std::string& settings_path,
   std::unique_ptr<RecordSource> activities;
   double cost = 0, hours = 0;
   int32_t count = 0;
-  if (row.database() != nullptr &&
-      RecordSource::Open(row.database(), query, OpenMode::kRead, &activities)
-          .ok()) {
-    count = activities->RecordCount();
-    for (activities->MoveFirst(); !activities->eof(); activities->MoveNext()) {
-      Variant duration, rate;
-      activities->Get("Duration", &duration);
-      activities->Get("ChargeRate", &rate);
-      double d = LeadingNumber(duration.ToText());
-      cost += LeadingNumber(rate.ToText()) * d;
-      hours += d;
-    }
-    activities->Close();
+  if (row.database() == nullptr) return Status::NotSupported("no database");
+  Status s =
+      RecordSource::Open(row.database(), query, OpenMode::kRead, &activities);
+  if (!s.ok()) return s;
+  count = activities->RecordCount();
+  for (activities->MoveFirst(); !activities->eof(); activities->MoveNext()) {
+    Variant duration, rate;
+    activities->Get("Duration", &duration);
+    activities->Get("ChargeRate", &rate);
+    double d = LeadingNumber(duration.ToText());
+    cost += LeadingNumber(rate.ToText()) * d;
+    hours += d;
   }
+  s = activities->status();
+  activities->Close();
+  if (!s.ok()) return s;
   trace.Add("RecordCount", FormatPattern(count, "0"));
   row.Set("RequestCost", Variant::Double(cost));
   row.Set("HoursWorked", Variant::Double(hours));
   trace.Add("RequestCost", FormatPattern(cost, "0.00"));
   trace.Add("HoursWorked", FormatPattern(hours, "0.0"));
-  return SetRequestTimes(settings_path, row, trace);
+  SetRequestTimes(settings_path, row, trace);
+  return Status();
 }
 
 }  // namespace kirvs

@@ -42,8 +42,10 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row);
 // Writes RequestCost (the sum of ChargeRate x Duration) and HoursWorked (the
 // sum of Duration) over the request's activities into the current row of
 // `row`, reading them on the row's own connection, then SetRequestTimes.
-// Returns true.
-bool CalculateRequestTimes(const std::string& settings_path, RecordSource& row);
+// Fails, writing nothing into the row, when the activities cannot all be
+// read: a cost summed over some of them would pass for the whole cost.
+Status CalculateRequestTimes(const std::string& settings_path,
+                             RecordSource& row);
 
 }  // namespace kirvs
 

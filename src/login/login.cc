@@ -111,13 +111,14 @@ bool WriteLoginEntry(SessionState* session, const std::string& db_path,
     query += "'";
     s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
   }
-  if (!s.ok()) {
+  auto logins_failure = [&](const Status& failure) {
     session->error_text = Failure(
         "An error occurred while trying to open Logins table in database " +
             EscapeHtml(db_path),
-        s.message());
+        failure.message());
     return false;
-  }
+  };
+  if (!s.ok()) return logins_failure(s);
   const Variant now = Variant::Date(CurrentMoment());
   for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) {
     Variant name;
@@ -128,6 +129,8 @@ bool WriteLoginEntry(SessionState* session, const std::string& db_path,
     if (rs->Set(2, now).ok() && rs->Update().ok()) db->Commit();
     return true;
   }
+  // An entry that could not be read must not be added a second time.
+  if (!rs->status().ok()) return logins_failure(rs->status());
   s = rs->AddNew();
   if (s.ok()) s = rs->Set(1, Variant(user_id));
   if (s.ok()) s = rs->Set(2, now);

@@ -37,6 +37,12 @@ bool Logout(SessionState* session, const Variant& user_id) {
   // Every matching entry goes: a user id left with a second entry would
   // still count as signed in after logging out.
   for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) rs->Delete();
+  if (!rs->status().ok()) {
+    session->error_text =
+        "An error occurred while trying to remove login entry from database " +
+        EscapeHtml(db_path) + " (" + EscapeHtml(rs->status().message()) + ").";
+    return false;
+  }
   return true;
 }
 

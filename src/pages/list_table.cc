@@ -9,16 +9,18 @@ namespace {
 
 constexpr std::string_view kDescription = "Description";
 
-std::string ValueText(RecordSource& rs, int index) {
-  Variant value;
-  rs.Get(index, &value);
-  return value.ToText();
+// The text of a column of the current row, in `*buffer` (which the whole
+// table reuses) or in the row; empty when the value cannot be read.
+std::string_view ValueText(RecordSource& rs, int index, std::string* buffer) {
+  std::string_view text;
+  if (!rs.GetText(index, buffer, &text).ok()) return "";
+  return text;
 }
 
 void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
-                     const ListTableStyle& style) {
-  std::string caption =
-      ValueText(rs, style.caption_from_key_column ? key_index : 0);
+                     const ListTableStyle& style, std::string* buffer) {
+  std::string_view caption =
+      ValueText(rs, style.caption_from_key_column ? key_index : 0, buffer);
   page->append(style.button_start);
   if (!style.button_start.empty() && style.button_start.back() == '\'') {
     AppendHtml(page, caption);
@@ -52,7 +54,10 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
     page->append("</b></td>");
   }
   page->append("</tr>");
-  const std::string colspan = FormatInteger(columns - 1);
+  const std::string description_start =
+      "<tr><td></td><td colspan=" + FormatInteger(columns - 1) +
+      "><font size=2>";
+  std::string text;
   int32_t count = 0;
   for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
     page->append("<tr>");
@@ -61,17 +66,17 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
       const std::string& name = rs.field(i).name;
       if (is_description(i)) continue;
       if (!style.key_column.empty() && name == style.key_column) {
-        AppendRowButton(page, rs, i, style);
+        AppendRowButton(page, rs, i, style, &text);
         continue;
       }
       page->append("<td><font size=2>");
-      AppendHtml(page, ValueText(rs, i));
+      AppendHtml(page, ValueText(rs, i, &text));
       page->append("</td>");
     }
     page->append("</tr>");
     if (description_index >= 0) {
-      page->append("<tr><td></td><td colspan=" + colspan + "><font size=2>");
-      AppendHtml(page, ValueText(rs, description_index));
+      page->append(description_start);
+      AppendHtml(page, ValueText(rs, description_index, &text));
       page->append("</td>");
     }
   }

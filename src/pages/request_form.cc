@@ -83,10 +83,11 @@ bool IsTicked(const Variant& value) {
   return value.number() != 0;
 }
 
-// Appends the value part of a field: everything after the label.
-void AppendValuePart(SessionState* session, std::string* page,
-                     const FieldInfo& field, FieldClass field_class,
-                     const Variant& value) {
+// Appends the value part of a field: everything after the label. Fails only
+// when a selection list's code table cannot be read.
+Status AppendValuePart(SessionState* session, std::string* page,
+                       const FieldInfo& field, FieldClass field_class,
+                       const Variant& value) {
   const std::string name = EscapeHtml(field.name);
   const std::string text = EscapeHtml(value.ToText());
   switch (field_class) {
@@ -114,11 +115,10 @@ void AppendValuePart(SessionState* session, std::string* page,
                name + "' type=textarea value='" + text + "' size='65,3'>";
       break;
     case FieldClass::kSelectList:
-      *page +=
-          "</td><td>" + BuildSelectList(session->settings_path, field.name,
-                                        LookupTableFor(field.name),
-                                        value.IsNull() ? Variant("") : value);
-      break;
+      *page += "</td><td>";
+      return AppendSelectList(page, session->settings_path, field.name,
+                              LookupTableFor(field.name),
+                              value.IsNull() ? Variant("") : value);
     case FieldClass::kWideInput:
       *page += "</td><td colspan=3><font size=2 face=arial><input name='" +
                name + "' type=textarea value='" + text +
@@ -130,6 +130,7 @@ void AppendValuePart(SessionState* session, std::string* page,
                "' maxlength=" + FormatInteger(field.defined_size) + ">";
       break;
   }
+  return Status();
 }
 
 }  // namespace
@@ -141,7 +142,7 @@ std::string_view LookupTableFor(std::string_view column_name) {
   return "";
 }
 
-void RenderRequestForm(SessionState* session, std::string* page) {
+Status RenderRequestForm(SessionState* session, std::string* page) {
   RecordSource& rs = *session->current_rs;
   std::string last_error;
   *page += "<table bgcolor=" + std::string(kFormColour) +
@@ -159,7 +160,8 @@ void RenderRequestForm(SessionState* session, std::string* page) {
     Variant value;
     Status read = rs.Get(i, &value);
     if (read.ok()) {
-      AppendValuePart(session, page, field, field_class, value);
+      Status s = AppendValuePart(session, page, field, field_class, value);
+      if (!s.ok()) return s;
     } else {
       last_error = read.message();
     }
@@ -178,6 +180,7 @@ void RenderRequestForm(SessionState* session, std::string* page) {
   }
   *page += "</table>";
   session->error_text = EscapeHtml(last_error);
+  return Status();
 }
 
 }  // namespace kirvs

@@ -22,6 +22,8 @@
 
 namespace kirvs {
 
+inline constexpr int64_t kSecondsPerDay = 86400;
+
 // A calendar moment broken into its parts.
 struct CivilTime {
   int year = 1899, month = 12, day = 30;
@@ -46,6 +48,13 @@ std::string FormatInteger(int64_t number);
 std::string FormatDouble(double number);
 std::string FormatBoolean(bool value);
 std::string FormatGeneralDate(double days);
+// How a moment is written into a date, time or date-and-time column.
+enum class StoredDateLayout { kDateTime, kDate, kTime };
+// "YYYY-MM-DD HH:MM:SS", "YYYY-MM-DD" or "HH:MM:SS".
+std::string FormatStoredDate(double days, StoredDateLayout layout);
+// Whether `text` is already what FormatGeneralDate makes of the moment that
+// ParseDate reads from it, so that it can be shown as it stands.
+bool IsGeneralDateText(std::string_view text);
 // Formats with the pattern "0", "0.0" or "0.00": a fixed count of decimals,
 // halves rounded away from zero. Any other pattern formats as FormatDouble.
 std::string FormatPattern(double number, std::string_view pattern);

@@ -136,8 +136,8 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
     if (outstanding->Get(k, &value).ok()) completed->Set(k, value);
   }
   completed->Set("Status", Variant("Closed"));
-  CalculateRequestTimes(session->settings_path, *completed);
-  s = completed->Update();
+  s = CalculateRequestTimes(session->settings_path, *completed);
+  if (s.ok()) s = completed->Update();
   if (s.ok()) s = outstanding->Delete();
   completed->Close();
   outstanding->Close();

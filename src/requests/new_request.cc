@@ -21,6 +21,12 @@ constexpr UserDefault kUserDefaults[] = {
     {"Telephone", 5}, {"NetworkId", 6},  {"NotifyUser", 7},
 };
 
+std::string AccessFailure(const Status& s) {
+  return "An error occurred while trying to access the Current_Requests "
+         "table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
 }  // namespace
 
 bool RegisterNewRequest(SessionState* session, const Variant& form_value) {
@@ -39,10 +45,7 @@ bool RegisterNewRequest(SessionState* session, const Variant& form_value) {
       db_path, "SELECT " + column_list + " FROM Current_Requests",
       OpenMode::kUpdate, &session->current_rs);
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to access the Current_Requests table "
-        "(" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = AccessFailure(s);
     return false;
   }
   RecordSource& rs = *session->current_rs;
@@ -66,9 +69,13 @@ bool RegisterNewRequest(SessionState* session, const Variant& form_value) {
       "name=KIRVSCommand value='Show List' type=submit><input "
       "name=KIRVSCommand value='Logout' type=submit><br>";
   page += "<br>";
-  RenderRequestForm(session, &page);
-  session->page_text = std::move(page);
+  s = RenderRequestForm(session, &page);
   session->current_rs.reset();
+  if (!s.ok()) {
+    session->error_text = AccessFailure(s);
+    return false;
+  }
+  session->page_text = std::move(page);
   return true;
 }
 

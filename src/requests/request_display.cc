@@ -19,6 +19,12 @@ constexpr RequestPageKind kRequestDisplay = {
     "type=submit><input name=KIRVSCommand value='Show List' type=submit><input "
     "name=KIRVSCommand value='Logout' type=submit><br>"};
 
+std::string RetrievalFailure(const Status& s) {
+  return "An error occurred while trying to retrieve a request from the "
+         "Current_Requests table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
 }  // namespace
 
 bool ShowRequest(SessionState* session, const Variant& request_no,
@@ -48,10 +54,7 @@ bool ShowRequestPage(SessionState* session, const Variant& request_no,
                            &session->current_rs);
   }
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve a request from the "
-        "Current_Requests table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = RetrievalFailure(s);
     return false;
   }
   if (fill_defaults != nullptr) fill_defaults(session);
@@ -64,9 +67,13 @@ bool ShowRequestPage(SessionState* session, const Variant& request_no,
   page += kIndent;
   page += kind.button_row;
   page += "<br>";
-  RenderRequestForm(session, &page);
-  session->page_text = std::move(page);
+  s = RenderRequestForm(session, &page);
   session->current_rs.reset();
+  if (!s.ok()) {
+    session->error_text = RetrievalFailure(s);
+    return false;
+  }
+  session->page_text = std::move(page);
   return true;
 }
 

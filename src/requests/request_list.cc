@@ -25,6 +25,12 @@ Status ComposeQuery(const std::string& column_list, const std::string& person,
   return Status();
 }
 
+std::string RetrievalFailure(const Status& s) {
+  return "An error occurred while trying to retrieve requests from "
+         "Current_Requests table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
 }  // namespace
 
 bool ShowRequestList(SessionState* session, const Variant& person_value,
@@ -45,10 +51,7 @@ bool ShowRequestList(SessionState* session, const Variant& person_value,
                            &session->current_rs);
   }
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve requests from "
-        "Current_Requests table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = RetrievalFailure(s);
     return false;
   }
   RecordSource& rs = *session->current_rs;
@@ -72,6 +75,11 @@ bool ShowRequestList(SessionState* session, const Variant& person_value,
   ListTableStyle style;
   style.key_column = "RequestNo";
   int32_t count = AppendListTable(&page, rs, style);
+  if (!rs.status().ok()) {
+    session->error_text = RetrievalFailure(rs.status());
+    session->current_rs.reset();
+    return false;
+  }
   AppendCountLine(&page, count, " allocated requests in current list.</i><br>");
   page += "<br>";
   page +=

@@ -9,6 +9,22 @@
 
 namespace kirvs {
 
+namespace {
+
+std::string ItemFailure(const Status& s) {
+  return "An error occurred while trying to retrieve an item from the Items "
+         "table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
+std::string ConfigurationFailure(const Status& s) {
+  return "An error occurred while trying to retrieve configuration details "
+         "from Item_Configuration table (" +
+         EscapeHtml(s.message()) + ").";
+}
+
+}  // namespace
+
 bool ShowItem(SessionState* session, const Variant& item_id_value) {
   session->error_text.clear();
   session->current_rs.reset();
@@ -23,10 +39,7 @@ bool ShowItem(SessionState* session, const Variant& item_id_value) {
   Status s =
       RecordSource::Open(db_path, query, OpenMode::kRead, &session->current_rs);
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve an item from the Items "
-        "table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = ItemFailure(s);
     return false;
   }
 
@@ -41,7 +54,12 @@ bool ShowItem(SessionState* session, const Variant& item_id_value) {
       "name=KIRVSCommand value='Show List' type=submit><input "
       "name=KIRVSCommand value='Logout' type=submit><br>";
   page += "<br>";
-  RenderRequestForm(session, &page);
+  s = RenderRequestForm(session, &page);
+  if (!s.ok()) {
+    session->error_text = ItemFailure(s);
+    session->current_rs.reset();
+    return false;
+  }
   page +=
       "<br><input name=KIRVSCommand value='Show Configuration' type=submit>";
   session->page_text = std::move(page);
@@ -67,10 +85,7 @@ bool ShowItemConfiguration(SessionState* session, const Variant& form_value) {
   Status s =
       RecordSource::Open(db_path, query, OpenMode::kRead, &session->current_rs);
   if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve configuration details "
-        "from Item_Configuration table (" +
-        EscapeHtml(s.message()) + ").";
+    session->error_text = ConfigurationFailure(s);
     return false;
   }
   RecordSource& rs = *session->current_rs;
@@ -87,6 +102,11 @@ bool ShowItemConfiguration(SessionState* session, const Variant& form_value) {
   AppendHtml(&page, item_id);
   page += "'>";
   int32_t count = AppendListTable(&page, rs, kPlainGrid);
+  if (!rs.status().ok()) {
+    session->error_text = ConfigurationFailure(rs.status());
+    session->current_rs.reset();
+    return false;
+  }
   AppendCountLine(&page, count, " configuration items in current list.</i>");
   session->current_rs.reset();
   session->page_text = std::move(page);

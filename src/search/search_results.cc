@@ -96,6 +96,12 @@ bool RunSearch(SessionState* session, const Variant& form,
   } else {
     count = AppendListTable(&page, rs, kPlainGrid);
   }
+  if (!rs.status().ok()) {
+    session->error_text =
+        std::string(kind.failure) + EscapeHtml(rs.status().message()) + ").";
+    session->current_rs.reset();
+    return false;
+  }
   AppendCountLine(&page, count, kind.count_wording);
   page += "<font size=1 face=arial color=blue><i><p>SELECT ";
   AppendHtml(&page, column_list);
