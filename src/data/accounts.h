@@ -21,29 +21,11 @@
 #include <string_view>
 #include <vector>
 
+#include "data/account_text.h"
 #include "kirvs/variant.h"
 #include "platform/status.h"
 
 namespace kirvs {
-
-// The longest text an account holds, in characters: the declared sizes of
-// System_Users.UserId and Personnel.Name, and a bound on passwords that no
-// typed password reaches.
-inline constexpr size_t kMaxUserIdLength = 20;
-inline constexpr size_t kMaxPersonNameLength = 50;
-inline constexpr size_t kMaxPasswordLength = 256;
-
-// Whether text typed for an account can be stored: InvalidArgument naming
-// the fault otherwise (empty, too long, not UTF-8, a control character, and
-// for ids and names a blank at either end).
-Status CheckUserIdText(std::string_view user_id);
-Status CheckPersonNameText(std::string_view name);
-Status CheckPasswordText(std::string_view password);
-
-// Whether a typed user id could name an account of any help desk, also one
-// made by other tools: as CheckUserIdText, but up to 255 characters and with
-// blanks at the ends allowed. Nothing else is looked up.
-Status CheckAnyUserIdText(std::string_view user_id);
 
 struct NewAccount {
   std::string user_id;
