@@ -52,11 +52,10 @@ Status Add(const std::string& db_path, const UserOptions& options,
   if (options.person.empty()) {
     return Status::InvalidArgument("--person NAME is required");
   }
-  // The text is checked before the password is asked for, so that nobody
-  // types a password twice for an account that cannot be made.
-  Status s = CheckPersonNameText(options.person);
-  if (s.ok()) s = CheckCurrentLayout(db_path);
+  // Checked before the password is asked for, so that nobody types a
+  // password twice for an account that cannot be made.
   NewAccount account{options.user_id, options.person, options.work_group, ""};
+  Status s = CheckNewAccount(db_path, account);
   if (s.ok()) s = NewPassword(options, input, &account.password);
   if (s.ok()) s = AddAccount(db_path, account);
   if (s.ok()) {

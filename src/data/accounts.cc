@@ -123,20 +123,32 @@ Status CheckNewProfile(const std::shared_ptr<Database>& db,
   return s;
 }
 
-Status InsertAccount(const std::shared_ptr<Database>& db,
-                     const NewAccount& account, const std::string& hash) {
+// Whether `account` can be added to `db`; see CheckNewProfile for
+// `*take_up`.
+Status CheckNewAccountRows(const std::shared_ptr<Database>& db,
+                           const NewAccount& account, bool* take_up) {
   std::unique_ptr<RecordSource> rs;
   Status s = OpenWhere(db, "System_Users", "UserId", account.user_id,
-                       OpenMode::kUpdate, &rs);
-  if (!s.ok()) return s;
-  if (!rs->eof()) {
-    return Status::InvalidArgument("the user id " + TextOf(*rs, "UserId") +
-                                   " exists already");
+                       OpenMode::kRead, &rs);
+  if (s.ok() && !rs->eof()) {
+    s = Status::InvalidArgument("the user id " + TextOf(*rs, "UserId") +
+                                " exists already");
   }
-  bool take_up = false;
-  s = CheckNewProfile(db, account, &take_up);
+  if (s.ok()) s = CheckNewProfile(db, account, take_up);
   if (s.ok() && !account.work_group.empty()) {
     s = CheckWorkGroup(db, account.work_group);
+  }
+  return s;
+}
+
+Status InsertAccount(const std::shared_ptr<Database>& db,
+                     const NewAccount& account, const std::string& hash) {
+  bool take_up = false;
+  Status s = CheckNewAccountRows(db, account, &take_up);
+  std::unique_ptr<RecordSource> rs;
+  if (s.ok()) {
+    s = OpenWhere(db, "System_Users", "UserId", account.user_id,
+                  OpenMode::kUpdate, &rs);
   }
   if (s.ok()) s = rs->AddNew();
   if (s.ok()) s = rs->Set("UserId", Variant(account.user_id));
@@ -171,6 +183,19 @@ Status InsertAccount(const std::shared_ptr<Database>& db,
 Status CheckCurrentLayout(const std::string& db_path) {
   std::shared_ptr<Database> db;
   return OpenCurrent(db_path, &db);
+}
+
+Status CheckNewAccount(const std::string& db_path, const NewAccount& account) {
+  Status s = CheckUserIdText(account.user_id);
+  if (s.ok()) s = CheckPersonNameText(account.person);
+  if (s.ok() && !account.work_group.empty()) {
+    s = CheckWorkGroupText(account.work_group);
+  }
+  std::shared_ptr<Database> db;
+  if (s.ok()) s = OpenCurrent(db_path, &db);
+  bool take_up = false;
+  if (s.ok()) s = CheckNewAccountRows(db, account, &take_up);
+  return s;
 }
 
 Status AddAccount(const std::string& db_path, const NewAccount& account) {

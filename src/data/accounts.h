@@ -41,6 +41,10 @@ struct NewAccount {
 // the same user id (same name) is taken up instead of being added again.
 Status AddAccount(const std::string& db_path, const NewAccount& account);
 
+// What AddAccount checks before it writes, without the password: for
+// asking for a password only when the account can be made.
+Status CheckNewAccount(const std::string& db_path, const NewAccount& account);
+
 // Replaces the user's password by the hash of `password`.
 Status SetAccountPassword(const std::string& db_path,
                           const std::string& user_id,
