@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <ctime>
 #include <ostream>
 #include <vector>
 
@@ -69,7 +68,7 @@ Status Add(const std::string& db_path, const UserOptions& options,
 Status Passwd(const std::string& db_path, const UserOptions& options,
               std::istream& input, std::ostream& output) {
   std::string password;
-  Status s = CheckCurrentLayout(db_path);
+  Status s = FindAccount(db_path, options.user_id);
   if (s.ok()) s = NewPassword(options, input, &password);
   if (s.ok()) s = SetAccountPassword(db_path, options.user_id, password);
   if (s.ok()) output << "Changed the password of " << options.user_id << ".\n";

@@ -216,6 +216,19 @@ Status AddAccount(const std::string& db_path, const NewAccount& account) {
   return Finish(db.get(), InsertAccount(db, account, hash));
 }
 
+Status FindAccount(const std::string& db_path, const std::string& user_id) {
+  std::shared_ptr<Database> db;
+  Status s = OpenCurrent(db_path, &db);
+  std::unique_ptr<RecordSource> rs;
+  if (s.ok()) {
+    s = OpenWhere(db, "System_Users", "UserId", user_id, OpenMode::kRead, &rs);
+  }
+  if (s.ok() && rs->eof()) {
+    s = Status::NotFound("there is no user id " + user_id);
+  }
+  return s;
+}
+
 Status SetAccountPassword(const std::string& db_path,
                           const std::string& user_id,
                           const std::string& password) {

@@ -45,6 +45,9 @@ Status AddAccount(const std::string& db_path, const NewAccount& account);
 // asking for a password only when the account can be made.
 Status CheckNewAccount(const std::string& db_path, const NewAccount& account);
 
+// Ok when the help desk has the user `user_id`, NotFound otherwise.
+Status FindAccount(const std::string& db_path, const std::string& user_id);
+
 // Replaces the user's password by the hash of `password`.
 Status SetAccountPassword(const std::string& db_path,
                           const std::string& user_id,
