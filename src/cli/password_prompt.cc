@@ -1,29 +1,55 @@
 #include "cli/password_prompt.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <istream>
+#include <iterator>
 
 namespace kirvs {
 
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// What a stop signal must put back while echo is off: a Ctrl-C at the
+// prompt would otherwise leave the user's shell typing blind.
+int echo_off_fd = -1;
+struct termios echo_on_settings;
+
+void RestoreEchoAndStop(int signal) {
+  ::tcsetattr(echo_off_fd, TCSAFLUSH, &echo_on_settings);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
 // The terminal with echo off for as long as it lives.
 class Terminal {
  public:
   Terminal() : fd_(::open("/dev/tty", O_RDWR | O_CLOEXEC)) {
-    if (fd_ < 0) return;
-    if (::tcgetattr(fd_, &saved_) == 0) {
-      struct termios quiet = saved_;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      quiet.c_lflag |= ECHONL;
-      restore_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+    if (fd_ < 0 || ::tcgetattr(fd_, &saved_) != 0) return;
+    echo_off_fd = fd_;
+    echo_on_settings = saved_;
+    struct sigaction restore = {};
+    restore.sa_handler = RestoreEchoAndStop;
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+      ::sigaction(kStopSignals[i], &restore, &previous_[i]);
     }
+    struct termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    restore_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
   }
   ~Terminal() {
     if (restore_) ::tcsetattr(fd_, TCSAFLUSH, &saved_);
+    if (echo_off_fd == fd_ && fd_ >= 0) {
+      for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        ::sigaction(kStopSignals[i], &previous_[i], nullptr);
+      }
+      echo_off_fd = -1;
+    }
     if (fd_ >= 0) ::close(fd_);
   }
   Terminal(const Terminal&) = delete;
@@ -44,6 +70,7 @@ class Terminal {
  private:
   int fd_;
   struct termios saved_ {};
+  struct sigaction previous_[std::size(kStopSignals)] = {};
   bool restore_ = false;
 };
 
