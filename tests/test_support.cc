@@ -1,10 +1,16 @@
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/settings_file.h"
 
@@ -262,6 +268,45 @@ void DatabaseLock::ReleaseAfter(std::chrono::milliseconds delay) {
     std::this_thread::sleep_for(delay);
     Release();
   });
+}
+
+ProgramRun RunKirvs(const std::vector<std::string>& arguments,
+                    const std::string& input) {
+  TempDir dir;
+  const std::string in = dir.File("in"), out = dir.File("out"),
+                    err = dir.File("err");
+  std::ofstream(in, std::ios::binary) << input;
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  std::vector<std::string> words = {KIRVS_BINARY};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  ProgramRun run;
+  pid_t pid;
+  int status = 0;
+  if (posix_spawn(&pid, KIRVS_BINARY, &files, &attributes, argv.data(),
+                  environ) == 0 &&
+      waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    run.exit_code = WEXITSTATUS(status);
+  }
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+  for (auto [path, text] : {std::pair{&out, &run.out}, {&err, &run.err}}) {
+    std::ostringstream content;
+    content << std::ifstream(*path, std::ios::binary).rdbuf();
+    *text = content.str();
+  }
+  return run;
 }
 
 }  // namespace kirvs::testing

@@ -91,6 +91,19 @@ std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
 // The first column of the first row of a query as text; "" when no row.
 std::string QueryValue(const std::string& db_path, std::string_view sql);
 
+// What a run of the kirvs program gave.
+struct ProgramRun {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the kirvs program (KIRVS_BINARY) with `arguments`, each passed as it
+// stands (no shell), `input` on its standard input, in a session of its own
+// without a controlling terminal (so it can never wait for typing).
+ProgramRun RunKirvs(const std::vector<std::string>& arguments,
+                    const std::string& input = "");
+
 // A value with its type, for failure messages: "text \"abc\"", "null".
 std::string Describe(const Variant& value);
 

@@ -2,8 +2,10 @@
 
 #include <memory>
 
+#include "data/accounts.h"
 #include "data/settings.h"
 #include "kirvs/submitted_form.h"
+#include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
@@ -34,7 +36,10 @@ bool Login(SessionState* session, const Variant& form) {
     user_id = posted->Get("txtUserId");
     password = posted->Get("txtPassword");
   }
-  if (user_id.empty()) {
+  // An id that no account can have (a NUL, which would cut the query short,
+  // another control character, bytes that are not UTF-8, an id of thousands
+  // of characters) is not looked up.
+  if (!CheckAnyUserIdText(user_id).ok()) {
     session->error_text =
         "Unable to login.  User Id has not been correctly specified.";
     return false;
@@ -46,6 +51,7 @@ bool Login(SessionState* session, const Variant& form) {
   }
   if (!AuthenticateUser(session, db_path, user_id, password)) return false;
   if (!WriteLoginEntry(session, db_path, user_id)) return false;
+  NoteLastLogin(db_path, user_id, CurrentMoment());
   session->user_id = user_id;
   return true;
 }
@@ -65,19 +71,23 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
     return false;
   }
   if (rs->eof()) {
+    // As slow as a wrong password, so that the time does not tell which
+    // user ids exist.
+    CheckNoPassword(password);
     session->error_text = "Unable to locate user: " + EscapeHtml(user_id) +
                           " in database: " + path;
     return false;
   }
   Variant stored;
   rs->Get(1, &stored);
-  // A null stored password is no password at all: it matches nothing.
-  if (stored.IsNull() || stored.IsEmpty() || stored.ToText() != password) {
+  rs->Close();
+  // A null or empty stored password is no password at all: it matches
+  // nothing.
+  if (!CheckLoginPassword(db_path, user_id, stored, password)) {
     session->error_text =
         "Unable to complete login process.  Supplied password is incorrect.";
     return false;
   }
-  rs->Close();
   s = RecordSource::Open(db_path, UserQuery("Personnel", user_id),
                          OpenMode::kRead, &rs);
   if (!s.ok()) {
@@ -123,7 +133,7 @@ bool WriteLoginEntry(SessionState* session, const std::string& db_path,
   for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) {
     Variant name;
     rs->Get(1, &name);
-    if (name.ToText() != user_id) continue;
+    if (!EqualsIgnoringCase(name.ToText(), user_id)) continue;
     // Refreshing the time of an existing entry may fail unreported: the
     // user is signed in either way.
     if (rs->Set(2, now).ok() && rs->Update().ok()) db->Commit();

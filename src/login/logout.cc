@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "data/settings.h"
+#include "platform/ascii.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
 
@@ -60,7 +61,7 @@ bool HasLoginEntry(SessionState* session, const std::string& user_id) {
   for (; !rs->eof(); rs->MoveNext()) {
     Variant name;
     rs->Get(1, &name);
-    if (name.ToText() == user_id) return true;
+    if (EqualsIgnoringCase(name.ToText(), user_id)) return true;
   }
   return false;
 }

@@ -14,7 +14,8 @@ namespace kirvs {
 // missing or Logins cannot be read.
 bool Logout(SessionState* session, const Variant& user_id);
 
-// Whether Logins holds an entry whose user name equals `user_id` exactly.
+// Whether Logins holds an entry whose user name equals `user_id`, ASCII case
+// ignored (as the database compares user ids).
 // Sets ErrorDescription (and returns false) when Logins cannot be read.
 bool HasLoginEntry(SessionState* session, const std::string& user_id);
 

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "data/accounts.h"
 #include "data/demo_data.h"
 #include "data/system_users.h"
 #include "web/http/http_server.h"
@@ -26,8 +27,8 @@ std::vector<const DemoStaff*> WorkingDemoLogins(const std::string& settings) {
   for (const DemoStaff& staff : kDemoStaff) {
     std::optional<UserEntry> entry;
     if (!FindUserEntry(settings, staff.user_id, &entry).ok()) break;
-    if (entry && entry->user_id == staff.user_id &&
-        entry->password == staff.password) {
+    if (entry && entry->user_id == staff.user_id && entry->password &&
+        StoredPasswordMatches(Variant(*entry->password), staff.password)) {
       working.push_back(&staff);
     }
   }
