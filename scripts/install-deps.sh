@@ -7,6 +7,8 @@ packages=(
   libsqlite3-dev sqlite3
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The fuzz targets (scripts/fuzz.sh): clang with libFuzzer and sanitizers.
+  clang libclang-rt-14-dev
   # The browser tests (headless Chromium) and the load script.
   chromium wrk curl
 )

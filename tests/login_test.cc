@@ -24,13 +24,14 @@ using testing::QueryValue;
 const char kDeskSql[] = R"sql(
 CREATE TABLE System_Users (UserId VARCHAR(20), Password VARCHAR(20));
 INSERT INTO System_Users VALUES ('ann', 'pw'), ('o''brien', 'pw2'),
-  ('nopass', NULL), ('noprofile', 'x'), ('bob', 'bob ');
+  ('nopass', NULL), ('noprofile', 'x'), ('bob', 'bob '), ('blank', '');
 CREATE TABLE Personnel (Name VARCHAR(30), WorkGroup VARCHAR(20),
   Telephone VARCHAR(20), Email VARCHAR(50), UserId VARCHAR(20));
 INSERT INTO Personnel VALUES ('Ann Smith', 'Network', '101', NULL, 'ann'),
   ('Pat O''Brien', 'Desktop', '102', NULL, 'o''brien'),
   ('Bob Jones', 'Desktop', '103', NULL, 'bob'),
-  ('No Pass', 'Desktop', '104', NULL, 'nopass');
+  ('No Pass', 'Desktop', '104', NULL, 'nopass'),
+  ('Blank Pass', 'Desktop', '105', NULL, 'blank');
 CREATE TABLE Logins (Id INTEGER PRIMARY KEY, UserName VARCHAR(20),
   LoginTime DATETIME);
 CREATE TABLE Priority (Priority VARCHAR(10));
@@ -177,8 +178,11 @@ TEST_F(LoginTest, EveryLoginFailureHasItsMessage) {
        "Unable to complete login process.  Supplied password is incorrect."},
       {"bob", "bob",
        "Unable to complete login process.  Supplied password is incorrect."},
-      // A null stored password admits nobody, not even with no password.
+      // A null or empty stored password admits nobody, not even with no
+      // password.
       {"nopass", "",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"blank", "",
        "Unable to complete login process.  Supplied password is incorrect."},
       {"noprofile", "x",
        "Unable to locate personnel profile for user: noprofile in database: " +

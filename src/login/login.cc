@@ -71,8 +71,10 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
   }
   Variant stored;
   rs->Get(1, &stored);
-  // A null stored password is no password at all: it matches nothing.
-  if (stored.IsNull() || stored.IsEmpty() || stored.ToText() != password) {
+  // A null or empty stored password is no password at all: it matches
+  // nothing, not even a login that posts none.
+  if (stored.IsNull() || stored.ToText().empty() ||
+      stored.ToText() != password) {
     session->error_text =
         "Unable to complete login process.  Supplied password is incorrect.";
     return false;
