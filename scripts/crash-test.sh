@@ -16,6 +16,7 @@ kirvs="${KIRVS:-$root/build/kirvs}"
 [ -x "$kirvs" ] || { echo "crash-test: build $kirvs first" >&2; exit 2; }
 desk="$(mktemp -d /tmp/kirvs_crash_XXXXXX)"
 trap 'rm -rf "$desk"' EXIT
-"$kirvs" init "$desk" --demo >/dev/null
+# Scaled, so that the closer of demo requests does not run out of them.
+"$kirvs" init "$desk" --demo --scale 40 >/dev/null
 timeout $(( rounds * 60 + 120 )) \
   python3 "$root/scripts/robustness.py" crash "$kirvs" "$desk" "$rounds" "$clients"

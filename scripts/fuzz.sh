@@ -4,7 +4,8 @@
 # (default 60). A crash, a sanitizer report or a broken oracle fails the
 # script with exit 1 and leaves the input that caused it in
 # build-fuzz/findings/. Corpora grow in build-fuzz/corpus/, seeded from
-# tests/fuzz/corpus/.
+# tests/fuzz/corpus/. To replay a finding:
+#   build-fuzz/tests/fuzz/TARGET_fuzz build-fuzz/findings/TARGET-crash-...
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail

@@ -36,6 +36,7 @@ class Desk:
         self.kirvs = kirvs
         self.ini = os.path.join(directory, "KIRVS.INI")
         self.db = os.path.join(directory, "helpdesk.db")
+        self.killed_pids = []
 
     def run(self, calls, kill_after=None):
         """Runs the calls in one `kirvs run`; the results, or None when the
@@ -50,6 +51,8 @@ class Desk:
         out, _ = process.communicate(data)
         if kill_after is not None:
             timer.cancel()
+        if process.returncode == -9:
+            self.killed_pids.append(process.pid)
         if process.returncode != 0:
             return None
         return json.loads(out)["results"]
@@ -77,6 +80,7 @@ class Log:
         self.failures = []   # unexpected failures: text
         self.calls = 0
         self.killed = 0
+        self.demo_closed = []  # demo requests reported closed
         self.broken = False  # a client stopped on an error of its own
 
 
@@ -187,14 +191,52 @@ def outcomes(log):
             len(log.closed) + len(log.cross_ok) + len(log.cross_failed))
 
 
-def run_clients(desk, log, clients, seconds, kill_chance, first=1):
+def closer(desk, log, stop):
+    """Closes the demo's own open requests in batches and kills most of the
+    batches at a random moment: each close writes its trace into KIRVS.INI,
+    so some of these writers die in the middle of replacing the file."""
+    rng = random.Random(os.getpid())
+    try:
+        while not stop():
+            numbers = [str(n) for (n,) in desk.query(
+                "SELECT RequestNo FROM Current_Requests WHERE Description "
+                "NOT LIKE 'soak-%' AND Description NOT LIKE 'crash-%' "
+                "ORDER BY random() LIMIT 6")]
+            if not numbers:
+                return
+            calls = [{"command": "CLOSE NOW", "params": [
+                form(("requestno", n), ("KIRVSCurrentUser", USER)), PERSON]}
+                for n in numbers]
+            kill_after = rng.uniform(0.0, 0.2) if rng.random() < 0.8 else None
+            results = desk.run(calls, kill_after)
+            with log.lock:
+                log.calls += len(calls)
+                if results is None:
+                    log.killed += 1
+                    continue
+                for number, result in zip(numbers, results):
+                    if result["result"]:
+                        log.demo_closed.append(number)
+    except Exception as error:
+        with log.lock:
+            log.failures.append(f"client closer: {error!r}")
+            log.broken = True
+
+
+def run_clients(desk, log, clients, seconds, kill_chance, first=1,
+                with_closer=False):
     """Runs clients numbered first, first + 1, ... (their numbers tag their
-    values, so they differ between rounds)."""
+    values, so they differ between rounds), and the closer of demo requests
+    when asked."""
     deadline = time.monotonic() + seconds
     threads = [threading.Thread(
         target=client,
         args=(desk, log, n, lambda: time.monotonic() > deadline, kill_chance))
         for n in range(first, first + clients)]
+    if with_closer:
+        threads.append(threading.Thread(
+            target=closer,
+            args=(desk, log, lambda: time.monotonic() > deadline)))
     for t in threads:
         t.start()
     for t in threads:
@@ -255,6 +297,10 @@ def check(desk, log, exact):
         if not re.fullmatch(r"soak-\d+-\d+(-e)?", description):
             bad.append(f"{description}: a save registered a new request")
 
+    closed = {str(n) for n, _, _, table in rows if table == "closed"}
+    for number in log.demo_closed:
+        if number not in closed:
+            bad.append(f"request {number}: reported closed, not completed")
     stored = {n for n, _, _, _ in rows}
     activities = desk.query("SELECT RequestNo, Description FROM Request_Activities")
     for number, _ in activities:
@@ -300,6 +346,7 @@ def summary(log):
             f"{len(log.activity)} activities, {len(log.closed)} closed, "
             f"{len(log.cross_ok)} saves of others' requests "
             f"(+{len(log.cross_failed)} refused as closed), "
+            f"{len(log.demo_closed)} demo requests closed, "
             f"{log.calls} calls, {log.killed} writers killed")
 
 
@@ -336,14 +383,24 @@ def crash(kirvs, directory, rounds, clients):
     log_in(desk)
     failed = 0
     strays = 0  # temporary files that killed writers left
+    planted = 0  # temporary files left in the name of killed writers
     total = Log()
     for r in range(1, rounds + 1):
         log = Log()
         run_clients(desk, log, clients, 2.0, kill_chance=0.35,
-                    first=(r - 1) * clients + 1)
+                    first=(r - 1) * clients + 1, with_closer=True)
         folder = os.path.dirname(desk.ini)
         strays += sum(1 for f in os.listdir(folder)
                       if f.startswith("KIRVS.INI.tmp."))
+        # Killing a writer inside its few microseconds between creating its
+        # temporary file and renaming it is rare here, so the round also
+        # leaves what such a writer leaves: a half file named after the
+        # killed process.
+        if desk.killed_pids:
+            pid = desk.killed_pids[-1]
+            with open(f"{desk.ini}.tmp.{pid}.0", "w") as half:
+                half.write("[Settings]\nDBPa")
+            planted += 1
         # The next write of the settings file (a close writes its trace)
         # clears the temporary files of the writers that were killed.
         closer = desk.run([
@@ -376,8 +433,9 @@ def crash(kirvs, directory, rounds, clients):
         total.killed += log.killed
         total.calls += log.calls
     print(f"crash: {rounds} rounds, {total.killed} writers killed, "
-          f"{total.calls} calls, {strays} temporary files of killed writers "
-          f"found and removed by the next write")
+          f"{total.calls} calls; {strays} temporary files left by killed "
+          f"writers and {planted} left in their name, all removed by the "
+          f"next write")
     print(f"{rounds - failed} passed, {failed} failed")
     return 1 if failed else 0
 

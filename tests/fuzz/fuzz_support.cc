@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -38,6 +39,7 @@ Pristine& ThePristine() {
     char pattern[] = "/tmp/kirvs_fuzz_XXXXXX";
     if (::mkdtemp(pattern) == nullptr) Fail("no temporary folder");
     p->desk.dir = pattern;
+    std::atexit([] { std::filesystem::remove_all(ThePristine().desk.dir); });
     InitOptions options;
     options.dir = p->desk.dir;
     options.demo = true;
@@ -74,20 +76,41 @@ Pristine& ThePristine() {
 
 const DemoDesk& Desk() { return ThePristine().desk; }
 
+// The database's change counter as `db` sees it: it moves when another
+// connection commits.
+int64_t DataVersion(sqlite3* db) {
+  sqlite3_stmt* stmt = nullptr;
+  int64_t version = -1;
+  if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    version = sqlite3_column_int64(stmt, 0);
+  }
+  sqlite3_finalize(stmt);
+  return version;
+}
+
 void ResetDesk() {
   Pristine& p = ThePristine();
-  sqlite3* db = nullptr;
-  if (sqlite3_open(p.desk.db_path.c_str(), &db) != SQLITE_OK) {
-    Fail("cannot open the demo database");
+  // One connection of our own, kept: an input that wrote nothing (most of
+  // them) needs no copy.
+  static sqlite3* db = nullptr;
+  static int64_t restored_version = -2;
+  if (db == nullptr) {
+    if (sqlite3_open(p.desk.db_path.c_str(), &db) != SQLITE_OK) {
+      Fail("cannot open the demo database");
+    }
+    sqlite3_busy_timeout(db, 30000);
   }
-  sqlite3_busy_timeout(db, 30000);
-  sqlite3_backup* backup = sqlite3_backup_init(db, "main", p.copy, "main");
-  if (backup == nullptr || sqlite3_backup_step(backup, -1) != SQLITE_DONE) {
-    Fail(std::string("cannot restore the demo database: ") +
-         sqlite3_errmsg(db));
+  if (DataVersion(db) != restored_version) {
+    sqlite3_backup* backup = sqlite3_backup_init(db, "main", p.copy, "main");
+    if (backup == nullptr || sqlite3_backup_step(backup, -1) != SQLITE_DONE) {
+      Fail(std::string("cannot restore the demo database: ") +
+           sqlite3_errmsg(db));
+    }
+    sqlite3_backup_finish(backup);
+    restored_version = DataVersion(db);
   }
-  sqlite3_backup_finish(backup);
-  sqlite3_close(db);
   if (ReadFile(p.desk.ini_path) != p.ini) {
     std::ofstream(p.desk.ini_path, std::ios::binary | std::ios::trunc) << p.ini;
   }

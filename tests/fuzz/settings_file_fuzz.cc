@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@ const std::string& Path() {
   static const std::string* path = [] {
     char pattern[] = "/tmp/kirvs_fuzz_ini_XXXXXX";
     if (::mkdtemp(pattern) == nullptr) std::abort();
+    static std::string dir = pattern;
+    std::atexit([] { std::filesystem::remove_all(dir); });
     return new std::string(std::string(pattern) + "/KIRVS.INI");
   }();
   return *path;
