@@ -435,9 +435,9 @@ def crash(kirvs, directory, rounds, clients):
         total.killed += log.killed
         total.calls += log.calls
     print(f"crash: {rounds} rounds, {total.killed} writers killed, "
-          f"{total.calls} calls; {strays} temporary files left by killed "
-          f"writers and {planted} left in their name, all removed by the "
-          f"next write")
+          f"{total.calls} calls; at the rounds' ends {strays} temporary "
+          f"files of killed writers (the others' writes remove them as they "
+          f"go) and {planted} planted in their names")
     print(f"{rounds - failed} passed, {failed} failed")
     return 1 if failed else 0
 
