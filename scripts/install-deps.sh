@@ -9,6 +9,8 @@ packages=(
   # Password hashing (argon2id) and the second factor's QR code.
   libsodium-dev libqrencode-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The fuzz targets (scripts/fuzz.sh): clang with libFuzzer and sanitizers.
+  clang libclang-rt-14-dev
   # The browser tests (headless Chromium) and the load script.
   chromium wrk curl
 )

@@ -35,8 +35,12 @@ using Fields = std::vector<SubmittedForm::Field>;
 using Rows = std::vector<std::vector<std::string>>;
 
 // Request 7 has activities numbered 2, 5 and 9 in date order; request 9 has
-// three whose numbers run against their dates; request 8 has one.
+// three whose numbers run against their dates; request 8, completed, has one.
 const char kActivitiesSql[] = R"sql(
+CREATE TABLE Current_Requests (RequestNo INTEGER, Description VARCHAR(50));
+INSERT INTO Current_Requests VALUES (7, 'Printer'), (9, 'Mail');
+CREATE TABLE Completed_Requests (RequestNo INTEGER, Description VARCHAR(50));
+INSERT INTO Completed_Requests VALUES (8, 'Done');
 CREATE TABLE Logins (LoginId INTEGER PRIMARY KEY, UserName VARCHAR(20),
                      LoginTime DATETIME);
 INSERT INTO Logins (UserName) VALUES ('ann');
@@ -626,6 +630,16 @@ TEST_F(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
       {Form({{"requestno", "7"}, {"actno", "2"}}), no_login},
       {Variant("requestno=7&actno=2"),
        "Unable to process request object submitted by ASP form."},
+      // Activities belong to a request that is outstanding or completed.
+      {Form({{"requestno", "424242"},
+             {"actno", "1"},
+             {"Description", "orphan"},
+             {"KIRVSCurrentUser", "ann"}}),
+       "Unable to locate request: 424242 in outstanding or completed requests "
+       "tables."},
+      {Form({{"actno", "1"}, {"KIRVSCurrentUser", "ann"}}),
+       "Unable to locate request:  in outstanding or completed requests "
+       "tables."},
   };
   const Rows before = AllActivities();
   for (const Case& c : cases) {

@@ -130,6 +130,8 @@ TEST(EscapeSql, NamesAreBareOnlyWhenSimple) {
       {"_x1", "_x1"},
       {"SUBITEMID", "SUBITEMID"},
       {"größe", "größe"},
+      {"\xEF\xBB\xBF", "[\xEF\xBB\xBF]"},  // a byte order mark reads as a blank
+      {"a\xEF\xBB\xBF", "[a\xEF\xBB\xBF]"},
       {"Sub-Department", "[Sub-Department]"},
       {"Date/Time", "[Date/Time]"},
       {"Work Group", "[Work Group]"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "data/demo_data.h"
+#include "data/file_permissions.h"
 #include "platform/database.h"
 #include "platform/settings_file.h"
 
@@ -125,6 +127,31 @@ TEST_F(InitCommandTest, MakesDatabaseAndSettingsInAMissingFolder) {
         std::string(staff.user_id) + " / " + std::string(staff.password);
     EXPECT_NE(std::string::npos, printed.find(login)) << printed;
   }
+}
+
+// The database holds passwords: no file of the help desk is readable by
+// other local users, and the check a web front runs at start says which are.
+TEST_F(InitCommandTest, FilesArePrivateAndOpenOnesAreReported) {
+  ASSERT_EQ(0, Init(root_, /*demo=*/true)) << errors_.str();
+  const std::string ini = root_ + "/" + kSettingsFileName;
+  const std::string db_path = root_ + "/" + kDatabaseFileName;
+  std::shared_ptr<Database> db = OpenDb(root_);
+  ASSERT_TRUE(db);
+  ASSERT_TRUE(db->Execute("DELETE FROM Logins").ok());  // makes -wal and -shm
+  ASSERT_TRUE(WriteIniString(ini, "Settings", "StartOfDay", "08:00"));
+  for (const std::string& file :
+       {ini, db_path, db_path + "-wal", db_path + "-shm"}) {
+    struct stat info;
+    ASSERT_EQ(0, ::stat(file.c_str(), &info)) << file;
+    EXPECT_EQ(0600u, info.st_mode & 0777) << file;
+  }
+  EXPECT_TRUE(FilesReadableByOthers(ini).empty());
+
+  ASSERT_EQ(0, ::chmod(ini.c_str(), 0644));
+  ASSERT_EQ(0, ::chmod((db_path + "-wal").c_str(), 0640));
+  EXPECT_EQ((std::vector<std::string>{ini, db_path + "-wal"}),
+            FilesReadableByOthers(ini));
+  EXPECT_TRUE(FilesReadableByOthers(root_ + "/missing.ini").empty());
 }
 
 TEST_F(InitCommandTest, RelativeFolderGivesAnAbsoluteDbPath) {

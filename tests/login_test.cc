@@ -182,7 +182,8 @@ TEST_F(LoginTest, EveryLoginFailureHasItsMessage) {
        "Unable to complete login process.  Supplied password is incorrect."},
       {"bob", "bob",
        "Unable to complete login process.  Supplied password is incorrect."},
-      // A null stored password admits nobody, not even with no password.
+      // A null or empty stored password admits nobody, not even with no
+      // password.
       {"nopass", "",
        "Unable to complete login process.  Supplied password is incorrect."},
       {"noprofile", "x",

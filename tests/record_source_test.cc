@@ -563,6 +563,13 @@ TEST(RecordSourceOpenTest, FailuresAtOpenCarryTheirReason) {
   // A wrong path names itself and leaves no file behind.
   std::unique_ptr<RecordSource> rs;
   Status s = RecordSource::Open(missing, "SELECT 1", OpenMode::kRead, &rs);
+  // SQLite would read the text only up to the NUL; it never gets it.
+  std::unique_ptr<RecordSource> cut;
+  EXPECT_EQ("text contains a NUL character",
+            RecordSource::Open(fixture.db_path(),
+                               std::string_view("SELECT 1; \0 x", 13),
+                               OpenMode::kRead, &cut)
+                .message());
   EXPECT_NE(std::string::npos, s.message().find(missing)) << s.message();
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
     EXPECT_FALSE(std::filesystem::exists(missing + suffix)) << suffix;

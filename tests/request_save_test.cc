@@ -359,6 +359,36 @@ TEST_F(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
   EXPECT_EQ("Closed", Column("Status", "Completed_Requests"));
 }
 
+// Someone closes the request between the page and its save: no save command
+// may register the posted fields as a new request.
+TEST_F(RequestSaveTest, SavingARequestClosedMeanwhileStoresNothing) {
+  KIRVSession closer(ini_);
+  ASSERT_TRUE(Run(closer, "CLOSE NOW",
+                  {{"requestno", request_}, {"KIRVSCurrentUser", "ann"}}));
+  const char* kCountAll =
+      "SELECT (SELECT COUNT(*) FROM Current_Requests) || '/' || "
+      "(SELECT COUNT(*) FROM Request_AuditTrail) || '/' || "
+      "(SELECT LastNumber FROM Counters)";
+  const std::string before = QueryValue(db_, kCountAll);
+  for (const char* command : {"SAVE REQUEST", "SAVE ALLOCATION",
+                              "SAVE SCHEDULE", "SAVE CLOSE DETAILS"}) {
+    for (const std::string& number : {request_, std::string("424242")}) {
+      KIRVSession session(ini_);
+      EXPECT_FALSE(Run(session, command,
+                       {{"requestno", number},
+                        {"Description", "edited meanwhile"},
+                        {"KIRVSCurrentUser", "ann"}}))
+          << command << " " << number;
+      EXPECT_EQ("Unable to locate request: " + number +
+                    " in outstanding requests table.",
+                session.ErrorDescription().text())
+          << command << " " << number;
+    }
+  }
+  EXPECT_EQ(before, QueryValue(db_, kCountAll));
+  EXPECT_EQ("Closed", Column("Status", "Completed_Requests"));
+}
+
 TEST_F(RequestSaveTest, AFailedCloseKeepsTheRequestWithItsCloseDetails) {
   FailWrites(db_, "Completed_Requests");
   EXPECT_FALSE(Run("Close Now", {{"requestno", request_},

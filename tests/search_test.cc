@@ -342,6 +342,9 @@ TEST_F(SearchTest, SearchFailuresGiveTheMessageAndNoPage) {
       {{{"Description", "x"}, {"Loc'ation", "x"}},
        "unknown column: Loc&#39;ation"},
       {{{"*", "printer"}}, "unknown column: *"},
+      // SQLite would stop reading the query at the NUL.
+      {{{"Description", std::string("a\0' OR 1=1 --", 13)}},
+       "text contains a NUL character"},
   };
   for (const Case& c : cases) {
     session_.page_text = "previous";

@@ -352,9 +352,14 @@ TEST_F(SettingsFileTest, WriteFailsWhereNoFileCanBe) {
 
 TEST_F(SettingsFileTest, WriteKeepsThePermissionsOfTheFile) {
   WriteRaw("[Settings]\nDBPath=x\n");
-  ASSERT_EQ(0, ::chmod(path_.c_str(), 0600));
+  ASSERT_EQ(0, ::chmod(path_.c_str(), 0640));
   ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
   struct stat info;
+  ASSERT_EQ(0, ::stat(path_.c_str(), &info));
+  EXPECT_EQ(0640u, info.st_mode & 07777);
+  // A file the write creates is its owner's only.
+  ASSERT_EQ(0, ::unlink(path_.c_str()));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
   ASSERT_EQ(0, ::stat(path_.c_str(), &info));
   EXPECT_EQ(0600u, info.st_mode & 07777);
 }
@@ -468,6 +473,39 @@ TEST_F(SettingsFileTest, ProcessesWritingAtOnceLoseNoKey) {
     names.insert(entry.path().filename().string());
   }
   EXPECT_EQ((std::set<std::string>{"KIRVS.INI", "KIRVS.INI.lock"}), names);
+}
+
+// A writer killed between filling its temporary file and renaming it leaves
+// the file behind; the next write removes it, and only such files.
+TEST_F(SettingsFileTest, WriteRemovesTemporaryFilesOfDeadWriters) {
+  WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
+  pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(child, ::waitpid(child, nullptr, 0));  // a pid that runs no more
+  const std::string dead = std::to_string(child);
+  const std::string live = std::to_string(::getpid());
+  struct Stray {
+    std::string name;
+    bool kept;
+  } strays[] = {
+      {"KIRVS.INI.tmp." + dead + ".0", false},
+      {"KIRVS.INI.tmp." + dead + ".12", false},
+      {"KIRVS.INI.tmp." + live + ".7", true},  // a writer still at work
+      {"KIRVS.INI.tmp.x" + dead + ".0", true},
+      {"OTHER.INI.tmp." + dead + ".0", true},
+  };
+  std::set<std::string> kept = {"KIRVS.INI", "KIRVS.INI.lock"};
+  for (const Stray& stray : strays) {
+    std::ofstream(dir_ + "/" + stray.name) << "[Settings]\nhalf";
+    if (stray.kept) kept.insert(stray.name);
+  }
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    names.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(kept, names);
 }
 
 // Reads the file over and over until it has seen every key that

@@ -38,6 +38,23 @@ std::string ActivityQuery(const ActivityKey& key) {
          " AND ActNo=" + FormatInteger(key.act_no);
 }
 
+// Whether the request is outstanding or completed; an activity of a request
+// that exists in neither table would belong to nothing.
+Status RequestExists(const std::shared_ptr<Database>& db, int32_t request_no,
+                     bool* exists) {
+  const std::string number = FormatInteger(request_no);
+  std::unique_ptr<RecordSource> rs;
+  Status s = RecordSource::Open(
+      db,
+      "SELECT RequestNo FROM Current_Requests WHERE RequestNo=" + number +
+          " UNION ALL SELECT RequestNo FROM Completed_Requests WHERE "
+          "RequestNo=" +
+          number + " LIMIT 1",
+      OpenMode::kRead, &rs);
+  if (s.ok()) *exists = !rs->eof();
+  return s;
+}
+
 }  // namespace
 
 bool SaveActivity(SessionState* session, const Variant& form_value) {
@@ -48,7 +65,8 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   session->error_text.clear();
   // Both numbers read as a request save reads its number: rounded to an
   // integer, 0 when missing or not a number; only integers reach the query.
-  const int32_t request_no = PostedNumber(form->Get("RequestNo"));
+  const std::string posted_request = form->Get("RequestNo");
+  const int32_t request_no = PostedNumber(posted_request);
   const int32_t act_no = PostedNumber(form->Get("ActNo"));
   const std::string user_id = form->Get("KIRVSCurrentUser");
   if (!HasLoginEntry(session, user_id)) {
@@ -65,6 +83,8 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   std::unique_ptr<RecordSource> rs;
   Status s = Database::Open(db_path, &db);
   if (s.ok()) s = db->Begin();
+  bool request_exists = false;
+  if (s.ok()) s = RequestExists(db, request_no, &request_exists);
   // A new-activity page saved before updates the activity it stored then.
   const std::string page_id = form->Get(kActivityPageField);
   const bool has_page_id = IsActivityPageId(page_id);
@@ -89,6 +109,12 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
         "An error occurred while trying to open Request_Activities table in "
         "database " +
         EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+    return false;
+  }
+  if (!request_exists) {
+    session->error_text =
+        "Unable to locate request: " + EscapeHtml(posted_request) +
+        " in outstanding or completed requests tables.";
     return false;
   }
   const bool exists = rs->RecordCount() != 0;

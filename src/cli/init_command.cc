@@ -1,5 +1,8 @@
 #include "cli/init_command.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -83,6 +86,18 @@ void RemoveDatabaseFiles(const fs::path& db_path) {
   fs::remove(db_path, ignored);
   fs::remove(db_path.string() + "-wal", ignored);
   fs::remove(db_path.string() + "-shm", ignored);
+}
+
+// Creates `path` empty, readable and writable by its owner only. The
+// database holds passwords: SQLite gives its "-wal" and "-shm" files the
+// database file's permissions, and writes to the settings file keep the
+// file's permissions, so creating both files this way keeps every file of
+// the help desk private.
+Status CreatePrivateFile(const fs::path& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return Status::IOError("cannot create " + path.string());
+  ::close(fd);
+  return Status();
 }
 
 Status MakeDatabase(const fs::path& db_path, const InitOptions& options) {
@@ -186,7 +201,9 @@ int RunInit(const InitOptions& options, std::ostream& output,
     return kExitFailure;
   }
 
-  Status s = MakeDatabase(db_path, options);
+  Status s = CreatePrivateFile(db_path);
+  if (s.ok()) s = CreatePrivateFile(ini_path);
+  if (s.ok()) s = MakeDatabase(db_path, options);
   if (s.ok()) s = WriteSettings(ini_path, db_path);
   if (!s.ok()) {
     // Leave nothing half made behind.

@@ -113,6 +113,9 @@ void AppendSqlName(std::string* dst, std::string_view name) {
   for (char c : name) {
     if (!IsNameLetter(c) && !IsAsciiDigit(c) && c != '_') simple = false;
   }
+  // SQLite reads a byte order mark between words as a blank, so a bare name
+  // holding one would fall apart.
+  if (name.find("\xEF\xBB\xBF") != std::string_view::npos) simple = false;
   // A column called "Order" or "Group" would end the query early when bare.
   if (simple &&
       sqlite3_keyword_check(name.data(), static_cast<int>(name.size())) != 0) {

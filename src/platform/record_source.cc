@@ -35,6 +35,11 @@ Status RecordSource::Open(const std::string& db_path, std::string_view query,
 
 Status RecordSource::Open(std::shared_ptr<Database> db, std::string_view query,
                           OpenMode mode, std::unique_ptr<RecordSource>* out) {
+  // SQLite reads a query text only up to its first NUL; a value holding one
+  // would leave the query cut short, so such a text is never run.
+  if (query.find('\0') != std::string_view::npos) {
+    return Status::InvalidArgument("text contains a NUL character");
+  }
   std::unique_ptr<RecordSource> rs(new RecordSource(std::move(db), mode));
   Status s = rs->Prepare(query);
   // A read opens on its first row so that a failing query fails here; a

@@ -1,6 +1,8 @@
 #include "platform/settings_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -220,13 +222,55 @@ class WriterLock {
   int fd_ = -1;
 };
 
-// Replaces the file at `path` by one holding `contents`, with the owner and
-// permissions of the file it replaces.
-bool ReplaceFile(const std::string& path, const std::string& contents) {
+// The temporary file a writer fills before renaming it over `path`: named
+// after the writing process, so that the files of writers that died before
+// their rename can be told from those of writers still at work.
+std::string TempFileName(const std::string& path) {
   static std::atomic<unsigned> counter{0};
-  std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." +
-                     std::to_string(counter++);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return path + ".tmp." + std::to_string(::getpid()) + "." +
+         std::to_string(counter++);
+}
+
+// Removes the temporary files of writers that were killed before their
+// rename ("<path>.tmp.<pid>.<n>" of a process that no longer runs). Called
+// under the writer lock, so no writer is filling one of them meanwhile.
+void RemoveStaleTempFiles(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir =
+      slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string prefix =
+      (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp.";
+  DIR* listing = ::opendir(dir.c_str());
+  if (listing == nullptr) return;
+  while (const struct dirent* entry = ::readdir(listing)) {
+    std::string_view name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::string_view rest = name.substr(prefix.size());
+    const size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot > 9) continue;
+    pid_t pid = 0;
+    bool digits = true;
+    for (char c : rest.substr(0, dot)) {
+      if (c < '0' || c > '9') {
+        digits = false;
+        break;
+      }
+      pid = pid * 10 + (c - '0');
+    }
+    if (!digits || pid <= 0) continue;
+    if (::kill(pid, 0) == -1 && errno == ESRCH) {
+      ::unlink((path.substr(0, slash + 1) + std::string(name)).c_str());
+    }
+  }
+  ::closedir(listing);
+}
+
+// Replaces the file at `path` by one holding `contents`, with the owner and
+// permissions of the file it replaces. A new file is for its owner only: it
+// names the database, and the administrator opens it up if he wants to.
+bool ReplaceFile(const std::string& path, const std::string& contents) {
+  const std::string temp = TempFileName(path);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   struct stat old_file;
   if (::stat(path.c_str(), &old_file) == 0) {
@@ -355,6 +399,7 @@ bool WriteIniStrings(const std::string& path, std::string_view section,
   const std::string target = WriteTarget(path);
   WriterLock lock(target);
   if (!lock.held()) return false;
+  RemoveStaleTempFiles(target);
   std::string contents;
   // A file that exists but cannot be read is left alone: writing our keys in
   // its place would lose every other setting.

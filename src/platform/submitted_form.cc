@@ -1,41 +1,44 @@
 #include "kirvs/submitted_form.h"
 
-#include "platform/ascii.h"
-
 namespace kirvs {
 
-std::string SubmittedForm::Get(std::string_view name) const {
-  std::string value;
-  bool found = false;
-  for (const Field& field : fields_) {
-    if (!EqualsIgnoringCase(field.first, name)) continue;
-    if (found) value += ", ";
-    value += field.second;
-    found = true;
+namespace {
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return value;
+  return out;
+}
+
+}  // namespace
+
+SubmittedForm::SubmittedForm(std::vector<Field> fields)
+    : fields_(std::move(fields)) {
+  for (const Field& field : fields_) Index(field);
+}
+
+void SubmittedForm::Index(const Field& field) {
+  auto [it, inserted] =
+      index_.try_emplace(AsciiLower(field.first), names_.size());
+  if (inserted) {
+    names_.push_back(field.first);
+    values_.push_back(field.second);
+    return;
+  }
+  std::string& value = values_[it->second];
+  value += ", ";
+  value += field.second;
+}
+
+std::string SubmittedForm::Get(std::string_view name) const {
+  auto it = index_.find(AsciiLower(name));
+  return it == index_.end() ? std::string() : values_[it->second];
 }
 
 bool SubmittedForm::Has(std::string_view name) const {
-  for (const Field& field : fields_) {
-    if (EqualsIgnoringCase(field.first, name)) return true;
-  }
-  return false;
-}
-
-std::vector<std::string> SubmittedForm::Names() const {
-  std::vector<std::string> names;
-  for (const Field& field : fields_) {
-    bool seen = false;
-    for (const std::string& name : names) {
-      if (EqualsIgnoringCase(name, field.first)) {
-        seen = true;
-        break;
-      }
-    }
-    if (!seen) names.push_back(field.first);
-  }
-  return names;
+  return index_.count(AsciiLower(name)) != 0;
 }
 
 }  // namespace kirvs

@@ -80,7 +80,11 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
     return false;
   }
   const bool is_new = rs->RecordCount() == 0;
-  if (is_new && missing == MissingRequest::kFail) {
+  // Only the new-request page's number 0 registers a request. Any other
+  // number names a request that was outstanding when its page was made; if
+  // someone closed it meanwhile, registering the posted fields as a new
+  // request would make a stray copy of it.
+  if (is_new && (missing == MissingRequest::kFail || request_no != 0)) {
     session->error_text = NotOutstandingMessage(posted_number);
     return false;
   }

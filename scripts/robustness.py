@@ -1,0 +1,454 @@
+#!/usr/bin/env python3
+"""Concurrent clients of `kirvs run` on one help desk, and the invariants the
+database must keep under them. Used by scripts/soak.sh and
+scripts/crash-test.sh.
+
+Each client loops: registers a request (SAVE REQUEST with number 0), saves
+it again, adds an activity, closes every other one, and saves another
+client's request, which may have been closed meanwhile. Every value is tagged
+"soak-<client>-<i>", so each reported success can be found afterwards.
+
+  robustness.py soak KIRVS DIR SECONDS CLIENTS
+  robustness.py crash KIRVS DIR ROUNDS CLIENTS
+"""
+
+import json
+import os
+import random
+import re
+import sqlite3
+import subprocess
+import sys
+import threading
+import time
+
+USER = "ann"
+PERSON = "Ann Archer"
+LOCATE = re.compile(r"^Unable to locate request: \d+ in outstanding requests table\.$")
+
+
+def form(*fields):
+    return {"form": [list(f) for f in fields]}
+
+
+class Desk:
+    def __init__(self, kirvs, directory):
+        self.kirvs = kirvs
+        self.ini = os.path.join(directory, "KIRVS.INI")
+        self.db = os.path.join(directory, "helpdesk.db")
+        self.killed_pids = []
+
+    def run(self, calls, kill_after=None):
+        """Runs the calls in one `kirvs run`; the results, or None when the
+        process was killed (after `kill_after` seconds) or failed."""
+        process = subprocess.Popen(
+            [self.kirvs, "run", "--ini", self.ini], stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        data = json.dumps({"calls": calls}).encode()
+        if kill_after is not None:
+            timer = threading.Timer(kill_after, process.kill)  # SIGKILL
+            timer.start()
+        out, _ = process.communicate(data)
+        if kill_after is not None:
+            timer.cancel()
+        if process.returncode == -9:
+            self.killed_pids.append(process.pid)
+        if process.returncode != 0:
+            return None
+        return json.loads(out)["results"]
+
+    def query(self, sql, args=()):
+        connection = sqlite3.connect(f"file:{self.db}?mode=ro", uri=True,
+                                     timeout=60)
+        try:
+            return connection.execute(sql, args).fetchall()
+        finally:
+            connection.close()
+
+
+class Log:
+    """What the clients were told: each reported outcome, by kind."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.new = {}        # tag -> True
+        self.edit = set()    # tags whose second save succeeded
+        self.activity = {}   # tag -> request number
+        self.closed = set()  # tags closed
+        self.cross_ok = []   # (request number, contact)
+        self.cross_failed = []  # (request number, contact, message)
+        self.failures = []   # unexpected failures: text
+        self.calls = 0
+        self.killed = 0
+        self.demo_closed = []  # demo requests reported closed
+        self.errors = []  # clients stopped on an error of their own
+
+
+def client(desk, log, number, stop, kill_chance):
+    try:
+        client_loop(desk, log, number, stop, kill_chance)
+    except Exception as error:  # a broken client is a failed run
+        with log.lock:
+            log.errors.append(f"client {number}: {error!r}")
+
+
+def client_loop(desk, log, number, stop, kill_chance):
+    i = 0
+    rng = random.Random(number * 7919 + os.getpid())
+    while not stop():
+        i += 1
+        tag = f"soak-{number}-{i}"
+
+        def run(calls):
+            kill_after = None
+            if rng.random() < kill_chance:
+                kill_after = rng.uniform(0.0, 0.08)
+            results = desk.run(calls, kill_after)
+            with log.lock:
+                log.calls += len(calls)
+                if results is None:
+                    log.killed += 1
+            return results
+
+        results = run([{"command": "SAVE REQUEST", "params": [
+            form(("requestno", "0"), ("Description", tag),
+                 ("Personnel", PERSON), ("Priority", "Low"),
+                 ("KIRVSCurrentUser", USER)), PERSON]}])
+        if results is None:
+            continue
+        if not results[0]["result"]:
+            with log.lock:
+                log.failures.append(f"{tag} new: {results[0]['ErrorDescription'][:200]}")
+            continue
+        with log.lock:
+            log.new[tag] = True
+        rows = desk.query("SELECT RequestNo FROM Current_Requests "
+                          "WHERE Description=?", (tag,))
+        if len(rows) != 1:
+            with log.lock:
+                log.failures.append(f"{tag}: stored {len(rows)} times")
+            continue
+        request = str(rows[0][0])
+        close = i % 2 == 0
+        others = desk.query(
+            "SELECT RequestNo FROM (SELECT RequestNo FROM Current_Requests "
+            "WHERE Description LIKE 'soak-%' UNION ALL SELECT RequestNo FROM "
+            "Completed_Requests WHERE Description LIKE 'soak-%') "
+            "ORDER BY random() LIMIT 1")
+        other = str(others[0][0]) if others else request
+        contact = f"x-{number}-{i}"
+        calls = [
+            {"command": "SAVE REQUEST", "params": [
+                form(("requestno", request), ("Description", tag + "-e"),
+                     ("KIRVSCurrentUser", USER)), PERSON]},
+            {"command": "SAVE ACTIVITY", "params": [
+                form(("requestno", request), ("actno", "1"),
+                     ("Description", tag + "-a"), ("Duration", "1"),
+                     ("KIRVSCurrentUser", USER)), request]},
+            {"command": "SAVE ALLOCATION", "params": [
+                form(("requestno", other), ("Contact", contact),
+                     ("KIRVSCurrentUser", USER)), PERSON]},
+        ]
+        if close:
+            calls.append({"command": "CLOSE NOW", "params": [
+                form(("requestno", request), ("KIRVSCurrentUser", USER)),
+                PERSON]})
+        results = run(calls)
+        if results is None:
+            continue
+        with log.lock:
+            for call, result in zip(calls, results):
+                ok = result["result"]
+                message = result["ErrorDescription"]
+                command = call["command"]
+                if command == "SAVE ALLOCATION":
+                    if ok:
+                        log.cross_ok.append((other, contact))
+                    else:
+                        log.cross_failed.append((other, contact, message))
+                elif not ok:
+                    log.failures.append(f"{tag} {command}: {message[:200]}")
+                elif command == "SAVE REQUEST":
+                    log.edit.add(tag)
+                elif command == "SAVE ACTIVITY":
+                    log.activity[tag] = request
+                elif command == "CLOSE NOW":
+                    log.closed.add(tag)
+
+
+def log_in(desk):
+    """Makes the login entry that every save checks."""
+    results = desk.run([{"command": "LOGIN", "params": [
+        form(("txtUserId", USER), ("txtPassword", "ann123"))]}])
+    if not results or not results[0]["result"]:
+        sys.exit(f"cannot log in: {results}")
+
+
+def outcomes(log):
+    """The number of reported outcomes that the check looked at."""
+    return (len(log.new) + len(log.edit) + len(log.activity) +
+            len(log.closed) + len(log.cross_ok) + len(log.cross_failed))
+
+
+def closer(desk, log, stop):
+    """Closes the demo's own open requests in batches and kills most of the
+    batches at a random moment: each close writes its trace into KIRVS.INI,
+    so some of these writers die in the middle of replacing the file."""
+    rng = random.Random(os.getpid())
+    try:
+        while not stop():
+            numbers = [str(n) for (n,) in desk.query(
+                "SELECT RequestNo FROM Current_Requests WHERE Description "
+                "NOT LIKE 'soak-%' AND Description NOT LIKE 'crash-%' "
+                "ORDER BY random() LIMIT 6")]
+            if not numbers:
+                return
+            calls = [{"command": "CLOSE NOW", "params": [
+                form(("requestno", n), ("KIRVSCurrentUser", USER)), PERSON]}
+                for n in numbers]
+            kill_after = rng.uniform(0.0, 0.2) if rng.random() < 0.8 else None
+            results = desk.run(calls, kill_after)
+            with log.lock:
+                log.calls += len(calls)
+                if results is None:
+                    log.killed += 1
+                    continue
+                for number, result in zip(numbers, results):
+                    if result["result"]:
+                        log.demo_closed.append(number)
+    except Exception as error:
+        with log.lock:
+            log.errors.append(f"closer: {error!r}")
+
+
+def run_clients(desk, log, clients, seconds, kill_chance, first=1,
+                with_closer=False):
+    """Runs clients numbered first, first + 1, ... (their numbers tag their
+    values, so they differ between rounds), and the closer of demo requests
+    when asked."""
+    deadline = time.monotonic() + seconds
+    threads = [threading.Thread(
+        target=client,
+        args=(desk, log, n, lambda: time.monotonic() > deadline, kill_chance))
+        for n in range(first, first + clients)]
+    if with_closer:
+        threads.append(threading.Thread(
+            target=closer,
+            args=(desk, log, lambda: time.monotonic() > deadline)))
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+
+
+def check(desk, log, exact):
+    """The invariants; `exact` when no writer was killed, so that anything
+    not reported as a success must not be stored either. Returns the
+    violations."""
+    bad = list(log.errors)
+    rows = desk.query(
+        "SELECT RequestNo, Description, Contact, 'open' FROM Current_Requests "
+        "UNION ALL SELECT RequestNo, Description, Contact, 'closed' "
+        "FROM Completed_Requests")
+    seen = {}
+    for number, _, _, _ in rows:
+        seen[number] = seen.get(number, 0) + 1
+    bad += [f"request {n} stored {c} times" for n, c in seen.items() if c > 1]
+    by_description = {}
+    for row in rows:
+        by_description.setdefault(row[1], []).append(row)
+    audits = desk.query("SELECT RequestNo, Event, Description "
+                        "FROM Request_AuditTrail")
+    audit_by_request = {}
+    for number, event, text in audits:
+        audit_by_request.setdefault(number, []).append((event, text or ""))
+
+    soak_numbers = {}
+    for tag in log.new:
+        found = by_description.get(tag, []) + by_description.get(tag + "-e", [])
+        if len(found) != 1:
+            bad.append(f"{tag}: reported stored, found {len(found)} times")
+            continue
+        number, description, _, table = found[0]
+        soak_numbers[number] = tag
+        if tag in log.edit and description != tag + "-e":
+            bad.append(f"{tag}: reported edit lost")
+        want = "closed" if tag in log.closed else "open"
+        if exact and table != want:
+            bad.append(f"{tag}: {table}, expected {want}")
+        if tag in log.closed and table != "closed":
+            bad.append(f"{tag}: reported closed, still open")
+        logged = [e for e in audit_by_request.get(number, []) if e[0] == "Logged"]
+        if len(logged) != 1:
+            bad.append(f"{tag}: {len(logged)} Logged entries")
+        if tag in log.edit:
+            entries = [e for e in audit_by_request.get(number, [])
+                       if re.search(re.escape(tag + "-e") + r"(;|$)", e[1])]
+            if len(entries) != 1:
+                bad.append(f"{tag}: {len(entries)} audit entries for its save")
+    for description, found in by_description.items():
+        if not (description or "").startswith("soak-"):
+            continue
+        base = description[:-2] if description.endswith("-e") else description
+        if base not in log.new and exact:
+            bad.append(f"{description}: stored without a reported success")
+        if not re.fullmatch(r"soak-\d+-\d+(-e)?", description):
+            bad.append(f"{description}: a save registered a new request")
+
+    closed = {str(n) for n, _, _, table in rows if table == "closed"}
+    for number in log.demo_closed:
+        if number not in closed:
+            bad.append(f"request {number}: reported closed, not completed")
+    stored = {n for n, _, _, _ in rows}
+    activities = desk.query("SELECT RequestNo, Description FROM Request_Activities")
+    for number, _ in activities:
+        if number not in stored:
+            bad.append(f"activity of request {number}, which exists nowhere")
+    for tag, request in log.activity.items():
+        found = [a for a in activities if a[1] == tag + "-a"]
+        if len(found) != 1 or str(found[0][0]) != request:
+            bad.append(f"{tag}: reported activity found {len(found)} times")
+
+    contacts = {}
+    for number, _, contact, _ in rows:
+        if contact:
+            contacts.setdefault(contact, []).append(number)
+    for request, contact in log.cross_ok:
+        entries = [e for e in audit_by_request.get(int(request), [])
+                   if e[0] == "Allocated"]
+        if not entries:
+            bad.append(f"{contact}: saved on {request} without an audit entry")
+        if any(str(n) != request for n in contacts.get(contact, [])):
+            bad.append(f"{contact}: stored on another request than {request}")
+    for request, contact, message in log.cross_failed:
+        if not LOCATE.match(message):
+            bad.append(f"{contact} on {request}: unexpected failure {message[:200]}")
+        if contact in contacts:
+            bad.append(f"{contact}: reported failed, stored on {contacts[contact]}")
+    if exact:
+        bad += log.failures
+        for number, tag in soak_numbers.items():
+            entries = audit_by_request.get(number, [])
+            saves = 1 + (tag in log.edit) + sum(
+                1 for r, _ in log.cross_ok if r == str(number))
+            if len(entries) != saves:
+                bad.append(f"{tag}: {len(entries)} audit entries for {saves} saves")
+    integrity = desk.query("PRAGMA integrity_check")
+    if integrity != [("ok",)]:
+        bad.append(f"integrity_check: {integrity}")
+    return bad
+
+
+def summary(log):
+    return (f"{len(log.new)} registered, {len(log.edit)} saved again, "
+            f"{len(log.activity)} activities, {len(log.closed)} closed, "
+            f"{len(log.cross_ok)} saves of others' requests "
+            f"(+{len(log.cross_failed)} refused as closed), "
+            f"{len(log.demo_closed)} demo requests closed, "
+            f"{log.calls} calls, {log.killed} writers killed")
+
+
+def settings_of(path):
+    keys = {}
+    section = None
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                section = line[1:-1].lower()
+            elif "=" in line and section == "settings":
+                key, value = line.split("=", 1)
+                keys[key.strip().lower()] = value.strip()
+    return keys
+
+
+def soak(kirvs, directory, seconds, clients):
+    desk = Desk(kirvs, directory)
+    log = Log()
+    log_in(desk)
+    run_clients(desk, log, clients, seconds, kill_chance=0.0)
+    bad = check(desk, log, exact=True)
+    print(f"soak: {summary(log)} in {seconds}s with {clients} clients")
+    for b in bad[:50]:
+        print("VIOLATION:", b)
+    checked = outcomes(log)
+    print(f"{max(checked - len(bad), 0)} passed, {len(bad)} failed "
+          f"({checked} reported outcomes checked)")
+    return 1 if bad or not log.new else 0
+
+
+def crash(kirvs, directory, rounds, clients):
+    desk = Desk(kirvs, directory)
+    before = settings_of(desk.ini)
+    log_in(desk)
+    failed = 0
+    strays = 0  # temporary files that killed writers left
+    planted = 0  # temporary files left in the name of killed writers
+    total = Log()
+    for r in range(1, rounds + 1):
+        log = Log()
+        run_clients(desk, log, clients, 2.0, kill_chance=0.35,
+                    first=(r - 1) * clients + 1, with_closer=True)
+        folder = os.path.dirname(desk.ini)
+        strays += sum(1 for f in os.listdir(folder)
+                      if f.startswith("KIRVS.INI.tmp."))
+        # Killing a writer inside its few microseconds between creating its
+        # temporary file and renaming it is rare here, so the round also
+        # leaves what such a writer leaves: a half file named after the
+        # killed process.
+        if desk.killed_pids:
+            pid = desk.killed_pids[-1]
+            with open(f"{desk.ini}.tmp.{pid}.0", "w") as half:
+                half.write("[Settings]\nDBPa")
+            planted += 1
+        # The next write of the settings file (a close writes its trace)
+        # clears the temporary files of the writers that were killed.
+        closer = desk.run([
+            {"command": "SAVE REQUEST", "params": [form(
+                ("requestno", "0"), ("Description", f"crash-close-{r}"),
+                ("Personnel", PERSON), ("KIRVSCurrentUser", USER)), PERSON]}])
+        number = desk.query("SELECT RequestNo FROM Current_Requests "
+                            "WHERE Description=?", (f"crash-close-{r}",))
+        if closer is None or not closer[0]["result"] or len(number) != 1:
+            bad = ["the next writer after the round failed"]
+        else:
+            closed = desk.run([{"command": "CLOSE NOW", "params": [form(
+                ("requestno", str(number[0][0])), ("KIRVSCurrentUser", USER)),
+                PERSON]}])
+            bad = [] if closed and closed[0]["result"] else [
+                "the close after the round failed"]
+        bad += check(desk, log, exact=False)
+        after = settings_of(desk.ini)
+        missing = [k for k in before if k not in after]
+        if missing or after.get("dbpath") != before.get("dbpath"):
+            bad.append(f"KIRVS.INI lost keys {missing}")
+        stale = [f for f in os.listdir(folder) if f.startswith("KIRVS.INI.tmp.")]
+        if stale:
+            bad.append(f"stale temporary files after the next write: {stale}")
+        print(f"round {r}: {summary(log)}; "
+              + ("ok" if not bad else f"{len(bad)} violations"))
+        for b in bad[:20]:
+            print("  VIOLATION:", b)
+        failed += 1 if bad else 0
+        total.killed += log.killed
+        total.calls += log.calls
+    print(f"crash: {rounds} rounds, {total.killed} writers killed, "
+          f"{total.calls} calls; at the rounds' ends {strays} temporary "
+          f"files of killed writers (the others' writes remove them as they "
+          f"go) and {planted} planted in their names")
+    print(f"{rounds - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+def main(argv):
+    if len(argv) != 6 or argv[1] not in ("soak", "crash"):
+        print(__doc__, file=sys.stderr)
+        return 2
+    mode, kirvs, directory, amount, clients = argv[1:]
+    if mode == "soak":
+        return soak(kirvs, directory, float(amount), int(clients))
+    return crash(kirvs, directory, int(amount), int(clients))
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,157 @@
+#include "fuzz_support.h"
+
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/init_command.h"
+#include "data/demo_data.h"
+
+namespace kirvs::fuzz {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& why) {
+  std::fprintf(stderr, "fuzz setup: %s\n", why.c_str());
+  std::abort();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Pristine {
+  DemoDesk desk;
+  sqlite3* copy = nullptr;  // the database as made, in memory
+  std::string ini;          // the settings file as made
+};
+
+Pristine& ThePristine() {
+  static Pristine* pristine = [] {
+    auto* p = new Pristine();
+    char pattern[] = "/tmp/kirvs_fuzz_XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) Fail("no temporary folder");
+    p->desk.dir = pattern;
+    std::atexit([] { std::filesystem::remove_all(ThePristine().desk.dir); });
+    InitOptions options;
+    options.dir = p->desk.dir;
+    options.demo = true;
+    std::ostringstream out, err;
+    if (RunInit(options, out, err) != 0) Fail(err.str());
+    p->desk.db_path = p->desk.dir + "/" + kDatabaseFileName;
+    p->desk.ini_path = p->desk.dir + "/" + kSettingsFileName;
+    sqlite3* db = nullptr;
+    if (sqlite3_open(p->desk.db_path.c_str(), &db) != SQLITE_OK) {
+      Fail("cannot open the demo database");
+    }
+    std::string sql;
+    for (const DemoStaff& staff : kDemoStaff) {
+      sql += "INSERT INTO Logins (UserName) VALUES ('" +
+             std::string(staff.user_id) + "');";
+    }
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_open(":memory:", &p->copy) != SQLITE_OK) {
+      Fail(sqlite3_errmsg(db));
+    }
+    sqlite3_backup* backup = sqlite3_backup_init(p->copy, "main", db, "main");
+    if (backup == nullptr || sqlite3_backup_step(backup, -1) != SQLITE_DONE) {
+      Fail("cannot copy the demo database");
+    }
+    sqlite3_backup_finish(backup);
+    sqlite3_close(db);
+    p->ini = ReadFile(p->desk.ini_path);
+    return p;
+  }();
+  return *pristine;
+}
+
+}  // namespace
+
+const DemoDesk& Desk() { return ThePristine().desk; }
+
+// The database's change counter as `db` sees it: it moves when another
+// connection commits.
+int64_t DataVersion(sqlite3* db) {
+  sqlite3_stmt* stmt = nullptr;
+  int64_t version = -1;
+  if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW) {
+    version = sqlite3_column_int64(stmt, 0);
+  }
+  sqlite3_finalize(stmt);
+  return version;
+}
+
+void ResetDesk() {
+  Pristine& p = ThePristine();
+  // One connection of our own, kept: an input that wrote nothing (most of
+  // them) needs no copy.
+  static sqlite3* db = nullptr;
+  static int64_t restored_version = -2;
+  if (db == nullptr) {
+    if (sqlite3_open(p.desk.db_path.c_str(), &db) != SQLITE_OK) {
+      Fail("cannot open the demo database");
+    }
+    sqlite3_busy_timeout(db, 30000);
+  }
+  if (DataVersion(db) != restored_version) {
+    sqlite3_backup* backup = sqlite3_backup_init(db, "main", p.copy, "main");
+    if (backup == nullptr || sqlite3_backup_step(backup, -1) != SQLITE_DONE) {
+      Fail(std::string("cannot restore the demo database: ") +
+           sqlite3_errmsg(db));
+    }
+    sqlite3_backup_finish(backup);
+    restored_version = DataVersion(db);
+  }
+  if (ReadFile(p.desk.ini_path) != p.ini) {
+    std::ofstream(p.desk.ini_path, std::ios::binary | std::ios::trunc) << p.ini;
+  }
+}
+
+std::vector<std::string> Lines(std::string_view input) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= input.size()) {
+    size_t end = input.find('\n', start);
+    if (end == std::string_view::npos) end = input.size();
+    lines.emplace_back(input.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<SubmittedForm::Field> FieldsOf(
+    const std::vector<std::string>& lines, size_t first) {
+  std::vector<SubmittedForm::Field> fields;
+  for (size_t i = first; i < lines.size(); ++i) {
+    size_t equals = lines[i].find('=');
+    if (equals == std::string::npos) {
+      fields.emplace_back(lines[i], "");
+    } else {
+      fields.emplace_back(lines[i].substr(0, equals),
+                          lines[i].substr(equals + 1));
+    }
+  }
+  return fields;
+}
+
+void CheckEscaped(std::string_view what, std::string_view text) {
+  size_t at = text.find("<zq");
+  if (at == std::string_view::npos) return;
+  size_t from = at < 200 ? 0 : at - 200;
+  std::fprintf(stderr, "unescaped marker in %.*s: ...%.*s...\n",
+               static_cast<int>(what.size()), what.data(),
+               static_cast<int>(std::min<size_t>(400, text.size() - from)),
+               text.data() + from);
+  std::abort();
+}
+
+}  // namespace kirvs::fuzz

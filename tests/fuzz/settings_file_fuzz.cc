@@ -1,0 +1,104 @@
+// The settings file reader and writer. The input is a file as it may stand
+// on disk, then (after a line "@@") a section, a key and a value to write.
+// Oracle: a write that succeeds reads back as written (for values the file
+// holds as they stand), and leaves every other key of the file as it read.
+
+#include <stdlib.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "fuzz_support.h"
+#include "platform/settings_file.h"
+
+namespace {
+
+const std::string& Path() {
+  static const std::string* path = [] {
+    char pattern[] = "/tmp/kirvs_fuzz_ini_XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) std::abort();
+    static std::string dir = pattern;
+    std::atexit([] { std::filesystem::remove_all(dir); });
+    return new std::string(std::string(pattern) + "/KIRVS.INI");
+  }();
+  return *path;
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s\n", what.c_str());
+  std::abort();
+}
+
+// Whether a value is read back exactly as written: plain printable ASCII,
+// no blanks at either end, no quotes, short enough and not the word that
+// reads as empty text.
+bool ReadsBackAsItStands(std::string_view value) {
+  if (value.empty() || value.size() > kirvs::kMaxSettingLength) return false;
+  if (value.front() == ' ' || value.back() == ' ' || value == "empty") {
+    return false;
+  }
+  for (char c : value) {
+    if (c < 0x20 || c > 0x7e || c == '"' || c == '\'') return false;
+  }
+  return true;
+}
+
+// Whether a name given to a write names `name`: blanks and tabs around it
+// and ASCII case do not count.
+bool SameName(std::string_view given, std::string_view name) {
+  while (!given.empty() && (given.front() == ' ' || given.front() == '\t')) {
+    given.remove_prefix(1);
+  }
+  while (!given.empty() && (given.back() == ' ' || given.back() == '\t')) {
+    given.remove_suffix(1);
+  }
+  if (given.size() != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(given[i])) !=
+        std::tolower(static_cast<unsigned char>(name[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  size_t split = input.find("\n@@\n");
+  std::string_view file = input.substr(0, split);
+  std::vector<std::string> write;
+  if (split != std::string_view::npos) {
+    write = kirvs::fuzz::Lines(input.substr(split + 4));
+  }
+  write.resize(3);
+  const std::string& path = Path();
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
+
+  // A key elsewhere in the file, read before and after the write.
+  const std::string other_section = "Settings";
+  const std::string other_key = "DBPath";
+  const std::string before =
+      kirvs::ReadIniString(path, other_section, other_key);
+  kirvs::ReadIniString(path, write[0], write[1]);
+
+  if (!kirvs::WriteIniString(path, write[0], write[1], write[2])) return 0;
+  const std::string read = kirvs::ReadIniString(path, write[0], write[1]);
+  if (ReadsBackAsItStands(write[2]) && read != write[2]) {
+    Fail("wrote [" + write[0] + "] " + write[1] + "=" + write[2] +
+         ", read back " + read);
+  }
+  const bool same_key =
+      SameName(write[0], other_section) && SameName(write[1], other_key);
+  if (!same_key &&
+      kirvs::ReadIniString(path, other_section, other_key) != before) {
+    Fail("DBPath changed from " + before + " by writing [" + write[0] + "] " +
+         write[1]);
+  }
+  return 0;
+}
