@@ -401,20 +401,20 @@ TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
 }
 
 TEST_F(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
+  // The documents around the login page and the list, token masked.
+  auto masked = [](const Browser& browser) {
+    std::string page = browser.page();
+    page.replace(page.find(browser.token()), browser.token().size(), "{TOKEN}");
+    return page;
+  };
   Browser browser(port_);
+  browser.Get();
+  testing::ExpectGolden("web_login.html", masked(browser));
   browser.LogIn("ann", "ann123");
-  EXPECT_EQ(0u, browser.page().find("<!DOCTYPE html>"));
+  testing::ExpectGolden("web_list.html", masked(browser));
   EXPECT_EQ("text/html; charset=utf-8", browser.header("Content-Type"));
   EXPECT_EQ("no-store", browser.header("Cache-Control"));
   EXPECT_NE("", browser.header("Content-Security-Policy"));
-  EXPECT_TRUE(
-      browser.Shows("<title>Outstanding Service Issues for: Ann "
-                    "Archer \xE2\x80\x93 Help Desk</title>"));
-  EXPECT_TRUE(browser.Shows("<form method=\"post\" action=\"/\""));
-  EXPECT_TRUE(browser.Shows("<link rel=\"stylesheet\" href=\"/kirvs.css?v="));
-  // The engine's fragment stands in the form unchanged.
-  EXPECT_TRUE(
-      browser.Shows("<input name=KIRVSCommand value=1017 type=submit>"));
 }
 
 // The identity is the session's: a forged KIRVSCurrentUser or
