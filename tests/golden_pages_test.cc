@@ -86,8 +86,8 @@ std::vector<Page> Walk() {
        Form({{"Keywords", "%password%"}}), Variant()},
       {"show_item", "Show Item", Variant("LT-0001"), Variant()},
       {"show_item_unknown", "Show Item", Variant("NO-SUCH"), Variant()},
-      {"show_configuration", "Show Configuration", Variant("LT-0001"),
-       Variant()},
+      {"show_configuration", "Show Configuration",
+       Form({{"itemid", "LT-0001"}, {"ItemId", "LT-0001"}}), Variant()},
       {"logout", "Logout", Variant("ann"), Variant()},
   };
 }

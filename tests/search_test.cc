@@ -19,7 +19,8 @@
 namespace kirvs {
 namespace {
 
-using Fields = std::vector<SubmittedForm::Field>;
+using testing::Fields;
+using testing::Form;
 
 const char kInventorySql[] = R"sql(
 CREATE TABLE Items (ItemId VARCHAR(20) PRIMARY KEY, Description VARCHAR(100),
@@ -56,10 +57,6 @@ INSERT INTO Product_Types VALUES ('Hardware', '');
 const char kLogo[] =
     "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
     "size=4><strong>";
-
-Variant Form(Fields fields) {
-  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
-}
 
 // The item ids that the row buttons of an inventory page name, as written.
 std::vector<std::string> RowButtons(const std::string& page) {
@@ -145,21 +142,6 @@ TEST_F(SearchTest, InventoryFormRowsFollowTheFieldListExactly) {
   }
 }
 
-TEST_F(SearchTest, SolutionsFormUsesItsOwnSettingTitleAndButton) {
-  Set("SearchSolutions", "Keywords");
-  Set("SearchInventory", "Location");
-  ASSERT_EQ(std::optional<bool>(true),
-            ShowSearchForm(&session_, "SEARCH SOLUTIONS"));
-  EXPECT_EQ(std::string(kLogo) +
-                "Search Solutions Database</strong></font></p>"
-                "<blockquote><blockquote><table>" +
-                FormRow("Keywords", TextInput("Keywords")) +
-                "<tr><td></td><td><input type=submit name='KIRVSCommand' "
-                "value='Search Solutions Now'></td></tr></table></blockquote>"
-                "<hr size=2 width=100% color=#008080 noshade>",
-            session_.page_text);
-}
-
 TEST_F(SearchTest, FormForAnotherCommandEndsWithoutResult) {
   session_.page_text = "previous";
   EXPECT_EQ(std::nullopt, ShowSearchForm(&session_, "SEARCH"));
@@ -234,41 +216,6 @@ TEST(SearchCriteriaTest, NamesThatAreNotPlainAreRefused) {
 }
 
 // --- inventory search ----------------------------------------------------
-
-TEST_F(SearchTest, InventoryResultsByteForByte) {
-  Set("InventoryList", "ItemId, Description, Location, Qty");
-  Variant form = Form({{"KIRVSCommand", "Search Inventory Now"},
-                       {"KIRVSCurrentUser", "ann"},
-                       {"Location", "  Level 2"},
-                       {"Description", ""},
-                       {"Qty", ">=5"},
-                       {"Sub-Department", " "}});
-  ASSERT_TRUE(RunInventorySearch(&session_, form)) << session_.error_text;
-  EXPECT_EQ(" WHERE Location='Level 2' AND Qty>='5'", session_.error_text);
-  EXPECT_EQ(std::string(kLogo) +
-                "Inventory Search Results</strong></font></p>"
-                "<p><blockquote><blockquote><font face=arial size=2><b>"
-                "<table cellpadding=2 valign=top><tr>"
-                "<td bgcolor='#00c0ff'><font size=2><b>ItemId</b></td>"
-                "<td bgcolor='#00c0ff'><font size=2><b>Location</b></td>"
-                "<td bgcolor='#00c0ff'><font size=2><b>Qty</b></td></tr>"
-                "<tr><td><input name=KIRVSCommand value=*A1 type=submit></td>"
-                "<td><font size=2>Level 2</td><td><font size=2>5</td></tr>"
-                "<tr><td></td><td colspan=3><font size=2>Laser printer</td>"
-                "<tr><td><input name=KIRVSCommand value=*A2 type=submit></td>"
-                "<td><font size=2>Level 2</td><td><font size=2>12</td></tr>"
-                "<tr><td></td><td colspan=3><font size=2>Desk lamp</td>"
-                "</table><font size=1 face=arial></b><i><p>2 items in current "
-                "list.</i><br><font size=1 face=arial color=blue><i><p>SELECT "
-                "ItemId, Description, Location, Qty FROM Items WHERE "
-                "Location='Level 2' AND Qty>='5' ORDER BY ItemId</i></p><br>"
-                "<input name=KIRVSCommand value='Show List' type=submit><input "
-                "name=KIRVSCommand value='Search Solutions' type=submit><input "
-                "name=KIRVSCommand value='Search Inventory' type=submit><input "
-                "name=KIRVSCommand value='Logout' type=submit>",
-            session_.page_text);
-  EXPECT_EQ(nullptr, session_.current_rs);
-}
 
 TEST_F(SearchTest, InventoryOperatorsFindTheirRows) {
   struct Case {
@@ -381,38 +328,6 @@ TEST_F(SearchTest, MissingTablesFailBothSearches) {
 
 // --- solutions search ----------------------------------------------------
 
-TEST_F(SearchTest, SolutionsResultsByteForByte) {
-  ASSERT_TRUE(RunSolutionsSearch(&session_,
-                                 Form({{"KIRVSCommand", "Search Solutions Now"},
-                                       {"Product", "Printer"},
-                                       {"Keywords", "  "}})));
-  EXPECT_EQ(" WHERE Product='Printer'", session_.error_text);
-  EXPECT_EQ(
-      std::string(kLogo) +
-          "Solutions Search Results</strong></font></p>"
-          "<p><blockquote><blockquote><font face=arial size=2><b>"
-          "<table cellpadding=2 valign=top><tr>"
-          "<td bgcolor='#00c0ff'><font size=2><b>SolutionId</b></td>"
-          "<td bgcolor='#00c0ff'><font size=2><b>Description</b></td>"
-          "<td bgcolor='#00c0ff'><font size=2><b>Product</b></td>"
-          "<td bgcolor='#00c0ff'><font size=2><b>Keywords</b></td></tr>"
-          "<tr><td><font size=2>2</td><td><font size=2>Reinstall the "
-          "driver</td><td><font size=2>Printer</td><td><font "
-          "size=2>driver</td></tr>"
-          "<tr><td><font size=2>1</td><td><font size=2>Clear the paper "
-          "path</td><td><font size=2>Printer</td><td><font "
-          "size=2>jam</td></tr>"
-          "</table><font size=1 face=arial></b><i><p>2 solutions in current "
-          "list.</i><br><font size=1 face=arial color=blue><i><p>SELECT * "
-          "FROM Solutions WHERE Product='Printer' ORDER BY SolutionId "
-          "DESC</i></p><br>"
-          "<input name=KIRVSCommand value='Show List' type=submit><input "
-          "name=KIRVSCommand value='Search Inventory' type=submit><input "
-          "name=KIRVSCommand value='Search Solutions' type=submit><input "
-          "name=KIRVSCommand value='Logout' type=submit>",
-      session_.page_text);
-}
-
 TEST_F(SearchTest, SolutionsListsNewestFirstAndEscapes) {
   Set("SolutionsList", "SolutionId, Keywords");
   ASSERT_TRUE(RunSolutionsSearch(&session_, Form({})));
@@ -432,34 +347,6 @@ TEST_F(SearchTest, SolutionsListsNewestFirstAndEscapes) {
 }
 
 // --- item pages ----------------------------------------------------------
-
-const char kItemButtons[] =
-    "<blockquote><blockquote><input name=KIRVSCommand value='Search "
-    "Inventory' type=submit><input name=KIRVSCommand value='Show List' "
-    "type=submit><input name=KIRVSCommand value='Logout' type=submit><br><br>";
-
-TEST_F(SearchTest, ItemPageByteForByte) {
-  Set("DisplayItem", "ItemId, Description");
-  ASSERT_TRUE(ShowItem(&session_, Variant("A1")));
-  EXPECT_EQ("", session_.error_text);
-  EXPECT_EQ(
-      std::string(kLogo) +
-          "Inventory Item Details: A1</strong></font></p>"
-          "<input name=itemid value=A1 type=hidden>" +
-          kItemButtons +
-          "<table bgcolor=#00c0ff border=1 bordercolor=teal rules=none "
-          "frame=box cellpadding=3 cellspacing=2><tr><td bgcolor='#00c0ff'>"
-          "<font size=2 face=arial><b>ItemId</td><td><font size=2 "
-          "face=arial><input name='ItemId' type=text value='A1' "
-          "maxlength=20></td><td bgcolor='#00c0ff'><font size=2 "
-          "face=arial><b>Description</td><td><font size=2 face=arial><input "
-          "name='Description' type=text value='Laser printer' "
-          "maxlength=100></td></tr></table>"
-          "<br><input name=KIRVSCommand value='Show Configuration' "
-          "type=submit>",
-      session_.page_text);
-  EXPECT_EQ(nullptr, session_.current_rs);
-}
 
 TEST_F(SearchTest, ItemWithApostropheOpensEscaped) {
   Set("DisplayItem", "ItemId, Description");
@@ -497,55 +384,36 @@ TEST_F(SearchTest, ItemFailureKeepsThePreviousPage) {
   EXPECT_EQ("previous", session_.page_text);
 }
 
-std::string ConfigurationPage(const std::string& id, const std::string& rows,
-                              int count) {
-  return std::string(kLogo) + "Configuration Details for Item: " + id +
-         "</strong></font></p><blockquote><blockquote><font "
-         "face=arial><input type=submit name=KIRVSCommand value='Search "
-         "Inventory'><input type=submit name=KIRVSCommand value='Show "
-         "List'><input type=submit name=KIRVSCommand value='Logout'><br><br>"
-         "<input type=hidden name='ItemId' value='" +
-         id +
-         "'>"
-         "<table cellpadding=2 valign=top><tr>"
-         "<td bgcolor='#00c0ff'><font size=2><b>SUBITEMID</b></td>"
-         "<td bgcolor='#00c0ff'><font size=2><b>Description</b></td></tr>" +
-         rows + "</table><font size=1 face=arial></b><i><p>" +
-         std::to_string(count) + " configuration items in current list.</i>";
-}
-
 TEST_F(SearchTest, ConfigurationPages) {
   Set("ConfigList", "SUBITEMID, Description");
-  const std::string a1_rows =
-      "<tr><td><font size=2>1</td><td><font size=2>Tray</td></tr>"
-      "<tr><td><font size=2>2</td><td><font size=2>Memory</td></tr>";
   struct Case {
     Fields fields;
-    std::string page;
+    std::string title;
+    std::string count;
   };
   const Case cases[] = {
-      {{{"ItemId", "A1"}}, ConfigurationPage("A1", a1_rows, 2)},
+      {{{"ItemId", "A1"}}, "A1", "2"},
       // The item page posts its hidden itemid and the form's ItemId.
-      {{{"itemid", "A1"}, {"ItemId", "A1"}, {"KIRVSCommand", "x"}},
-       ConfigurationPage("A1", a1_rows, 2)},
-      {{{"ItemId", "X,Y"}},
-       ConfigurationPage(
-           "X", "<tr><td><font size=2>1</td><td><font size=2>Fan</td></tr>",
-           1)},
-      {{{"ItemId", "A2"}}, ConfigurationPage("A2", "", 0)},
-      {{{"ItemId", "O'B 1"}},
-       ConfigurationPage("O&#39;B 1",
-                         "<tr><td><font size=2>1</td><td><font size=2>Cable "
-                         "&lt;HDMI&gt;</td></tr>",
-                         1)},
+      {{{"itemid", "A1"}, {"ItemId", "A1"}, {"KIRVSCommand", "x"}}, "A1", "2"},
+      {{{"ItemId", "X,Y"}}, "X", "1"},
+      {{{"ItemId", "A2"}}, "A2", "0"},
+      {{{"ItemId", "O'B 1"}}, "O&#39;B 1", "1"},
   };
   for (const Case& c : cases) {
     session_.error_text = "previous";
     ASSERT_TRUE(ShowItemConfiguration(&session_, Form(c.fields)))
         << session_.error_text;
-    EXPECT_EQ(c.page, session_.page_text);
+    const std::string& page = session_.page_text;
+    EXPECT_NE(std::string::npos,
+              page.find("Configuration Details for Item: " + c.title + "<"))
+        << page;
+    EXPECT_NE(std::string::npos,
+              page.find("<p>" + c.count + " configuration items in"))
+        << page;
     EXPECT_EQ("", session_.error_text);
   }
+  ASSERT_TRUE(ShowItemConfiguration(&session_, Form({{"ItemId", "O'B 1"}})));
+  EXPECT_NE(std::string::npos, session_.page_text.find("Cable &lt;HDMI&gt;"));
 }
 
 TEST_F(SearchTest, ConfigurationFailure) {
