@@ -1,12 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "data/audit_trail.h"
@@ -294,89 +289,6 @@ TEST(NextRequestNumberTest, JoinsTheCallersTransaction) {
   ASSERT_TRUE(NextRequestNumber(db, &number).ok());
   EXPECT_EQ(42, number);
   EXPECT_FALSE(db->in_transaction());
-}
-
-// Threads of this process and two other processes draw at the same moment.
-TEST(NextRequestNumberTest, ConcurrentDrawsGetDistinctConsecutiveNumbers) {
-  HelpDeskFixture fixture;
-  const std::string db_path = fixture.db_path();
-  constexpr int kThreads = 8;
-  constexpr int kProcesses = 2;
-  constexpr int kDrawsEach = 25;
-
-  // Fork before any thread starts; each child waits for the start signal.
-  int start_pipe[2], result_pipe[2];
-  ASSERT_EQ(0, pipe(start_pipe));
-  ASSERT_EQ(0, pipe(result_pipe));
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      close(start_pipe[1]);
-      char go;
-      if (read(start_pipe[0], &go, 1) != 1) _exit(2);
-      for (int i = 0; i < kDrawsEach; ++i) {
-        int32_t number = 0;
-        Draw(db_path, &number);
-        if (write(result_pipe[1], &number, sizeof number) != sizeof number) {
-          _exit(3);
-        }
-      }
-      _exit(0);
-    }
-    children.push_back(pid);
-  }
-  close(start_pipe[0]);
-  close(result_pipe[1]);
-
-  std::atomic<bool> go{false};
-  std::vector<std::vector<int32_t>> drawn(kThreads);
-  std::vector<std::string> errors(kThreads);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      while (!go.load()) std::this_thread::yield();
-      for (int i = 0; i < kDrawsEach; ++i) {
-        int32_t number = 0;
-        Status s = Draw(db_path, &number);
-        if (!s.ok()) errors[t] = s.message();
-        drawn[t].push_back(number);
-      }
-    });
-  }
-  go = true;
-  const char signal[kProcesses] = {};
-  ASSERT_EQ(kProcesses, write(start_pipe[1], signal, kProcesses));
-  close(start_pipe[1]);
-  for (std::thread& thread : threads) thread.join();
-
-  std::vector<int32_t> all;
-  for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ("", errors[t]) << "thread " << t;
-    all.insert(all.end(), drawn[t].begin(), drawn[t].end());
-  }
-  int32_t number;
-  while (read(result_pipe[0], &number, sizeof number) == sizeof number) {
-    all.push_back(number);
-  }
-  close(result_pipe[0]);
-  for (pid_t pid : children) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
-
-  constexpr int kTotal = (kThreads + kProcesses) * kDrawsEach;
-  ASSERT_EQ(static_cast<size_t>(kTotal), all.size());
-  std::sort(all.begin(), all.end());
-  for (int i = 0; i < kTotal; ++i) {
-    ASSERT_EQ(42 + i, all[i]) << "the numbers drawn are not 42, 43, ...";
-  }
-  EXPECT_EQ(std::to_string(41 + kTotal),
-            QueryValue(db_path,
-                       "SELECT LastNumber FROM Counters "
-                       "WHERE FileName = 'Current_Requests'"));
 }
 
 // -------------------------------------------------------------- audit trail
