@@ -333,27 +333,17 @@ TEST_F(AuditTrailTest, EachEventDescribesTheRequestRow) {
     const char* event_name;
     const char* description;
   } cases[] = {
-      {7, 0, "", "Logged",
-       "Priority: High; Allocated to: Network,Ann Smith at "
-       "2024-03-01 09:15:00"},
+      // Only the risky descriptions: empty columns, a change list, a
+      // completion at midnight, text with markup (stored as it is).
       {10, 0, "", "Logged", "Priority: Low; "},
-      {7, 1, "", "Allocated",
-       "Allocated to: Network,Ann Smith at 2024-03-01 09:15:00"},
       {8, 1, "", "Allocated",
        "Allocated to: ,Bob Jones at 2024-03-02 11:00:00"},
-      {7, 2, "", "Prioritized", "Priority: High; "},
-      {7, 3, "", "Scheduled",
-       "Scheduled: 2024-03-04 10:00:00; EscalationId: E2"},
       {10, 3, "", "Scheduled", "Scheduled: ; EscalationId: "},
       {7, 4, "Status:Closed|Priority:Low|UserId:carol|", "Updated",
        "Status:Closed; Priority:Low; UserId:carol; "},
       {7, 5, "", "Closed", "Code: R1; Desc: Fuser replaced Date/Time: "},
       {9, 5, "", "Closed",
        "Code: R2; Desc: It's <fixed> Date/Time: 2024-03-05"},
-      {7, 6, "", "Escalated", "New Priority: High;"},
-      {7, 7, "", "Message",
-       "Notification message sent to support person: Ann Smith (Network)"},
-      {7, 8, "", "Message", "Message sent to end user: carol"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("request " + std::to_string(c.request_no) + " event " +

@@ -120,32 +120,6 @@ TEST_F(RecordSourceTest, EveryModeWalksTheRowsInQueryOrder) {
   }
 }
 
-TEST_F(RecordSourceTest, FieldsComeFromDeclaredTypes) {
-  struct Expected {
-    const char* name;
-    int type_code;
-    int defined_size;
-  } expected[] = {
-      {"Name", 202, 50},      {"Notes", 201, 1073741823},
-      {"Stamp", 135, 16},     {"Day", 133, 6},
-      {"Hour", 134, 6},       {"Flag", 11, 2},
-      {"Count", 3, 4},        {"Ratio", 5, 8},
-      {"Cost", 6, 8},         {"Id", 3, 4},
-      {"Anything", 202, 255},
-  };
-  for (OpenMode mode : kAllModes) {
-    auto rs = Open("SELECT * FROM Typed", mode);
-    ASSERT_NE(nullptr, rs);
-    ASSERT_EQ(static_cast<int>(std::size(expected)), rs->field_count());
-    for (int i = 0; i < rs->field_count(); ++i) {
-      const FieldInfo& field = rs->field(i);
-      EXPECT_EQ(expected[i].name, field.name) << ModeName(mode) << " #" << i;
-      EXPECT_EQ(expected[i].type_code, field.type_code) << field.name;
-      EXPECT_EQ(expected[i].defined_size, field.defined_size) << field.name;
-    }
-  }
-}
-
 TEST_F(RecordSourceTest, StoredValuesReadAsTheirVariantTypes) {
   struct Case {
     const char* column;
