@@ -17,6 +17,7 @@ namespace {
 
 using testing::DropTable;
 using testing::FailWrites;
+using testing::Form;
 using testing::HelpDeskFixture;
 using testing::QuerySql;
 using testing::QueryValue;
@@ -55,10 +56,6 @@ class LoginTest : public ::testing::Test {
     WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
                    "RequestNo, Requested, Priority, Allocated, DownFlag, "
                    "Description");
-  }
-
-  static Variant Form(std::vector<SubmittedForm::Field> fields) {
-    return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
   }
 
   bool Run(Variant command, Variant p1 = Variant(), Variant p2 = Variant()) {

@@ -15,6 +15,7 @@
 namespace kirvs {
 namespace {
 
+using testing::At;
 using testing::DatabaseLock;
 using testing::Describe;
 using testing::ExecSql;
@@ -45,10 +46,6 @@ const char* ModeName(OpenMode mode) {
       return "kLookup";
   }
   return "?";
-}
-
-double At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  return MomentFromCivil(CivilTime{y, mo, d, h, mi, s});
 }
 
 class RecordSourceTest : public ::testing::Test {

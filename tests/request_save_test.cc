@@ -27,7 +27,7 @@ using testing::QuerySql;
 using testing::QueryValue;
 using testing::TempDir;
 
-using Fields = std::vector<SubmittedForm::Field>;
+using testing::Fields;
 
 double At(const char* text) { return *ParseDate(text); }
 
@@ -116,8 +116,7 @@ class RequestSaveTest : public ::testing::Test {
   bool Run(KIRVSession& session, const char* command, Fields fields,
            Variant p2 = Variant("Ann Archer")) {
     Variant c(command), p3;
-    Variant p1 =
-        Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+    Variant p1 = testing::Form(std::move(fields));
     return session.RunCommand(c, p1, p2, p3);
   }
   bool Run(const char* command, Fields fields) {

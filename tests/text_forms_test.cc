@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace kirvs {
 namespace {
+
+using testing::At;
 
 constexpr double kSecond = 1.0 / 86400;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -22,11 +26,6 @@ std::string Exact(double value) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.17g", value);
   return buffer;
-}
-
-double At(int year, int month, int day, int hour = 0, int minute = 0,
-          int second = 0) {
-  return MomentFromCivil({year, month, day, hour, minute, second});
 }
 
 // ---------------------------------------------------------------------------
