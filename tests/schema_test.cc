@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -14,22 +12,12 @@
 #include "data/demo_data.h"
 #include "platform/column_types.h"
 #include "platform/database.h"
+#include "test_support.h"
 
 namespace kirvs {
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/kirvs_schema_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testing::TempDir;
 
 using Rows = std::vector<std::vector<std::string>>;
 
