@@ -64,7 +64,8 @@ class RequestLifecycleTest : public ::testing::Test {
 
 TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   Json results = Run(Json::array({
-      {{"command", "Startup"}, {"params", {""}}},
+      {{"command", "Startup"},
+       {"params", {"", Json{{"date", "2025-03-03 10:00:00"}}}}},
       {{"command", "Login"},
        {"params", {FormOf({{"txtUserId", "ann"}, {"txtPassword", "ann123"}})}}},
       {{"command", "Show Request"}, {"params", {"12x", "Ann Archer", 5}}},
@@ -74,7 +75,9 @@ TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   EXPECT_TRUE(results[0]["result"]);
   EXPECT_EQ("STARTUP", results[0]["CommandString"]);
   EXPECT_EQ("", results[0]["CommandParam1"]);
-  EXPECT_EQ(Json({{"empty", true}}), results[0]["CommandParam2"]);
+  EXPECT_EQ(Json({{"date", "2025-03-03 10:00:00"}}),
+            results[0]["CommandParam2"]);
+  EXPECT_EQ(Json({{"empty", true}}), results[1]["CommandParam2"]);
   EXPECT_NE("", results[0]["HTMLString"]);
   // A successful login writes the personnel name back into the first
   // parameter and sets the session's properties.
