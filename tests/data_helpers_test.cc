@@ -1,12 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "data/audit_trail.h"
@@ -296,89 +291,6 @@ TEST(NextRequestNumberTest, JoinsTheCallersTransaction) {
   EXPECT_FALSE(db->in_transaction());
 }
 
-// Threads of this process and two other processes draw at the same moment.
-TEST(NextRequestNumberTest, ConcurrentDrawsGetDistinctConsecutiveNumbers) {
-  HelpDeskFixture fixture;
-  const std::string db_path = fixture.db_path();
-  constexpr int kThreads = 8;
-  constexpr int kProcesses = 2;
-  constexpr int kDrawsEach = 25;
-
-  // Fork before any thread starts; each child waits for the start signal.
-  int start_pipe[2], result_pipe[2];
-  ASSERT_EQ(0, pipe(start_pipe));
-  ASSERT_EQ(0, pipe(result_pipe));
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      close(start_pipe[1]);
-      char go;
-      if (read(start_pipe[0], &go, 1) != 1) _exit(2);
-      for (int i = 0; i < kDrawsEach; ++i) {
-        int32_t number = 0;
-        Draw(db_path, &number);
-        if (write(result_pipe[1], &number, sizeof number) != sizeof number) {
-          _exit(3);
-        }
-      }
-      _exit(0);
-    }
-    children.push_back(pid);
-  }
-  close(start_pipe[0]);
-  close(result_pipe[1]);
-
-  std::atomic<bool> go{false};
-  std::vector<std::vector<int32_t>> drawn(kThreads);
-  std::vector<std::string> errors(kThreads);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      while (!go.load()) std::this_thread::yield();
-      for (int i = 0; i < kDrawsEach; ++i) {
-        int32_t number = 0;
-        Status s = Draw(db_path, &number);
-        if (!s.ok()) errors[t] = s.message();
-        drawn[t].push_back(number);
-      }
-    });
-  }
-  go = true;
-  const char signal[kProcesses] = {};
-  ASSERT_EQ(kProcesses, write(start_pipe[1], signal, kProcesses));
-  close(start_pipe[1]);
-  for (std::thread& thread : threads) thread.join();
-
-  std::vector<int32_t> all;
-  for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ("", errors[t]) << "thread " << t;
-    all.insert(all.end(), drawn[t].begin(), drawn[t].end());
-  }
-  int32_t number;
-  while (read(result_pipe[0], &number, sizeof number) == sizeof number) {
-    all.push_back(number);
-  }
-  close(result_pipe[0]);
-  for (pid_t pid : children) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  }
-
-  constexpr int kTotal = (kThreads + kProcesses) * kDrawsEach;
-  ASSERT_EQ(static_cast<size_t>(kTotal), all.size());
-  std::sort(all.begin(), all.end());
-  for (int i = 0; i < kTotal; ++i) {
-    ASSERT_EQ(42 + i, all[i]) << "the numbers drawn are not 42, 43, ...";
-  }
-  EXPECT_EQ(std::to_string(41 + kTotal),
-            QueryValue(db_path,
-                       "SELECT LastNumber FROM Counters "
-                       "WHERE FileName = 'Current_Requests'"));
-}
-
 // -------------------------------------------------------------- audit trail
 
 class AuditTrailTest : public ::testing::Test {
@@ -421,27 +333,17 @@ TEST_F(AuditTrailTest, EachEventDescribesTheRequestRow) {
     const char* event_name;
     const char* description;
   } cases[] = {
-      {7, 0, "", "Logged",
-       "Priority: High; Allocated to: Network,Ann Smith at "
-       "2024-03-01 09:15:00"},
+      // Only the risky descriptions: empty columns, a change list, a
+      // completion at midnight, text with markup (stored as it is).
       {10, 0, "", "Logged", "Priority: Low; "},
-      {7, 1, "", "Allocated",
-       "Allocated to: Network,Ann Smith at 2024-03-01 09:15:00"},
       {8, 1, "", "Allocated",
        "Allocated to: ,Bob Jones at 2024-03-02 11:00:00"},
-      {7, 2, "", "Prioritized", "Priority: High; "},
-      {7, 3, "", "Scheduled",
-       "Scheduled: 2024-03-04 10:00:00; EscalationId: E2"},
       {10, 3, "", "Scheduled", "Scheduled: ; EscalationId: "},
       {7, 4, "Status:Closed|Priority:Low|UserId:carol|", "Updated",
        "Status:Closed; Priority:Low; UserId:carol; "},
       {7, 5, "", "Closed", "Code: R1; Desc: Fuser replaced Date/Time: "},
       {9, 5, "", "Closed",
        "Code: R2; Desc: It's <fixed> Date/Time: 2024-03-05"},
-      {7, 6, "", "Escalated", "New Priority: High;"},
-      {7, 7, "", "Message",
-       "Notification message sent to support person: Ann Smith (Network)"},
-      {7, 8, "", "Message", "Message sent to end user: carol"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("request " + std::to_string(c.request_no) + " event " +

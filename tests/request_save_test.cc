@@ -28,7 +28,7 @@ using testing::QuerySql;
 using testing::QueryValue;
 using testing::TempDir;
 
-using Fields = std::vector<SubmittedForm::Field>;
+using testing::Fields;
 
 double At(const char* text) { return *ParseDate(text); }
 
@@ -179,8 +179,7 @@ class RequestSaveTest : public ::testing::Test {
   bool Run(KIRVSession& session, const char* command, Fields fields,
            Variant p2 = Variant("Ann Archer")) {
     Variant c(command), p3;
-    Variant p1 =
-        Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+    Variant p1 = testing::Form(std::move(fields));
     return session.RunCommand(c, p1, p2, p3);
   }
   bool Run(const char* command, Fields fields) {
@@ -203,6 +202,143 @@ class RequestSaveTest : public ::testing::Test {
   std::string db_, ini_, request_;
   KIRVSession session_{dir_.File(kSettingsFileName)};
 };
+
+TEST_F(RequestSaveTest, RegisterSaveAllocateScheduleAndClose) {
+  auto count = [&](const std::string& sql) { return QueryValue(db_, sql); };
+  const std::string open_before =
+      count("SELECT COUNT(*) FROM Current_Requests");
+  const std::string counter = count("SELECT LastNumber FROM Counters");
+  // Showing the new request's page stores nothing and draws no number.
+  ASSERT_TRUE(Run("Register New Request", {{"KIRVSCurrentPerson", "Ann Archer"},
+                                           {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ(open_before, count("SELECT COUNT(*) FROM Current_Requests"));
+  EXPECT_EQ(counter, count("SELECT LastNumber FROM Counters"));
+
+  ASSERT_TRUE(Run("Save Request", {{"requestno", "0"},
+                                   {"Description", "Laptop will not boot"},
+                                   {"Priority", "High"},
+                                   {"Status", "Open"},
+                                   {"Personnel", "Ann Archer"},
+                                   {"WorkGroup", "Service Desk"},
+                                   {"UserId", "ann"},
+                                   {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  request_ = std::to_string(std::stoi(counter) + 1);
+  EXPECT_EQ(request_, count("SELECT LastNumber FROM Counters"));
+  EXPECT_EQ("Laptop will not boot", Column("Description"));
+  EXPECT_EQ("0", count("SELECT COUNT(*) FROM Current_Requests WHERE "
+                       "RequestNo IN (0, 2147483646)"));
+  EXPECT_EQ("Logged", count("SELECT Event FROM Request_AuditTrail WHERE "
+                            "RequestNo=" +
+                            request_));
+  // The list that follows has the new request's button.
+  EXPECT_NE(std::string::npos, session_.HTMLString().text().find(
+                                   "value=" + request_ + " type=submit>"));
+
+  // A known registration moment and two activities give known figures.
+  ExecSql(db_,
+          "UPDATE Current_Requests SET Requested='2026-11-30 10:00:00' "
+          "WHERE RequestNo=" +
+              request_);
+  ExecSql(db_,
+          "INSERT INTO Request_Activities (RequestNo, ActNo, Duration, "
+          "ChargeRate) VALUES (" +
+              request_ + ", 1, 1.5, 40), (" + request_ + ", 2, 2, 60)");
+  ASSERT_TRUE(Run("Save Allocation", {{"requestno", request_},
+                                      {"Personnel", "Ann Archer"},
+                                      {"WorkGroup", "Service Desk"},
+                                      {"Allocated", "2026-11-30 11:00"},
+                                      {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ(
+      "Allocated: Allocated to: Service Desk,Ann Archer at "
+      "2026-11-30 11:00:00",
+      LastAudit());
+  ASSERT_TRUE(Run("Save Schedule", {{"requestno", request_},
+                                    {"Scheduled", "2026-11-30 13:00:00"},
+                                    {"EscalationId", "E1"},
+                                    {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("Scheduled: Scheduled: 2026-11-30 13:00:00; EscalationId: E1",
+            LastAudit());
+  ASSERT_TRUE(Run("Close Now", {{"requestno", request_},
+                                {"Completed", "2026-11-30 15:30"},
+                                {"ResolutionCode", "FIXED"},
+                                {"Resolution", "Replaced the disk"},
+                                {"DownFlag", "on"},
+                                {"KIRVSCheckbox_DownFlag", "1"},
+                                {"DownTime", ""},
+                                {"Status", "Open"},
+                                {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("0", count("SELECT COUNT(*) FROM Current_Requests WHERE "
+                       "RequestNo=" +
+                       request_));
+  auto completed =
+      QuerySql(db_,
+               "SELECT Status, RequestCost, HoursWorked, LeadTime, DownTime, "
+               "Resolution FROM Completed_Requests WHERE RequestNo=" +
+                   request_);
+  ASSERT_EQ(1u, completed.size());
+  EXPECT_EQ("Closed", completed[0][0]);
+  EXPECT_DOUBLE_EQ(180, std::stod(completed[0][1]));
+  EXPECT_DOUBLE_EQ(3.5, std::stod(completed[0][2]));
+  EXPECT_NEAR(5.5, std::stod(completed[0][3]), 1e-9);
+  EXPECT_NEAR(5.5, std::stod(completed[0][4]), 1e-9);
+  EXPECT_EQ("Replaced the disk", completed[0][5]);
+  // The list that follows no longer shows it.
+  EXPECT_EQ(std::string::npos, session_.HTMLString().text().find(
+                                   "value=" + request_ + " type=submit>"));
+}
+
+TEST_F(RequestSaveTest, BadInputLeavesTheDatabaseAsItWas) {
+  const std::string dump_query =
+      "SELECT (SELECT group_concat(RequestNo || Description || "
+      "IFNULL(Allocated, '')) FROM Current_Requests) || "
+      "(SELECT COUNT(*) FROM Request_AuditTrail) || "
+      "(SELECT LastNumber FROM Counters)";
+  const std::string before = QueryValue(db_, dump_query);
+  const std::string update_fields =
+      "An error occurred whilst trying to update fields for the current "
+      "request (strQuery: SELECT * FROM [Current_Requests] WHERE RequestNo=" +
+      request_ + "<br>requestno=" + request_;
+  struct Case {
+    const char* command;
+    Fields fields;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"Save Request",
+       {{"requestno", request_},
+        {"Allocated", "not a date"},
+        {"KIRVSCurrentUser", "ann"}},
+       update_fields + ",Allocated=not a date)."},
+      {"Save Request",
+       {{"requestno", request_},
+        {"NoSuchColumn", "x"},
+        {"KIRVSCurrentUser", "ann"}},
+       update_fields + ",NoSuchColumn=x)."},
+      {"Save Request",
+       {{"requestno", request_},
+        {"Description", "x"},
+        {"KIRVSCurrentUser", "mallory"}},
+       "Unable to update current request.  There is no login entry for the "
+       "current user.<br><br>Re-enter your login details and retry the "
+       "transaction."},
+      {"Close Now",
+       {{"requestno", "999999"}, {"KIRVSCurrentUser", "ann"}},
+       "Unable to locate request: 999999 in outstanding requests table."},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(Run(c.command, c.fields)) << c.error;
+    EXPECT_EQ(c.error, Error());
+  }
+  Variant command("Save Request"), p1("not a form"), p2("Ann Archer"), p3;
+  EXPECT_FALSE(session_.RunCommand(command, p1, p2, p3));
+  EXPECT_EQ("Unable to process request object submitted by ASP form.", Error());
+  EXPECT_EQ(before, QueryValue(db_, dump_query));
+}
 
 TEST_F(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
   ExecSql(db_,

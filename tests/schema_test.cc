@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -15,22 +13,12 @@
 #include "platform/column_types.h"
 #include "platform/database.h"
 #include "platform/password_hash.h"
+#include "test_support.h"
 
 namespace kirvs {
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/kirvs_schema_XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testing::TempDir;
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -134,39 +122,6 @@ TEST_F(SchemaTest, ColumnsReadByPositionStandWhereTheEngineLooks) {
         ColumnNames(db_.get(), std::string(code.table));
     ASSERT_GE(names.size(), 2u) << code.table;
     EXPECT_EQ(code.column, names[0]) << code.table;
-  }
-}
-
-TEST_F(SchemaTest, DeclaredTypesGiveTheFormsTheirInputs) {
-  struct Case {
-    std::string table, column;
-    int type_code, size;
-  } cases[] = {
-      {"Current_Requests", "RequestNo", kTypeInteger, 4},
-      {"Current_Requests", "Requested", kTypeTimestamp, 16},
-      {"Current_Requests", "Allocated", kTypeTimestamp, 16},
-      {"Current_Requests", "Completed", kTypeTimestamp, 16},
-      {"Current_Requests", "Description", kTypeVarChar, 255},
-      {"Current_Requests", "Resolution", kTypeVarChar, 255},
-      {"Current_Requests", "Priority", kTypeVarChar, 20},
-      {"Current_Requests", "NotifyUser", kTypeBoolean, 2},
-      {"Current_Requests", "DownFlag", kTypeBoolean, 2},
-      {"Current_Requests", "RequestCost", kTypeCurrency, 8},
-      {"Current_Requests", "LeadTime", kTypeDouble, 8},
-      {"Request_Activities", "Date/Time", kTypeTimestamp, 16},
-      {"Request_Activities", "Duration", kTypeDouble, 8},
-      {"Request_Activities", "ChargeRate", kTypeCurrency, 8},
-      {"Request_AuditTrail", "EntryTime", kTypeTimestamp, 16},
-      {"Users", "NotifyUser", kTypeBoolean, 2},
-      {"Solutions", "Solution", kTypeLongText, 1073741823},
-  };
-  for (const Case& c : cases) {
-    std::string declared =
-        One(db_.get(), "SELECT type FROM pragma_table_info('" + c.table +
-                           "') WHERE name = '" + c.column + "'");
-    ColumnType type = ColumnTypeOf(declared);
-    EXPECT_EQ(c.type_code, type.type_code) << c.table << "." << c.column;
-    EXPECT_EQ(c.size, type.defined_size) << c.table << "." << c.column;
   }
 }
 
@@ -282,30 +237,6 @@ TEST_F(SchemaDemoDataTest, CodedValuesExistInTheirCodeTables) {
           << data << "." << column << ": " << strays[0][0];
     }
   }
-}
-
-TEST_F(SchemaDemoDataTest, EveryPageHasSomethingToShow) {
-  struct Case {
-    const char* count;
-    int at_least;
-  } cases[] = {
-      {"SELECT count(*) FROM Current_Requests", 20},
-      {"SELECT count(DISTINCT Personnel) FROM Current_Requests", 3},
-      {"SELECT count(*) FROM Current_Requests WHERE Allocated NOTNULL", 1},
-      {"SELECT count(*) FROM Current_Requests WHERE Scheduled NOTNULL", 1},
-      {"SELECT count(*) FROM Completed_Requests", 1},
-      {"SELECT count(*) FROM Request_Activities", 20},
-      {"SELECT count(*) FROM Survey", 1},
-      {"SELECT count(*) FROM Items", 1},
-      {"SELECT count(*) FROM Solutions", 1},
-  };
-  for (const Case& c : cases) {
-    EXPECT_GE(Count(db_.get(), c.count), c.at_least) << c.count;
-  }
-  EXPECT_EQ("False", One(db_.get(),
-                         "SELECT Value FROM Options WHERE "
-                         "Option='UserSurveyRequired'"));
-  EXPECT_EQ("ok", One(db_.get(), "PRAGMA integrity_check"));
 }
 
 TEST_F(SchemaDemoDataTest, NoRowBreaksWhatTheEngineAssumes) {

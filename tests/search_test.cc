@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@
 namespace kirvs {
 namespace {
 
-using Fields = std::vector<SubmittedForm::Field>;
+using testing::Fields;
+using testing::Form;
 
 const char kInventorySql[] = R"sql(
 CREATE TABLE Items (ItemId VARCHAR(20) PRIMARY KEY, Description VARCHAR(100),
@@ -53,14 +55,6 @@ CREATE TABLE Product_Types (ProductType VARCHAR(20), Description VARCHAR(60));
 INSERT INTO Product_Types VALUES ('Hardware', '');
 )sql";
 
-const char kLogo[] =
-    "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
-    "size=4><strong>";
-
-Variant Form(Fields fields) {
-  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
-}
-
 // The item ids that the row buttons of an inventory page name, as written.
 std::vector<std::string> RowButtons(const std::string& page) {
   std::vector<std::string> ids;
@@ -85,79 +79,57 @@ class SearchTest : public ::testing::Test {
 
 // --- search form ---------------------------------------------------------
 
-const char kLocationSelect[] =
-    "<select name='Location' size='1'><option value=' ' selected> <option "
-    "value='Level 2'>Level 2<option value='Level 3'>Level 3</select>";
-
-std::string FormRow(const std::string& label, const std::string& input) {
-  return "<tr><td><font size=2 face=arial>" + label + "</td><td>" + input +
-         "</td></tr>";
-}
-std::string TextInput(const std::string& name) {
-  return "<input type='Text' name='" + name + "'>";
+// The rows of a search form, each as its label and what stands in it: the
+// select list's options, "text <name>" or nothing.
+std::vector<std::string> FormRows(const std::string& page) {
+  static const std::regex kRow(
+      "<tr><td><font size=2 face=arial>([^<]*)</td><td>(.*?)</td></tr>");
+  static const std::regex kText("^<input type='Text' name='([^']*)'>$");
+  std::vector<std::string> rows;
+  for (std::sregex_iterator it(page.begin(), page.end(), kRow), end; it != end;
+       ++it) {
+    std::string input = (*it)[2];
+    std::smatch text;
+    if (std::regex_match(input, text, kText)) input = "text " + text[1].str();
+    rows.push_back((*it)[1].str() + ": " + input);
+  }
+  return rows;
 }
 
 TEST_F(SearchTest, InventoryFormRowsFollowTheFieldListExactly) {
+  const std::string location =
+      "Location: <select name='Location' size='1'><option value=' ' selected> "
+      "<option value='Level 2'>Level 2<option value='Level 3'>Level 3"
+      "</select>";
   struct Case {
     const char* list;  // nullptr: setting missing
-    std::string rows;
+    std::vector<std::string> rows;
   };
   const Case cases[] = {
-      {nullptr, FormRow("*", TextInput("*"))},
-      {"Location,Description",
-       FormRow("Location", kLocationSelect) +
-           FormRow("Description", TextInput("Description"))},
-      {"Location,Description,",
-       FormRow("Location", kLocationSelect) +
-           FormRow("Description", TextInput("Description"))},
-      {"Location, Status", FormRow("Location", kLocationSelect) +
-                               FormRow(" Status", TextInput(" Status"))},
+      {nullptr, {"*: text *"}},
+      {"Location,Description", {location, "Description: text Description"}},
+      {"Location,Description,", {location, "Description: text Description"}},
+      {"Location, Status", {location, " Status: text  Status"}},
       {"Status,,ProductType",
-       FormRow(
-           "Status",
-           "<select name='Status' size='1'><option value=' ' selected> "
-           "<option value='Closed'>Closed<option value='Open'>Open</select>") +
-           FormRow("", TextInput("")) +
-           FormRow("ProductType",
-                   "<select name='ProductType' size='1'><option value=' ' "
-                   "selected> <option value='Hardware'>Hardware</select>")},
-      {"Qty,Qty",
-       FormRow("Qty", TextInput("Qty")) + FormRow("Qty", TextInput("Qty"))},
+       {"Status: <select name='Status' size='1'><option value=' ' selected> "
+        "<option value='Closed'>Closed<option value='Open'>Open</select>",
+        ": text ",
+        "ProductType: <select name='ProductType' size='1'><option value=' ' "
+        "selected> <option value='Hardware'>Hardware</select>"}},
+      {"Qty,Qty", {"Qty: text Qty", "Qty: text Qty"}},
       // Departments is missing: the row keeps its label, without an input.
-      {"Department", FormRow("Department", "")},
-      {"a'b<c>", FormRow("a&#39;b&lt;c&gt;", TextInput("a&#39;b&lt;c&gt;"))},
+      {"Department", {"Department: "}},
+      {"a'b<c>", {"a&#39;b&lt;c&gt;: text a&#39;b&lt;c&gt;"}},
   };
   for (const Case& c : cases) {
     if (c.list != nullptr) Set("SearchInventory", c.list);
     session_.error_text = "left alone";
     ASSERT_EQ(std::optional<bool>(true),
               ShowSearchForm(&session_, "SEARCH INVENTORY"));
-    EXPECT_EQ(std::string(kLogo) +
-                  "Search Inventory Database</strong></font></p>"
-                  "<blockquote><blockquote><table>" +
-                  c.rows +
-                  "<tr><td></td><td><input type=submit name='KIRVSCommand' "
-                  "value='Search Inventory Now'></td></tr></table></blockquote>"
-                  "<hr size=2 width=100% color=#008080 noshade>",
-              session_.page_text)
+    EXPECT_EQ(c.rows, FormRows(session_.page_text))
         << (c.list ? c.list : "(missing)");
     EXPECT_EQ("left alone", session_.error_text);
   }
-}
-
-TEST_F(SearchTest, SolutionsFormUsesItsOwnSettingTitleAndButton) {
-  Set("SearchSolutions", "Keywords");
-  Set("SearchInventory", "Location");
-  ASSERT_EQ(std::optional<bool>(true),
-            ShowSearchForm(&session_, "SEARCH SOLUTIONS"));
-  EXPECT_EQ(std::string(kLogo) +
-                "Search Solutions Database</strong></font></p>"
-                "<blockquote><blockquote><table>" +
-                FormRow("Keywords", TextInput("Keywords")) +
-                "<tr><td></td><td><input type=submit name='KIRVSCommand' "
-                "value='Search Solutions Now'></td></tr></table></blockquote>"
-                "<hr size=2 width=100% color=#008080 noshade>",
-            session_.page_text);
 }
 
 TEST_F(SearchTest, FormForAnotherCommandEndsWithoutResult) {
@@ -234,41 +206,6 @@ TEST(SearchCriteriaTest, NamesThatAreNotPlainAreRefused) {
 }
 
 // --- inventory search ----------------------------------------------------
-
-TEST_F(SearchTest, InventoryResultsByteForByte) {
-  Set("InventoryList", "ItemId, Description, Location, Qty");
-  Variant form = Form({{"KIRVSCommand", "Search Inventory Now"},
-                       {"KIRVSCurrentUser", "ann"},
-                       {"Location", "  Level 2"},
-                       {"Description", ""},
-                       {"Qty", ">=5"},
-                       {"Sub-Department", " "}});
-  ASSERT_TRUE(RunInventorySearch(&session_, form)) << session_.error_text;
-  EXPECT_EQ(" WHERE Location='Level 2' AND Qty>='5'", session_.error_text);
-  EXPECT_EQ(std::string(kLogo) +
-                "Inventory Search Results</strong></font></p>"
-                "<p><blockquote><blockquote><font face=arial size=2><b>"
-                "<table cellpadding=2 valign=top><tr>"
-                "<td bgcolor='#00c0ff'><font size=2><b>ItemId</b></td>"
-                "<td bgcolor='#00c0ff'><font size=2><b>Location</b></td>"
-                "<td bgcolor='#00c0ff'><font size=2><b>Qty</b></td></tr>"
-                "<tr><td><input name=KIRVSCommand value=*A1 type=submit></td>"
-                "<td><font size=2>Level 2</td><td><font size=2>5</td></tr>"
-                "<tr><td></td><td colspan=3><font size=2>Laser printer</td>"
-                "<tr><td><input name=KIRVSCommand value=*A2 type=submit></td>"
-                "<td><font size=2>Level 2</td><td><font size=2>12</td></tr>"
-                "<tr><td></td><td colspan=3><font size=2>Desk lamp</td>"
-                "</table><font size=1 face=arial></b><i><p>2 items in current "
-                "list.</i><br><font size=1 face=arial color=blue><i><p>SELECT "
-                "ItemId, Description, Location, Qty FROM Items WHERE "
-                "Location='Level 2' AND Qty>='5' ORDER BY ItemId</i></p><br>"
-                "<input name=KIRVSCommand value='Show List' type=submit><input "
-                "name=KIRVSCommand value='Search Solutions' type=submit><input "
-                "name=KIRVSCommand value='Search Inventory' type=submit><input "
-                "name=KIRVSCommand value='Logout' type=submit>",
-            session_.page_text);
-  EXPECT_EQ(nullptr, session_.current_rs);
-}
 
 TEST_F(SearchTest, InventoryOperatorsFindTheirRows) {
   struct Case {
@@ -384,38 +321,6 @@ TEST_F(SearchTest, MissingTablesFailBothSearches) {
 
 // --- solutions search ----------------------------------------------------
 
-TEST_F(SearchTest, SolutionsResultsByteForByte) {
-  ASSERT_TRUE(RunSolutionsSearch(&session_,
-                                 Form({{"KIRVSCommand", "Search Solutions Now"},
-                                       {"Product", "Printer"},
-                                       {"Keywords", "  "}})));
-  EXPECT_EQ(" WHERE Product='Printer'", session_.error_text);
-  EXPECT_EQ(
-      std::string(kLogo) +
-          "Solutions Search Results</strong></font></p>"
-          "<p><blockquote><blockquote><font face=arial size=2><b>"
-          "<table cellpadding=2 valign=top><tr>"
-          "<td bgcolor='#00c0ff'><font size=2><b>SolutionId</b></td>"
-          "<td bgcolor='#00c0ff'><font size=2><b>Description</b></td>"
-          "<td bgcolor='#00c0ff'><font size=2><b>Product</b></td>"
-          "<td bgcolor='#00c0ff'><font size=2><b>Keywords</b></td></tr>"
-          "<tr><td><font size=2>2</td><td><font size=2>Reinstall the "
-          "driver</td><td><font size=2>Printer</td><td><font "
-          "size=2>driver</td></tr>"
-          "<tr><td><font size=2>1</td><td><font size=2>Clear the paper "
-          "path</td><td><font size=2>Printer</td><td><font "
-          "size=2>jam</td></tr>"
-          "</table><font size=1 face=arial></b><i><p>2 solutions in current "
-          "list.</i><br><font size=1 face=arial color=blue><i><p>SELECT * "
-          "FROM Solutions WHERE Product='Printer' ORDER BY SolutionId "
-          "DESC</i></p><br>"
-          "<input name=KIRVSCommand value='Show List' type=submit><input "
-          "name=KIRVSCommand value='Search Inventory' type=submit><input "
-          "name=KIRVSCommand value='Search Solutions' type=submit><input "
-          "name=KIRVSCommand value='Logout' type=submit>",
-      session_.page_text);
-}
-
 TEST_F(SearchTest, SolutionsListsNewestFirstAndEscapes) {
   Set("SolutionsList", "SolutionId, Keywords");
   ASSERT_TRUE(RunSolutionsSearch(&session_, Form({})));
@@ -435,34 +340,6 @@ TEST_F(SearchTest, SolutionsListsNewestFirstAndEscapes) {
 }
 
 // --- item pages ----------------------------------------------------------
-
-const char kItemButtons[] =
-    "<blockquote><blockquote><input name=KIRVSCommand value='Search "
-    "Inventory' type=submit><input name=KIRVSCommand value='Show List' "
-    "type=submit><input name=KIRVSCommand value='Logout' type=submit><br><br>";
-
-TEST_F(SearchTest, ItemPageByteForByte) {
-  Set("DisplayItem", "ItemId, Description");
-  ASSERT_TRUE(ShowItem(&session_, Variant("A1")));
-  EXPECT_EQ("", session_.error_text);
-  EXPECT_EQ(
-      std::string(kLogo) +
-          "Inventory Item Details: A1</strong></font></p>"
-          "<input name=itemid value=A1 type=hidden>" +
-          kItemButtons +
-          "<table bgcolor=#00c0ff border=1 bordercolor=teal rules=none "
-          "frame=box cellpadding=3 cellspacing=2><tr><td bgcolor='#00c0ff'>"
-          "<font size=2 face=arial><b>ItemId</td><td><font size=2 "
-          "face=arial><input name='ItemId' type=text value='A1' "
-          "maxlength=20></td><td bgcolor='#00c0ff'><font size=2 "
-          "face=arial><b>Description</td><td><font size=2 face=arial><input "
-          "name='Description' type=text value='Laser printer' "
-          "maxlength=100></td></tr></table>"
-          "<br><input name=KIRVSCommand value='Show Configuration' "
-          "type=submit>",
-      session_.page_text);
-  EXPECT_EQ(nullptr, session_.current_rs);
-}
 
 TEST_F(SearchTest, ItemWithApostropheOpensEscaped) {
   Set("DisplayItem", "ItemId, Description");
@@ -500,55 +377,36 @@ TEST_F(SearchTest, ItemFailureKeepsThePreviousPage) {
   EXPECT_EQ("previous", session_.page_text);
 }
 
-std::string ConfigurationPage(const std::string& id, const std::string& rows,
-                              int count) {
-  return std::string(kLogo) + "Configuration Details for Item: " + id +
-         "</strong></font></p><blockquote><blockquote><font "
-         "face=arial><input type=submit name=KIRVSCommand value='Search "
-         "Inventory'><input type=submit name=KIRVSCommand value='Show "
-         "List'><input type=submit name=KIRVSCommand value='Logout'><br><br>"
-         "<input type=hidden name='ItemId' value='" +
-         id +
-         "'>"
-         "<table cellpadding=2 valign=top><tr>"
-         "<td bgcolor='#00c0ff'><font size=2><b>SUBITEMID</b></td>"
-         "<td bgcolor='#00c0ff'><font size=2><b>Description</b></td></tr>" +
-         rows + "</table><font size=1 face=arial></b><i><p>" +
-         std::to_string(count) + " configuration items in current list.</i>";
-}
-
 TEST_F(SearchTest, ConfigurationPages) {
   Set("ConfigList", "SUBITEMID, Description");
-  const std::string a1_rows =
-      "<tr><td><font size=2>1</td><td><font size=2>Tray</td></tr>"
-      "<tr><td><font size=2>2</td><td><font size=2>Memory</td></tr>";
   struct Case {
     Fields fields;
-    std::string page;
+    std::string title;
+    std::string count;
   };
   const Case cases[] = {
-      {{{"ItemId", "A1"}}, ConfigurationPage("A1", a1_rows, 2)},
+      {{{"ItemId", "A1"}}, "A1", "2"},
       // The item page posts its hidden itemid and the form's ItemId.
-      {{{"itemid", "A1"}, {"ItemId", "A1"}, {"KIRVSCommand", "x"}},
-       ConfigurationPage("A1", a1_rows, 2)},
-      {{{"ItemId", "X,Y"}},
-       ConfigurationPage(
-           "X", "<tr><td><font size=2>1</td><td><font size=2>Fan</td></tr>",
-           1)},
-      {{{"ItemId", "A2"}}, ConfigurationPage("A2", "", 0)},
-      {{{"ItemId", "O'B 1"}},
-       ConfigurationPage("O&#39;B 1",
-                         "<tr><td><font size=2>1</td><td><font size=2>Cable "
-                         "&lt;HDMI&gt;</td></tr>",
-                         1)},
+      {{{"itemid", "A1"}, {"ItemId", "A1"}, {"KIRVSCommand", "x"}}, "A1", "2"},
+      {{{"ItemId", "X,Y"}}, "X", "1"},
+      {{{"ItemId", "A2"}}, "A2", "0"},
+      {{{"ItemId", "O'B 1"}}, "O&#39;B 1", "1"},
   };
   for (const Case& c : cases) {
     session_.error_text = "previous";
     ASSERT_TRUE(ShowItemConfiguration(&session_, Form(c.fields)))
         << session_.error_text;
-    EXPECT_EQ(c.page, session_.page_text);
+    const std::string& page = session_.page_text;
+    EXPECT_NE(std::string::npos,
+              page.find("Configuration Details for Item: " + c.title + "<"))
+        << page;
+    EXPECT_NE(std::string::npos,
+              page.find("<p>" + c.count + " configuration items in"))
+        << page;
     EXPECT_EQ("", session_.error_text);
   }
+  ASSERT_TRUE(ShowItemConfiguration(&session_, Form({{"ItemId", "O'B 1"}})));
+  EXPECT_NE(std::string::npos, session_.page_text.find("Cable &lt;HDMI&gt;"));
 }
 
 TEST_F(SearchTest, ConfigurationFailure) {

@@ -10,9 +10,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "cli/init_command.h"
 #include "platform/settings_file.h"
+#include "platform/text_forms.h"
 
 namespace kirvs::testing {
 
@@ -82,6 +85,56 @@ HelpDeskFixture::HelpDeskFixture(std::string_view sql)
   if (!WriteIniString(ini_path_, "Settings", "DBPath", db_path_)) {
     ADD_FAILURE() << "cannot write " << ini_path_;
   }
+}
+
+Variant Form(Fields fields) {
+  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+}
+
+double At(int year, int month, int day, int hour, int minute, int second) {
+  return MomentFromCivil({year, month, day, hour, minute, second});
+}
+
+bool Call(KIRVSession& session, Variant command, Variant p1, Variant p2,
+          Variant* p1_after) {
+  Variant p3;
+  bool result = session.RunCommand(command, p1, p2, p3);
+  if (p1_after != nullptr) *p1_after = p1;
+  return result;
+}
+
+DemoDesk::DemoDesk()
+    : db_path_(dir_.File(kDatabaseFileName)),
+      ini_path_(dir_.File(kSettingsFileName)) {
+  InitOptions options;
+  options.dir = dir_.path();
+  options.demo = true;
+  std::ostringstream output, errors;
+  if (RunInit(options, output, errors) != 0) {
+    ADD_FAILURE() << "cannot make the demo desk: " << errors.str();
+  }
+}
+
+void ExpectGolden(const std::string& name, const std::string& text) {
+  const std::string path = std::string(KIRVS_GOLDEN_DIR) + "/" + name;
+  const char* update = getenv("KIRVS_UPDATE_GOLDEN");
+  if (update != nullptr && std::string(update) == "1") {
+    std::ofstream(path, std::ios::binary) << text;
+    return;
+  }
+  std::ifstream file(path, std::ios::binary);
+  ASSERT_TRUE(file) << "no golden file " << path
+                    << " (KIRVS_UPDATE_GOLDEN=1 writes it)";
+  std::string golden((std::istreambuf_iterator<char>(file)), {});
+  if (golden == text) return;
+  size_t at = 0;
+  while (at < golden.size() && at < text.size() && golden[at] == text[at]) {
+    ++at;
+  }
+  const size_t from = at < 60 ? 0 : at - 60;
+  ADD_FAILURE() << name << " differs from its golden file at byte " << at
+                << "\n golden: ..." << golden.substr(from, 160)
+                << "\n actual: ..." << text.substr(from, 160);
 }
 
 namespace {

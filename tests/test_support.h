@@ -40,6 +40,8 @@
 #include <thread>
 #include <vector>
 
+#include "kirvs/session.h"
+#include "kirvs/submitted_form.h"
 #include "kirvs/variant.h"
 
 struct sqlite3;
@@ -117,6 +119,42 @@ void AllowWrites(const std::string& db_path, std::string_view table);
 void DropTable(const std::string& db_path, std::string_view table);
 void FailReadsAfter(const std::string& db_path, std::string_view table,
                     int rows);
+
+// Posted fields, in posted order.
+using Fields = std::vector<SubmittedForm::Field>;
+
+// A posted form as a command parameter.
+Variant Form(Fields fields);
+
+// The moment of a civil date and time (local time).
+double At(int year, int month, int day, int hour = 0, int minute = 0,
+          int second = 0);
+
+// Runs one command on `session`; `p1` is replaced as RunCommand replaces it
+// when given.
+bool Call(KIRVSession& session, Variant command, Variant p1 = Variant(),
+          Variant p2 = Variant(), Variant* p1_after = nullptr);
+
+// The demo help desk that `kirvs init --demo` makes, in a temporary folder:
+// logins ann/ann123 (Ann Archer, Service Desk), bob/bob123, carol/carol123,
+// dave/dave123; open requests from 1017 on.
+class DemoDesk {
+ public:
+  DemoDesk();
+
+  const std::string& db_path() const { return db_path_; }
+  const std::string& ini_path() const { return ini_path_; }
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  std::string db_path_;
+  std::string ini_path_;
+};
+
+// Compares `text` with the golden file tests/golden/`name` byte for byte;
+// with KIRVS_UPDATE_GOLDEN=1 in the environment it rewrites the file instead.
+void ExpectGolden(const std::string& name, const std::string& text);
 
 // Holds the database's write lock on a connection of its own.
 class DatabaseLock {

@@ -52,53 +52,6 @@ TEST(VariantText, GeneralTextFormOfEveryType) {
   }
 }
 
-TEST(VariantType, TypeAndKindQueries) {
-  struct Case {
-    const char* what;
-    Variant value;
-    Variant::Type type;
-    bool is_number;
-  };
-  const Case cases[] = {
-      {"empty", Variant(), Variant::Type::kEmpty, false},
-      {"null", Variant::Null(), Variant::Type::kNull, false},
-      {"text", Variant("12"), Variant::Type::kText, false},
-      {"integer", Variant(7), Variant::Type::kInteger, true},
-      {"double", Variant::Double(7), Variant::Type::kDouble, true},
-      {"date", Variant::Date(7), Variant::Type::kDate, false},
-      {"Boolean", Variant::Boolean(true), Variant::Type::kBoolean, false},
-      {"form", Variant::Form(MakeForm({})), Variant::Type::kForm, false},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.type, c.value.type()) << c.what;
-    EXPECT_EQ(c.is_number, c.value.IsNumber()) << c.what;
-    EXPECT_EQ(c.type == Variant::Type::kEmpty, c.value.IsEmpty()) << c.what;
-    EXPECT_EQ(c.type == Variant::Type::kNull, c.value.IsNull()) << c.what;
-    EXPECT_EQ(c.type == Variant::Type::kText, c.value.IsText()) << c.what;
-    EXPECT_EQ(c.type == Variant::Type::kForm, c.value.IsForm()) << c.what;
-    EXPECT_EQ(c.type == Variant::Type::kForm, c.value.form() != nullptr)
-        << c.what;
-  }
-}
-
-TEST(VariantNumber, NumericValueOfNumbersDatesAndBooleans) {
-  struct Case {
-    const char* what;
-    Variant value;
-    double expected;
-  };
-  const Case cases[] = {
-      {"true", Variant::Boolean(true), -1},
-      {"false", Variant::Boolean(false), 0},
-      {"integer", Variant::Integer(-7), -7},
-      {"double", Variant::Double(2.25), 2.25},
-      {"date", Variant::Date(45292.75), 45292.75},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, c.value.number()) << c.what;
-  }
-}
-
 TEST(VariantEquality, SameTypeAndSameValueOnly) {
   auto form = MakeForm({{"a", "1"}});
   auto same_fields = MakeForm({{"a", "1"}});
@@ -133,27 +86,6 @@ TEST(VariantEquality, SameTypeAndSameValueOnly) {
     EXPECT_EQ(c.equal, c.b == c.a) << c.what << " (swapped)";
     EXPECT_EQ(!c.equal, c.a != c.b) << c.what;
   }
-}
-
-TEST(VariantForm, CopiesShareOneForm) {
-  auto form = MakeForm({{"RequestNo", "12"}, {"KIRVSCommand", "Save"}});
-  Variant original = Variant::Form(form);
-  Variant copy = original;
-  Variant assigned;
-  assigned = copy;
-  EXPECT_EQ(form.get(), original.form());
-  EXPECT_EQ(form.get(), copy.form());
-  EXPECT_EQ(form.get(), assigned.form());
-  EXPECT_TRUE(copy == original);
-  EXPECT_EQ(4, form.use_count());
-
-  // Replacing one copy leaves the others, and the form, as they were.
-  original = Variant("changed");
-  form.reset();
-  ASSERT_NE(nullptr, copy.form());
-  EXPECT_EQ("12", copy.form()->Get("requestno"));
-  EXPECT_EQ(copy.form(), assigned.form());
-  EXPECT_EQ(nullptr, original.form());
 }
 
 // ---------------------------------------------------------------------------
@@ -216,14 +148,6 @@ TEST(SubmittedFormNames, DistinctInOrderOfFirstAppearance) {
   EXPECT_TRUE(empty.Names().empty());
   EXPECT_EQ("", empty.Get("anything"));
   EXPECT_FALSE(empty.Has("anything"));
-}
-
-TEST(SubmittedFormFields, KeepsEveryFieldInPostedOrder) {
-  const std::vector<SubmittedForm::Field> fields = {
-      {"b", "2"}, {"a", "1"}, {"B", "3"}};
-  SubmittedForm form(fields);
-  EXPECT_EQ(fields, form.fields());
-  EXPECT_EQ("2, 3", form.Get("b"));
 }
 
 }  // namespace

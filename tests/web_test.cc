@@ -1,5 +1,5 @@
 // The web front over HTTP, against a server on a free loopback port with a
-// demo help desk: the button table row by row, the identity kept on the
+// demo help desk: what each kind of button passes, the identity kept on the
 // server, CSRF tokens, cookies, logout, idle sessions, the login throttle,
 // the limits, the access log and a clean stop.
 
@@ -293,10 +293,12 @@ class WebServerTest : public ::testing::Test {
   std::string pause_on_;
 };
 
-// Every button of the table, from a session signed in as ann, posting a
-// page's worth of fields and forged identity fields: the engine must get
-// the command and parameters of the table, and forms with ann's identity.
-TEST_F(WebServerTest, ButtonTableRowByRow) {
+// A button of each kind of match and parameter, from a session signed in as
+// ann, posting a page's worth of fields and forged identity fields: the
+// engine must get the command and parameters of the button, and forms with
+// ann's identity. (That every caption maps to a known command is checked on
+// the golden pages.)
+TEST_F(WebServerTest, ButtonsOfEachKindPassTheirParameters) {
   struct Row {
     std::string caption;
     std::string command;
@@ -309,25 +311,14 @@ TEST_F(WebServerTest, ButtonTableRowByRow) {
       {"show list", "SHOW LIST", person, "\"\""},
       {"Sort List Now", "SORT LIST NOW", person, "\"Priority\""},
       {"1017", "SHOW REQUEST", "\"1017\"", person},
-      {"Show Request", "SHOW REQUEST", "\"1017\"", person},
       {"Register New Request", "REGISTER NEW REQUEST", "<form>", "<empty>"},
-      {"Save Request", "SAVE REQUEST", "<form>", person},
-      {"Save Allocation", "SAVE ALLOCATION", "<form>", person},
-      {"Save Schedule", "SAVE SCHEDULE", "<form>", person},
-      {"Save Close Details", "SAVE CLOSE DETAILS", "<form>", person},
-      {"Allocate", "ALLOCATE", "\"1017\"", person},
-      {"Schedule", "SCHEDULE", "\"1017\"", person},
       {"Close", "CLOSE", "\"1017\"", person},
-      {"Close Now", "CLOSE NOW", "<form>", person},
       {"Activities", "ACTIVITIES", "\"1017\"", "<empty>"},
       {"#3", "SHOW ACTIVITY", "<form>", "\"3\""},
       {"Add Activity", "ADD ACTIVITY", "\"1017\"", person},
       {"Save Activity", "SAVE ACTIVITY", "<form>", "\"1017\""},
-      {"Search Solutions", "SEARCH SOLUTIONS", "<empty>", "<empty>"},
       {"Search Inventory", "SEARCH INVENTORY", "<empty>", "<empty>"},
       {"Search Inventory Now", "SEARCH INVENTORY NOW", "<form>", "<empty>"},
-      {"Search Solutions Now", "SEARCH SOLUTIONS NOW", "<form>", "<empty>"},
-      {"Show Configuration", "SHOW CONFIGURATION", "<form>", "<empty>"},
       {"*LT-0001", "SHOW ITEM", "\"LT-0001\"", "<empty>"},
   };
   Browser browser(port_);
@@ -419,20 +410,25 @@ TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
 }
 
 TEST_F(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
+  // The documents around the login page and the list, token masked.
+  auto masked = [](const Browser& browser) {
+    std::string page = browser.page();
+    const size_t at = browser.token().empty() ? std::string::npos
+                                              : page.find(browser.token());
+    if (at == std::string::npos) {
+      ADD_FAILURE() << "no token in the page";
+      return page;
+    }
+    return page.replace(at, browser.token().size(), "{TOKEN}");
+  };
   Browser browser(port_);
+  browser.Get();
+  testing::ExpectGolden("web_login.html", masked(browser));
   browser.LogIn("ann", "ann123");
-  EXPECT_EQ(0u, browser.page().find("<!DOCTYPE html>"));
+  testing::ExpectGolden("web_list.html", masked(browser));
   EXPECT_EQ("text/html; charset=utf-8", browser.header("Content-Type"));
   EXPECT_EQ("no-store", browser.header("Cache-Control"));
   EXPECT_NE("", browser.header("Content-Security-Policy"));
-  EXPECT_TRUE(
-      browser.Shows("<title>Outstanding Service Issues for: Ann "
-                    "Archer \xE2\x80\x93 Help Desk</title>"));
-  EXPECT_TRUE(browser.Shows("<form method=\"post\" action=\"/\""));
-  EXPECT_TRUE(browser.Shows("<link rel=\"stylesheet\" href=\"/kirvs.css?v="));
-  // The engine's fragment stands in the form unchanged.
-  EXPECT_TRUE(
-      browser.Shows("<input name=KIRVSCommand value=1017 type=submit>"));
 }
 
 // The identity is the session's: a forged KIRVSCurrentUser or
@@ -440,13 +436,6 @@ TEST_F(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
 TEST_F(WebServerTest, ForgedIdentityFieldsAreIgnored) {
   Browser browser(port_);
   browser.LogIn("ann", "ann123");
-  browser.Click("Register New Request", {{"KIRVSCurrentPerson", "Bob Baker"},
-                                         {"KIRVSCurrentUser", "bob"}});
-  ASSERT_EQ(200, browser.status());
-  EXPECT_TRUE(browser.Shows("Register New Service Request"));
-  EXPECT_TRUE(browser.Shows("name='UserId' type=text value='ann'"));
-  EXPECT_FALSE(browser.Shows("value='bob'"));
-
   // carol has no login entry: a save in her name would be refused, a save
   // from ann's session goes through whatever it claims.
   ASSERT_EQ(0, LoginEntries("carol"));
@@ -607,24 +596,6 @@ TEST_F(WebServerTest, FailedCommandShowsTheErrorAboveThePagePostedFrom) {
                                 "SELECT Telephone FROM "
                                 "Current_Requests WHERE "
                                 "RequestNo=1017"));
-}
-
-TEST_F(WebServerTest, SavingAndClosingChangeWhatTheListShows) {
-  Browser browser(port_);
-  browser.LogIn("ann", "ann123");
-  ASSERT_TRUE(browser.Shows("value=1021 type=submit"));
-  browser.Click("1021");
-  browser.Click("Close", {{"requestno", "1021"}});
-  ASSERT_TRUE(browser.Shows("Close Service Request 1021"));
-  browser.Click("Close Now", {{"requestno", "1021"},
-                              {"Completed", "2025-03-01 10:00:00"},
-                              {"ResolutionCode", "FIXED"},
-                              {"Resolution", "Moved the extension."}});
-  ASSERT_EQ(200, browser.status());
-  EXPECT_FALSE(browser.Shows("kv-alert-error")) << browser.page();
-  EXPECT_TRUE(browser.Shows("Outstanding Service Issues for: Ann Archer"));
-  EXPECT_FALSE(browser.Shows("value=1021 type=submit"));
-  EXPECT_TRUE(browser.Shows("5 allocated requests in current list."));
 }
 
 TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
@@ -789,12 +760,12 @@ TEST_F(WebServerTest, AnInternalErrorAnswers500AndIsLogged) {
   browser.Click("Search Solutions");
   EXPECT_EQ(500, browser.status());
   EXPECT_TRUE(browser.Shows("Something went wrong"));
-  // Each line is written once its answer is out, so the login's line and
-  // the error's may arrive in either order.
+  // Each request is logged by its own thread once answered, so the lines of
+  // two quick requests can come in either order.
   const std::vector<std::string> lines = Log(3);
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const auto& line) {
-    return line.find("error=\"test") != std::string::npos;
-  }));
+  EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(), [](auto& line) {
+              return line.find("error=\"test") != std::string::npos;
+            }));
   Set(&throw_on_, "");
   browser.Get();
   EXPECT_EQ(200, browser.status());
