@@ -680,6 +680,23 @@ TEST_F(WebServerTest, SecondFactorGuardsTheSession) {
   EXPECT_TRUE(browser.Shows("name='txtPassword'"));
   EXPECT_EQ("", browser.cookie("kirvs_pending"));
   EXPECT_EQ(0, LoginEntries("ann"));
+
+  // A code step left unfinished expires and takes its login entry with it
+  // (the housekeeper looks every 25 ms).
+  Restart([](ServeOptions& options) {
+    options.idle_timeout = std::chrono::milliseconds(100);
+  });
+  Browser later(port_);
+  later.LogIn("ann", "ann123");
+  ASSERT_EQ(1, LoginEntries("ann"));
+  clock_.Advance(SecondFactorStep::kLifetime + std::chrono::seconds(1));
+  for (int i = 0; i < 400 && LoginEntries("ann") != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(0, LoginEntries("ann"));
+  later.Click("Verify Code", {{"txtCode", code_now()}});
+  EXPECT_TRUE(later.Shows("Your login has expired."));
+  EXPECT_EQ("", later.cookie("kirvs_session"));
 }
 
 TEST_F(WebServerTest, LogoutEndsEverySessionOfTheUser) {
