@@ -52,9 +52,9 @@ struct Reply {
   std::vector<std::string> set_cookies;  // Set-Cookie header values
   std::string retry_after;               // seconds, for 429
   std::string command = "-";             // the CommandString run
-  std::string result = "-";              // ok, failed, refused, throttled
-  std::string user = "-";                // the signed-in user id
-  std::string log_error;  // the engine's message, for the access log only
+  std::string result = "-";  // ok, failed, refused, throttled, pending
+  std::string user = "-";    // the signed-in user id
+  std::string log_error;     // the engine's message, for the access log only
 };
 
 class HelpDeskFront {
