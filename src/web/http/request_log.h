@@ -22,7 +22,7 @@ struct RequestNote {
   std::string command = "-";  // the CommandString run
   std::string result = "-";   // ok, failed, refused, throttled, error
   std::string user = "-";     // the signed-in user id
-  std::string error;          // an internal error's text
+  std::string error;          // an internal error's or the engine's message
 };
 
 // The note of the request the calling thread serves.

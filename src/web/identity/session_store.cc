@@ -126,6 +126,11 @@ size_t SessionStore::size() const {
   return sessions_.size();
 }
 
+bool SessionStore::HasUser(std::string_view user_id) const {
+  std::lock_guard lock(mu_);
+  return UserHasSession(user_id);
+}
+
 bool SessionStore::UserHasSession(std::string_view user_id) const {
   return std::any_of(sessions_.begin(), sessions_.end(),
                      [&](const auto& entry) {

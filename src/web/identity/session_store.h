@@ -68,6 +68,9 @@ class SessionStore {
   // Ends every session of the user (ASCII case ignored).
   void EndUser(std::string_view user_id);
 
+  // Whether the user (ASCII case ignored) has a session.
+  bool HasUser(std::string_view user_id) const;
+
   // Removes the sessions idle too long; returns the user ids that have no
   // session left since the last sweep (idle, or ended for room).
   std::vector<std::string> Sweep();

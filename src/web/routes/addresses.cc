@@ -32,6 +32,7 @@ void SendReply(httplib::Response& res, Reply reply) {
   note.command = std::move(reply.command);
   note.result = std::move(reply.result);
   note.user = std::move(reply.user);
+  if (!reply.log_error.empty()) note.error = std::move(reply.log_error);
   SetDocument(res, reply.status, std::move(reply.body));
 }
 
@@ -40,6 +41,7 @@ Visit VisitOf(const httplib::Request& req) {
   Visit visit;
   visit.session_cookie = CookieValue(cookies, HelpDeskFront::kSessionCookie);
   visit.browser_cookie = CookieValue(cookies, HelpDeskFront::kBrowserCookie);
+  visit.pending_cookie = CookieValue(cookies, HelpDeskFront::kPendingCookie);
   visit.address = req.remote_addr;
   return visit;
 }

@@ -8,7 +8,9 @@
 #include "kirvs/session.h"
 #include "platform/escape.h"
 #include "web/identity/csrf.h"
+#include "web/pages/code_page.h"
 #include "web/pages/page.h"
+#include "web/pages/visitor_messages.h"
 
 namespace kirvs::web {
 
@@ -52,7 +54,8 @@ HelpDeskFront::HelpDeskFront(const ServeOptions& options)
     : options_(options),
       secret_(NewSecret()),
       sessions_(options),
-      throttle_(options) {}
+      throttle_(options),
+      second_factor_(options) {}
 
 Reply HelpDeskFront::Home(const Visit& visit) {
   Reply reply;
@@ -80,6 +83,12 @@ Reply HelpDeskFront::Post(const Visit& visit) {
   std::string browser_token = visit.browser_cookie.empty()
                                   ? std::string()
                                   : BrowserToken(secret_, visit.browser_cookie);
+
+  // The code page is a login page: it carries the browser's token.
+  if (caption == kCodeCaption) {
+    if (!SameToken(token, browser_token)) return Forbidden(std::move(reply));
+    return CodeAttempt(visit, std::move(reply));
+  }
 
   if (auto session = sessions_.Find(visit.session_cookie)) {
     reply.user = session->user_id;
@@ -164,8 +173,17 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   if (result.user_id.empty()) {
     throttle_.RecordFailure(user_id, visit.address);
     reply.result = "failed";
+    // Whether the id exists, has a password or a profile is the operator's
+    // business, not the visitor's.
+    reply.log_error = LoggedMessage(result.error, DbPath());
     return LoginPage(visit, std::move(reply), StartupFragment(user_id),
-                     ErrorOrGeneric(result.error), "");
+                     kLoginFailedMessage, "");
+  }
+  bool needs_code = false;
+  Status s = NeedsCode(result.user_id, &needs_code);
+  if (!s.ok() || needs_code) {
+    return AskForCode(visit, result, std::move(s), std::move(gate),
+                      std::move(reply));
   }
   throttle_.RecordSuccess(user_id);
   // A new session id at every login: an id someone planted or saw before
@@ -248,7 +266,10 @@ Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
   PageView view;
   view.token = session.token;
   view.signed_in_as = SignedInAs(session);
-  view.error_html = std::move(error_html);
+  // The visitor learns neither where the database lies nor the query.
+  std::string db_path = DbPath();
+  reply.log_error = LoggedMessage(error_html, db_path);
+  view.error_html = ShownMessage(error_html, db_path);
   if (auto kept = sessions_.Page(session.id, posted_from)) {
     view.fragment = std::move(kept->fragment);
     view.page_number = kept->number;
@@ -286,15 +307,17 @@ std::string HelpDeskFront::StartupFragment(std::string_view user_id) {
 
 void HelpDeskFront::Sweep() {
   std::unique_lock gate(login_gate_);
-  for (const std::string& user : sessions_.Sweep()) {
-    Run("LOGOUT", Variant(user), Variant());
-  }
+  for (const std::string& user : sessions_.Sweep()) LogOutIfUnused(user);
+  for (const std::string& user : second_factor_.Sweep()) LogOutIfUnused(user);
 }
 
 void HelpDeskFront::EndAllSessions() {
   std::unique_lock gate(login_gate_);
   for (const std::string& user : sessions_.EndAll()) {
     Run("LOGOUT", Variant(user), Variant());
+  }
+  for (const std::string& user : second_factor_.EndAll()) {
+    LogOutIfUnused(user);
   }
 }
 

@@ -5,8 +5,12 @@
 // (or the page the user posted from, under the error) in a whole document.
 //
 // The identity lives only in the server's session: posted KIRVSCurrentUser
-// and KIRVSCurrentPerson are replaced by the session's. Only "Login" runs
-// without a session; every other post then shows the login page.
+// and KIRVSCurrentPerson are replaced by the session's. Only "Login" (and
+// the code of a second factor after it) runs without a session; every other
+// post then shows the login page.
+//
+// A user with a second factor gets his session only once he has also sent a
+// valid code from his authenticator app (second_factor_step.h).
 //
 // It knows nothing of HTTP beyond what Visit and Reply carry; the routes
 // (addresses.h) translate.
@@ -23,7 +27,9 @@
 
 #include "kirvs/submitted_form.h"
 #include "kirvs/variant.h"
+#include "platform/status.h"
 #include "web/identity/login_throttle.h"
+#include "web/identity/second_factor_step.h"
 #include "web/identity/session_store.h"
 #include "web/options/serve_options.h"
 #include "web/routes/button_map.h"
@@ -34,6 +40,7 @@ namespace kirvs::web {
 struct Visit {
   std::string session_cookie;  // the session id cookie; empty when absent
   std::string browser_cookie;  // the login form's nonce cookie
+  std::string pending_cookie;  // a login waiting for its code; or empty
   std::string address;         // the client's address (login throttle)
   SubmittedForm posted;        // the posted fields; empty for GET
 };
@@ -45,14 +52,16 @@ struct Reply {
   std::vector<std::string> set_cookies;  // Set-Cookie header values
   std::string retry_after;               // seconds, for 429
   std::string command = "-";             // the CommandString run
-  std::string result = "-";              // ok, failed, refused, throttled
-  std::string user = "-";                // the signed-in user id
+  std::string result = "-";  // ok, failed, refused, throttled, pending
+  std::string user = "-";    // the signed-in user id
+  std::string log_error;     // the engine's message, for the access log only
 };
 
 class HelpDeskFront {
  public:
   static constexpr char kSessionCookie[] = "kirvs_session";
   static constexpr char kBrowserCookie[] = "kirvs_browser";
+  static constexpr char kPendingCookie[] = "kirvs_pending";
 
   explicit HelpDeskFront(const ServeOptions& options);
 
@@ -90,6 +99,22 @@ class HelpDeskFront {
                       const Visit& visit, Reply reply);
   Reply Forbidden(Reply reply);
 
+  // The second factor (front_second_factor.cc). Whether the user who just
+  // gave his password must also send a code.
+  Status NeedsCode(const std::string& user_id, bool* needs);
+  // After a right password: the code page, or when his second factor could
+  // not be looked up, the login page and no login entry. `gate` holds
+  // login_gate_ shared.
+  Reply AskForCode(const Visit& visit, const EngineResult& result, Status s,
+                   std::shared_lock<std::shared_mutex> gate, Reply reply);
+  // The code sent from the code page.
+  Reply CodeAttempt(const Visit& visit, Reply reply);
+  // Removes the user's login entry, as his logout would, unless he has a
+  // session or another login waiting for its code. REQUIRES: login_gate_
+  // held exclusively.
+  void LogOutIfUnused(const std::string& user_id);
+  std::string DbPath() const;
+
   // A new page in the session: kept, so that it can come back under an
   // error box.
   Reply ShowNewPage(const SessionView& session, std::string fragment,
@@ -106,6 +131,7 @@ class HelpDeskFront {
   const std::string secret_;  // keys the login forms' tokens
   SessionStore sessions_;
   LoginThrottle throttle_;
+  SecondFactorStep second_factor_;
   // Logins hold it shared, the removal of login entries for idle sessions
   // exclusively: a user who logs in again meanwhile keeps his entry.
   std::shared_mutex login_gate_;
