@@ -226,7 +226,8 @@ TEST_F(InitCommandTest, RefusesExistingFilesWithoutForce) {
 TEST_F(InitCommandTest, ForceReplacesBothFiles) {
   ASSERT_EQ(0, Init(root_, /*demo=*/true)) << errors_.str();
   ASSERT_TRUE(WriteIniString(root_ + "/" + kSettingsFileName, "Settings",
-                             "Marker", "old"));
+                             "Marker", "old")
+                  .ok());
   std::string wal = root_ + "/" + kDatabaseFileName + "-wal";
   std::ofstream(wal) << "stale log of the old database";
 

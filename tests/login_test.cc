@@ -54,11 +54,14 @@ const char kBanner[] =
 class LoginTest : public ::testing::Test {
  protected:
   LoginTest() : desk_(kDeskSql), session_(desk_.ini_path()) {
-    WriteIniString(desk_.ini_path(), "Settings", "RequestList",
-                   "RequestNo, Requested, Priority, Description");
-    WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
-                   "RequestNo, Requested, Priority, Allocated, DownFlag, "
-                   "Description");
+    EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                               "RequestNo, Requested, Priority, Description")
+                    .ok());
+    EXPECT_TRUE(
+        WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
+                       "RequestNo, Requested, Priority, Allocated, DownFlag, "
+                       "Description")
+            .ok());
   }
 
   static Variant Form(std::vector<SubmittedForm::Field> fields) {
@@ -199,7 +202,7 @@ TEST_F(LoginTest, LoginWithoutAFormOrSettingsChangesNothing) {
   EXPECT_EQ("Unable to login.  User Id has not been correctly specified.",
             Error());
   EXPECT_EQ("ann", last_p1_.text());  // no write-back on failure
-  WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
+  EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
   EXPECT_FALSE(LogIn("ann", "pw"));
   EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
             Error());
@@ -255,6 +258,23 @@ TEST_F(LoginTest, LogoutRemovesEveryEntryAndShowsTheLoginPage) {
 }
 
 TEST_F(LoginTest, LogoutFailuresStillShowTheLoginPage) {
+  // An entry that cannot be deleted is a failed logout, and the user's
+  // entry deleted before it comes back: all of them go or none.
+  ASSERT_TRUE(LogIn("ann", "pw"));
+  testing::ExecSql(desk_.db_path(),
+                   "INSERT INTO Logins (UserName) VALUES ('ann');"
+                   "CREATE TRIGGER keep_last BEFORE DELETE ON Logins "
+                   "WHEN old.Id = (SELECT MAX(Id) FROM Logins) "
+                   "BEGIN SELECT RAISE(ABORT, 'entry kept'); END;");
+  EXPECT_TRUE(Run("LOGOUT", "ann"));
+  EXPECT_EQ(
+      "An error occurred while trying to remove login entry from "
+      "database " +
+          desk_.db_path() + " (entry kept).",
+      Error());
+  EXPECT_EQ(2, LoginRows("ann"));
+  EXPECT_NE(std::string::npos, Page().find("txtPassword"));
+
   DropTable(desk_.db_path(), "Logins");
   EXPECT_TRUE(Run("LOGOUT", "ann"));
   EXPECT_EQ(
@@ -263,7 +283,7 @@ TEST_F(LoginTest, LogoutFailuresStillShowTheLoginPage) {
           desk_.db_path() + " (no such table: Logins).",
       Error());
   EXPECT_NE(std::string::npos, Page().find("txtPassword"));
-  WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
+  EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
   EXPECT_TRUE(Run("LOGOUT", "ann"));
   EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
             Error());
@@ -305,8 +325,9 @@ TEST_F(LoginTest, ListFailuresAndEmptyLists) {
             Page().find("</tr></table><font size=1 face=arial></b><i><p>0 "
                         "allocated requests"))
       << Page();
-  WriteIniString(desk_.ini_path(), "Settings", "RequestList",
-                 "RequestNo, Bogus");
+  EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                             "RequestNo, Bogus")
+                  .ok());
   EXPECT_FALSE(Run("SHOW LIST", "Ann Smith", ""));
   EXPECT_EQ(
       "An error occurred while trying to retrieve requests from "

@@ -87,9 +87,10 @@ TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
       {"2026-01-01 08:00", "18:00", "True", 9},  // not a time of day
   };
   for (const Case& c : cases) {
-    WriteIniString(ini, "Settings", "StartOfDay", c.start);
-    WriteIniString(ini, "Settings", "EndofDay", c.end);
-    WriteIniString(ini, "Settings", "IncludeWeekends", c.weekends);
+    EXPECT_TRUE(WriteIniString(ini, "Settings", "StartOfDay", c.start).ok());
+    EXPECT_TRUE(WriteIniString(ini, "Settings", "EndofDay", c.end).ok());
+    EXPECT_TRUE(
+        WriteIniString(ini, "Settings", "IncludeWeekends", c.weekends).ok());
     EXPECT_NEAR(
         c.hours,
         WorkingHours(ini, At("2026-11-28 07:00"), At("2026-11-28 19:00")), 1e-9)

@@ -190,25 +190,25 @@ TEST_F(SettingsFileTest, ValuesAreCutTo159Bytes) {
     EXPECT_EQ(c.expected, ReadIniString(path_, "Settings", "RequestList"))
         << c.value.size() << " bytes";
   }
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value).ok());
   EXPECT_EQ(long_value.substr(0, 159), ReadIniString(path_, "Debug", "Long"));
 }
 
 TEST_F(SettingsFileTest, WriteCreatesFileSectionAndKey) {
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Start", "09:00"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Start", "09:00").ok());
   EXPECT_EQ("[Debug]\nStart=09:00\n", ReadRaw());
 
-  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/hd.db"));
+  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/hd.db").ok());
   EXPECT_EQ("[Debug]\nStart=09:00\n[Settings]\nDBPath=/srv/hd.db\n", ReadRaw());
 
   // A new key goes after the last key of its section, before what follows.
   WriteRaw("[A]\na=1\n\n; note\n[B]\nb=2\n");
-  ASSERT_TRUE(WriteIniString(path_, "a", "c", "3"));
+  ASSERT_TRUE(WriteIniString(path_, "a", "c", "3").ok());
   EXPECT_EQ("[A]\na=1\nc=3\n\n; note\n[B]\nb=2\n", ReadRaw());
 
   // An empty section gets the key right under its header.
   WriteRaw("[A]\n[B]\nb=2\n");
-  ASSERT_TRUE(WriteIniString(path_, "A", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "A", "a", "1").ok());
   EXPECT_EQ("[A]\na=1\n[B]\nb=2\n", ReadRaw());
 }
 
@@ -228,7 +228,7 @@ TEST_F(SettingsFileTest, AnEditOfAnOldFileShowsWithTheNextRead) {
   WriteRaw("[Settings]\nDBPath=/srv/b.db\n");  // same size, in place
   age(1800);
   EXPECT_EQ("/srv/b.db", ReadIniString(path_, "Settings", "DBPath"));
-  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/c.db"));
+  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/c.db").ok());
   EXPECT_EQ("/srv/c.db", ReadIniString(path_, "Settings", "DBPath"));
   age(3600);
   EXPECT_EQ("/srv/c.db", ReadIniString(path_, "Settings", "DBPath"));
@@ -239,12 +239,14 @@ TEST_F(SettingsFileTest, AnEditOfAnOldFileShowsWithTheNextRead) {
 TEST_F(SettingsFileTest, ABatchWritesLikeOneWriteAfterAnother) {
   WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
   ASSERT_TRUE(WriteIniStrings(
-      path_, "Debug",
-      {{"Step", "Started"}, {"Hours", "1.00"}, {"Step", "Done"}}));
+                  path_, "Debug",
+                  {{"Step", "Started"}, {"Hours", "1.00"}, {"Step", "Done"}})
+                  .ok());
   EXPECT_EQ("[Settings]\nDBPath=/srv/hd.db\n[Debug]\nStep=Done\nHours=1.00\n",
             ReadRaw());
   // One unwritable key refuses the whole batch.
-  EXPECT_FALSE(WriteIniStrings(path_, "Debug", {{"Fine", "1"}, {"a=b", "2"}}));
+  EXPECT_FALSE(
+      WriteIniStrings(path_, "Debug", {{"Fine", "1"}, {"a=b", "2"}}).ok());
   EXPECT_EQ("", ReadIniString(path_, "Debug", "Fine"));
 }
 
@@ -256,7 +258,7 @@ TEST_F(SettingsFileTest, RewritingOneKeyLeavesEveryOtherLineAsItWas) {
   after[5] = "Target=new value";
   for (const Encoding& encoding : kEncodings) {
     WriteRaw(Encode(before, encoding));
-    ASSERT_TRUE(WriteIniString(path_, "Settings", "Target", "new value"))
+    ASSERT_TRUE(WriteIniString(path_, "Settings", "Target", "new value").ok())
         << encoding.name;
     EXPECT_EQ(Shown(Encode(after, encoding)), Shown(ReadRaw()))
         << encoding.name;
@@ -274,7 +276,8 @@ TEST_F(SettingsFileTest, AddingAKeyLeavesEveryOtherLineAsItWas) {
                                           "New=1"};
   for (const Encoding& encoding : kEncodings) {
     WriteRaw(Encode(before, encoding));
-    ASSERT_TRUE(WriteIniString(path_, "Third", "New", "1")) << encoding.name;
+    ASSERT_TRUE(WriteIniString(path_, "Third", "New", "1").ok())
+        << encoding.name;
     EXPECT_EQ(Shown(Encode(after, encoding)), Shown(ReadRaw()))
         << encoding.name;
   }
@@ -282,20 +285,20 @@ TEST_F(SettingsFileTest, AddingAKeyLeavesEveryOtherLineAsItWas) {
 
 TEST_F(SettingsFileTest, MixedLineEndsAreKept) {
   WriteRaw("[A]\r\na=1\nb=2\r\n; note\n");
-  ASSERT_TRUE(WriteIniString(path_, "A", "b", "3"));
+  ASSERT_TRUE(WriteIniString(path_, "A", "b", "3").ok());
   EXPECT_EQ(Shown("[A]\r\na=1\nb=3\r\n; note\n"), Shown(ReadRaw()));
 }
 
 TEST_F(SettingsFileTest, WriteRewritesTheKeyThatReadsSee) {
   WriteRaw("[Settings]\nDup=first\ndup=second\n[settings]\nDup=third\n");
-  ASSERT_TRUE(WriteIniString(path_, "SETTINGS", "DUP", "new"));
+  ASSERT_TRUE(WriteIniString(path_, "SETTINGS", "DUP", "new").ok());
   EXPECT_EQ("new", ReadIniString(path_, "Settings", "Dup"));
   EXPECT_EQ("[Settings]\nDUP=new\ndup=second\n[settings]\nDup=third\n",
             ReadRaw());
 }
 
 TEST_F(SettingsFileTest, ValuesCannotAddLines) {
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Trace", "a\n[Evil]\r\nx=1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Trace", "a\n[Evil]\r\nx=1").ok());
   EXPECT_EQ("a [Evil]  x=1", ReadIniString(path_, "Debug", "Trace"));
   EXPECT_EQ("", ReadIniString(path_, "Evil", "x"));
 }
@@ -314,7 +317,7 @@ TEST_F(SettingsFileTest, NamesThatWouldChangeTheFileAreRefused) {
   };
   for (const Case& c : cases) {
     WriteRaw(contents);
-    EXPECT_FALSE(WriteIniString(path_, c.section, c.key, "2"))
+    EXPECT_FALSE(WriteIniString(path_, c.section, c.key, "2").ok())
         << "[" << Shown(c.section) << "] " << Shown(c.key);
     EXPECT_EQ(contents, ReadRaw())
         << "[" << Shown(c.section) << "] " << Shown(c.key);
@@ -323,23 +326,23 @@ TEST_F(SettingsFileTest, NamesThatWouldChangeTheFileAreRefused) {
 
 TEST_F(SettingsFileTest, BlanksAroundNamesDoNotCount) {
   WriteRaw("[Debug]\nTrace=1\n");
-  ASSERT_TRUE(WriteIniString(path_, " Debug ", "\tTrace ", "2"));
+  ASSERT_TRUE(WriteIniString(path_, " Debug ", "\tTrace ", "2").ok());
   EXPECT_EQ("[Debug]\nTrace=2\n", ReadRaw());
   EXPECT_EQ("2", ReadIniString(path_, "  debug", "trace  "));
 }
 
 TEST_F(SettingsFileTest, WriteFailsWhereNoFileCanBe) {
   EXPECT_FALSE(
-      WriteIniString(dir_ + "/no/such/dir/KIRVS.INI", "Debug", "a", "1"));
+      WriteIniString(dir_ + "/no/such/dir/KIRVS.INI", "Debug", "a", "1").ok());
   const std::string directory = dir_ + "/folder";
   ASSERT_TRUE(std::filesystem::create_directory(directory));
-  EXPECT_FALSE(WriteIniString(directory, "Debug", "a", "1"));
+  EXPECT_FALSE(WriteIniString(directory, "Debug", "a", "1").ok());
 }
 
 TEST_F(SettingsFileTest, WriteKeepsThePermissionsOfTheFile) {
   WriteRaw("[Settings]\nDBPath=x\n");
   ASSERT_EQ(0, ::chmod(path_.c_str(), 0600));
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1").ok());
   struct stat info;
   ASSERT_EQ(0, ::stat(path_.c_str(), &info));
   EXPECT_EQ(0600u, info.st_mode & 07777);
@@ -352,7 +355,7 @@ TEST_F(SettingsFileTest, WriteThroughASymbolicLinkKeepsTheLink) {
     out << "[Settings]\nDBPath=x\n";
   }
   ASSERT_EQ(0, ::symlink(target.c_str(), path_.c_str()));
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1").ok());
   EXPECT_TRUE(std::filesystem::is_symlink(path_));
   EXPECT_EQ("[Settings]\nDBPath=x\n[Debug]\na=1\n", ReadRaw());
   EXPECT_EQ("1", ReadIniString(path_, "Debug", "a"));
@@ -364,7 +367,7 @@ TEST_F(SettingsFileTest, UnreadableFileIsNotReplaced) {
   }
   WriteRaw("[Settings]\nDBPath=x\n");
   ASSERT_EQ(0, ::chmod(path_.c_str(), 0200));
-  EXPECT_FALSE(WriteIniString(path_, "Debug", "a", "1"));
+  EXPECT_FALSE(WriteIniString(path_, "Debug", "a", "1").ok());
   ASSERT_EQ(0, ::chmod(path_.c_str(), 0600));
   EXPECT_EQ("[Settings]\nDBPath=x\n", ReadRaw());
 }
@@ -387,7 +390,7 @@ bool WriteKeysFromThreads(const std::string& path, int process, int threads,
     writers.emplace_back([&, t] {
       for (int k = 0; k < keys; ++k) {
         std::string key = KeyName(process, t, k);
-        if (!WriteIniString(path, "Debug", key, "value of " + key)) {
+        if (!WriteIniString(path, "Debug", key, "value of " + key).ok()) {
           all_written = false;
         }
       }

@@ -5,9 +5,8 @@
 
 #include "activities/activity_display.h"
 #include "data/lookups.h"
-#include "data/settings.h"
 #include "pages/page_fragments.h"
-#include "pages/request_form.h"
+#include "pages/page_source.h"
 #include "platform/clock.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
@@ -22,14 +21,19 @@ namespace {
 // A row that cannot be numbered keeps its number and still counts.
 int32_t Renumber(RecordSource& rs) {
   int32_t counter = 0;
-  for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
+  Status walk = rs.MoveFirst();
+  for (; walk.ok() && !rs.eof() && !rs.bof(); walk = rs.MoveNext()) {
     ++counter;
     Variant current;
     if (rs.Get("ActNo", &current).ok() && current.IsNumber() &&
         current.number() == counter) {
       continue;
     }
-    if (rs.Set("ActNo", Variant::Integer(counter)).ok()) rs.Update();
+    Status s = rs.Set("ActNo", Variant::Integer(counter));
+    if (s.ok()) s = rs.Update();
+    // A row that cannot be renumbered keeps its number; the new activity
+    // is still numbered after all of them.
+    (void)s;
   }
   return counter;
 }
@@ -38,38 +42,25 @@ int32_t Renumber(RecordSource& rs) {
 
 bool NewActivity(SessionState* session, const Variant& request_no,
                  const Variant& person_value) {
-  session->error_text.clear();
-  session->current_rs.reset();
   const std::string number = request_no.ToText();
   const std::string person = person_value.ToText();
-  const std::string& settings = session->settings_path;
-  std::string db_path = ReadSetting(settings, "DBPath");
-  std::string column_list = ReadColumnList(settings, "DisplayActivity");
-
-  // The renumbering is one transaction: a save of another activity of the
-  // request waits for it rather than meeting half-renumbered rows.
   std::optional<int32_t> parsed = ParseInteger(number);
-  std::shared_ptr<Database> db;
-  Status s;
+  Status composed;
   if (!parsed) {
-    s = Status::InvalidArgument("not a request number: " + number);
-  } else {
-    s = Database::Open(db_path, &db);
+    composed = Status::InvalidArgument("not a request number: " + number);
   }
-  if (s.ok()) s = db->Begin();
-  if (s.ok()) {
-    // ActNo breaks ties of Date/Time, so that repeated calls number
-    // activities of the same moment alike.
-    std::string query = "SELECT " + column_list +
-                        " FROM [Request_Activities] Where RequestNo=" + number +
-                        " ORDER BY [Date/Time], ActNo";
-    s = RecordSource::Open(db, query, OpenMode::kUpdate, &session->current_rs);
-  }
-  if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to retrieve an activity from the "
-        "Request_Activities table (" +
-        EscapeHtml(s.message()) + ").";
+  // The renumbering is one transaction: a save of another activity of the
+  // request waits for it rather than meeting half-renumbered rows. ActNo
+  // breaks ties of Date/Time, so that repeated calls number activities of
+  // the same moment alike.
+  constexpr PageSource kNewActivitySource = {
+      .column_list_key = "DisplayActivity",
+      .task = "retrieve an activity from the Request_Activities table"};
+  std::shared_ptr<Database> db;
+  if (!OpenPageSource(session, kNewActivitySource, composed,
+                      " FROM [Request_Activities] Where RequestNo=" + number +
+                          " ORDER BY [Date/Time], ActNo",
+                      nullptr, &db)) {
     return false;
   }
   RecordSource& rs = *session->current_rs;
@@ -77,28 +68,16 @@ bool NewActivity(SessionState* session, const Variant& request_no,
   if (!db->Commit().ok()) db->Rollback();
 
   // The new row is only the content of the form; "SAVE ACTIVITY" stores it.
-  const std::string work_group = LookupValue(settings, "Personnel", person, 1);
-  const double now = CurrentMoment();
-  rs.AddNew();
-  rs.Set("RequestNo", Variant::Integer(*parsed));
-  rs.Set("ActNo", Variant::Integer(act_no));
-  rs.Set("Date/Time", Variant::Date(now));
-  rs.Set("Personnel", person_value);
-  rs.Set("WorkGroup", Variant(work_group));
-
-  std::string page;
-  AppendBanner(&page, "New Activity Details for Service Request ", number);
-  page += "<input name=requestno value=";
-  AppendHtmlUnquoted(&page, number);
-  page += " type=hidden><input name=actno value=" + FormatInteger(act_no) +
-          " type=hidden>";
-  page += "<input type=hidden name=" + std::string(kNewActivityMarker) +
-          " value=1>";
-  page += kIndent;
-  page += kActivityFormButtons;
-  page += "<br>";
-  RenderRequestForm(session, &page);
-  session->page_text = std::move(page);
+  // A column the page does not show takes no default.
+  const std::string work_group =
+      LookupValue(session->settings_path, "Personnel", person, 1);
+  const Variant now = Variant::Date(CurrentMoment());
+  (void)rs.AddNew();
+  (void)rs.Set("RequestNo", Variant::Integer(*parsed));
+  (void)rs.Set("ActNo", Variant::Integer(act_no));
+  (void)rs.Set("Date/Time", now);
+  (void)rs.Set("Personnel", person_value);
+  (void)rs.Set("WorkGroup", Variant(work_group));
 
   std::string trace = "Got workgroup: " + EscapeHtml(work_group) +
                       " for person: " + EscapeHtml(person) + "<br>";
@@ -110,8 +89,21 @@ bool NewActivity(SessionState* session, const Variant& request_no,
                                         ? FormatGeneralDate(date_time.date())
                                         : date_time.ToText());
   }
+
+  std::string page;
+  AppendBanner(&page, "New Activity Details for Service Request ", number);
+  page += "<input name=requestno value=";
+  AppendHtmlUnquoted(&page, number);
+  page += " type=hidden><input name=actno value=" + FormatInteger(act_no) +
+          " type=hidden>";
+  page += "<input type=hidden name=" + std::string(kNewActivityMarker) +
+          " value=1>";
+  page += kIndent;
+  AppendButtons(&page, kActivityFormButtons);
+  page += "<br>";
+  FinishRecordPage(session, std::move(page));
+  // The trace replaces what the form renderer left in ErrorDescription.
   session->error_text = std::move(trace);
-  session->current_rs.reset();
   return true;
 }
 

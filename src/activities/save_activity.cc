@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "activities/new_activity.h"
-#include "data/settings.h"
+#include "data/login_entries.h"
 #include "kirvs/submitted_form.h"
-#include "login/logout.h"
+#include "pages/page_source.h"
 #include "pages/posted_fields.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
@@ -44,7 +44,9 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   const int32_t request_no = PostedNumber(form->Get("RequestNo"));
   const int32_t act_no = PostedNumber(form->Get("ActNo"));
   const std::string user_id = form->Get("KIRVSCurrentUser");
-  if (!HasLoginEntry(session, user_id)) {
+  bool signed_in = false;
+  // Logins that cannot be read sign nobody in; the message says so.
+  if (!FindLoginEntry(db_path, user_id, &signed_in).ok() || !signed_in) {
     session->error_text =
         "Unable to update current activity.  There is no login entry for the "
         "current user.<br><br>Re-enter your login details and retry the "
@@ -60,14 +62,8 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   // people adding an activity at once cannot both take one number.
   std::shared_ptr<Database> db;
   std::unique_ptr<RecordSource> rs;
-  Status s = Database::Open(db_path, &db);
-  if (s.ok()) s = db->Begin();
-  if (s.ok()) s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
-  if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to open Request_Activities table in "
-        "database " +
-        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+  if (!OpenTableForWrite(session, db_path, "Request_Activities", query, &db,
+                         &rs)) {
     return false;
   }
   const bool exists = rs->RecordCount() != 0;
@@ -94,14 +90,12 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   }
   if (!trace.empty() && trace.back() == ',') trace.pop_back();
   if (!fields.ok()) {
-    session->error_text =
-        "An error occurred whilst trying to update fields for the current "
-        "activity (" +
-        EscapeHtml(fields.message()) + ").";
+    session->error_text = ErrorMessage("update fields for the current activity",
+                                       fields, Wording::kWhilst);
     return false;
   }
 
-  s = rs->Update();
+  Status s = rs->Update();
   trace += "<br>CurrentRS.Update command completed.<br>";
   if (s.ok()) {
     rs->Close();
@@ -109,8 +103,7 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   }
   if (!s.ok()) {
     session->error_text =
-        "An error occurred whilst trying to save the current activity (" +
-        EscapeHtml(s.message()) + ").";
+        ErrorMessage("save the current activity", s, Wording::kWhilst);
     return false;
   }
   session->error_text = std::move(trace);

@@ -41,7 +41,9 @@ std::string BuildSelectList(const std::string& settings_path,
                             const Variant& current) {
   std::string db_path = ReadSetting(settings_path, "DBPath");
   std::unique_ptr<RecordSource> rs;
-  std::string query = "SELECT * FROM [" + std::string(table) + "] ORDER BY 1";
+  std::string query = "SELECT * FROM ";
+  AppendSqlName(&query, table);
+  query += " ORDER BY 1";
   if (!RecordSource::Open(db_path, query, OpenMode::kRead, &rs).ok()) {
     return "";
   }
@@ -74,7 +76,8 @@ std::string LookupValue(const std::string& settings_path,
   // that the database can find the one row by key instead of us reading the
   // whole table.
   std::unique_ptr<RecordSource> columns;
-  std::string table_query = "SELECT * FROM [" + std::string(table) + "]";
+  std::string table_query = "SELECT * FROM ";
+  AppendSqlName(&table_query, table);
   if (!RecordSource::Open(db, table_query, OpenMode::kUpdate, &columns).ok() ||
       columns->field_count() == 0) {
     return "";

@@ -31,14 +31,14 @@ double WorkingHours(const std::string& settings_path, double start, double end);
 
 // Writes LeadTime (the working hours from Requested, or now, to Completed, or
 // now) and DownTime (the same when DownFlag is set, else 0) into the current
-// row of `row`, without storing it. Returns true.
-bool SetRequestTimes(const std::string& settings_path, RecordSource& row);
+// row of `row`, without storing it. A column the row lacks is left out.
+void SetRequestTimes(const std::string& settings_path, RecordSource& row);
 
 // Writes RequestCost (the sum of ChargeRate x Duration) and HoursWorked (the
 // sum of Duration) over the request's activities into the current row of
 // `row`, reading them on the row's own connection, then SetRequestTimes.
-// Returns true.
-bool CalculateRequestTimes(const std::string& settings_path, RecordSource& row);
+// Activities that cannot be read count as none.
+void CalculateRequestTimes(const std::string& settings_path, RecordSource& row);
 
 }  // namespace kirvs
 

@@ -2,13 +2,13 @@
 
 #include <memory>
 
+#include "data/login_entries.h"
 #include "data/settings.h"
 #include "data/time_accounting.h"
 #include "kirvs/submitted_form.h"
-#include "login/logout.h"
+#include "pages/page_source.h"
 #include "pages/posted_fields.h"
 #include "platform/ascii.h"
-#include "platform/escape.h"
 #include "platform/record_source.h"
 #include "platform/text_forms.h"
 #include "requests/save_request.h"
@@ -38,25 +38,24 @@ bool OptionIsSet(const Variant& value) {
 }
 
 std::string CompletedFailure(const Status& s) {
-  return "An error occurred whilst trying to update fields in the completed "
-         "requests table (" +
-         EscapeHtml(s.message()) + ").";
+  return ErrorMessage("update fields in the completed requests table", s,
+                      Wording::kWhilst);
 }
 
 }  // namespace
 
 bool SurveyRequired(const std::string& settings_path) {
   std::unique_ptr<RecordSource> rs;
+  Variant value;
+  // An option that cannot be read is not set: closing needs no survey.
   if (!RecordSource::Open(ReadSetting(settings_path, "DBPath"),
                           "SELECT * FROM Options WHERE "
                           "Option='UserSurveyRequired'",
                           OpenMode::kRead, &rs)
            .ok() ||
-      rs->eof()) {
+      rs->eof() || !rs->Get(1, &value).ok()) {
     return false;
   }
-  Variant value;
-  rs->Get(1, &value);
   return OptionIsSet(value);
 }
 
@@ -91,7 +90,11 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
     session->error_text = kNoDbPathMessage;
     return false;
   }
-  if (!HasLoginEntry(session, form->Get("KIRVSCurrentUser"))) {
+  bool signed_in = false;
+  // Logins that cannot be read sign nobody in; the message says so.
+  if (!FindLoginEntry(db_path, form->Get("KIRVSCurrentUser"), &signed_in)
+           .ok() ||
+      !signed_in) {
     session->error_text =
         "Unable to close current request.  There is no login entry for the "
         "current user.<br><br>Re-enter your login details and retry the "
@@ -103,39 +106,32 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   // once, or a failure half-way, never leave it in both tables or in none.
   std::shared_ptr<Database> db;
   std::unique_ptr<RecordSource> outstanding, completed;
-  Status s = Database::Open(db_path, &db);
-  if (s.ok()) s = db->Begin();
-  if (s.ok()) {
-    s = RecordSource::Open(db,
-                           "SELECT * FROM [Current_Requests] WHERE RequestNo=" +
-                               FormatInteger(request_no),
-                           OpenMode::kUpdate, &outstanding);
-  }
-  if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to open Current_Requests table in "
-        "database " +
-        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+  if (!OpenTableForWrite(session, db_path, "Current_Requests",
+                         "SELECT * FROM [Current_Requests] WHERE RequestNo=" +
+                             FormatInteger(request_no),
+                         &db, &outstanding)) {
     return false;
   }
-  outstanding->MoveFirst();
-  if (outstanding->eof()) {
+  if (!outstanding->MoveFirst().ok() || outstanding->eof()) {
     session->error_text = NotOutstandingMessage(posted_number);
     return false;
   }
-  s = RecordSource::Open(db, "SELECT * FROM [Completed_Requests]",
-                         OpenMode::kUpdate, &completed);
+  Status s = RecordSource::Open(db, "SELECT * FROM [Completed_Requests]",
+                                OpenMode::kUpdate, &completed);
   if (s.ok()) s = completed->AddNew();
   if (!s.ok()) {
     session->error_text = CompletedFailure(s);
     return false;
   }
   // Column by column, by position: the two tables share their column order.
+  // A column the completed table lacks or cannot hold stays empty there, as
+  // does Status in a completed table without it: the move itself must not
+  // fail for a column the administrator chose not to keep.
   for (int k = 0; k < outstanding->field_count(); ++k) {
     Variant value;
-    if (outstanding->Get(k, &value).ok()) completed->Set(k, value);
+    if (outstanding->Get(k, &value).ok()) (void)completed->Set(k, value);
   }
-  completed->Set("Status", Variant("Closed"));
+  (void)completed->Set("Status", Variant("Closed"));
   CalculateRequestTimes(session->settings_path, *completed);
   s = completed->Update();
   if (s.ok()) s = outstanding->Delete();
