@@ -39,7 +39,7 @@ bool SameValue(const Variant& option, const Variant& current) {
 std::string BuildSelectList(const std::string& settings_path,
                             std::string_view field_name, std::string_view table,
                             const Variant& current) {
-  std::string db_path = ReadSetting(settings_path, "DBPath");
+  std::string db_path = ReadDatabasePath(settings_path);
   std::unique_ptr<RecordSource> rs;
   std::string query = "SELECT * FROM ";
   AppendSqlName(&query, table);
@@ -69,7 +69,7 @@ std::string BuildSelectList(const std::string& settings_path,
 std::string LookupValue(const std::string& settings_path,
                         std::string_view table, std::string_view key,
                         int position) {
-  std::string db_path = ReadSetting(settings_path, "DBPath");
+  std::string db_path = ReadDatabasePath(settings_path);
   std::shared_ptr<Database> db;
   if (!Database::Open(db_path, &db).ok()) return "";
   // An update-mode open reads no row: it only names the first column, so

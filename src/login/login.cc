@@ -35,7 +35,7 @@ bool Login(SessionState* session, const Variant& form) {
         "Unable to login.  User Id has not been correctly specified.";
     return false;
   }
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  std::string db_path = ReadDatabasePath(session->settings_path);
   if (db_path.empty()) {
     session->error_text = kNoDbPathMessage;
     return false;

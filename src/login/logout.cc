@@ -10,7 +10,7 @@
 namespace kirvs {
 
 bool Logout(SessionState* session, const Variant& user_id) {
-  const std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  const std::string db_path = ReadDatabasePath(session->settings_path);
   if (db_path.empty()) {
     session->error_text = kNoDbPathMessage;
     return false;

@@ -38,7 +38,7 @@ bool OpenPageSource(SessionState* session, const PageSource& source,
   if (source.clears_page) session->page_text.clear();
   session->error_text.clear();
   session->current_rs.reset();
-  const std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  const std::string db_path = ReadDatabasePath(session->settings_path);
   std::string columns =
       ReadColumnList(session->settings_path, source.column_list_key);
   std::string query = "SELECT " + columns;

@@ -40,7 +40,7 @@ Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
   // open; when it cannot be made (a read-only file) the database works as
   // it is.
   if (s.ok()) {
-    (*out)->Execute("PRAGMA journal_mode=WAL");
+    (void)(*out)->Execute("PRAGMA journal_mode=WAL");
     (*out)->pooled_ = true;
   }
   return s;

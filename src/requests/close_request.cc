@@ -44,11 +44,11 @@ std::string CompletedFailure(const Status& s) {
 
 }  // namespace
 
-bool SurveyRequired(const std::string& settings_path) {
+bool SurveyRequired(const std::string& db_path) {
   std::unique_ptr<RecordSource> rs;
   Variant value;
   // An option that cannot be read is not set: closing needs no survey.
-  if (!RecordSource::Open(ReadSetting(settings_path, "DBPath"),
+  if (!RecordSource::Open(db_path,
                           "SELECT * FROM Options WHERE "
                           "Option='UserSurveyRequired'",
                           OpenMode::kRead, &rs)
@@ -59,9 +59,9 @@ bool SurveyRequired(const std::string& settings_path) {
   return OptionIsSet(value);
 }
 
-bool SurveyCompleted(const std::string& settings_path, int32_t request_no) {
+bool SurveyCompleted(const std::string& db_path, int32_t request_no) {
   std::unique_ptr<RecordSource> rs;
-  return RecordSource::Open(ReadSetting(settings_path, "DBPath"),
+  return RecordSource::Open(db_path,
                             "SELECT * FROM Survey WHERE RequestNo=" +
                                 FormatInteger(request_no),
                             OpenMode::kRead, &rs)
@@ -73,21 +73,17 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   const SubmittedForm* form = form_value.form();
   const std::string posted_number = form ? form->Get("RequestNo") : "";
   const int32_t request_no = PostedNumber(posted_number);
-  if (SurveyRequired(session->settings_path) &&
-      !SurveyCompleted(session->settings_path, request_no)) {
+  const std::string db_path = ReadDatabasePath(session->settings_path);
+  if (SurveyRequired(db_path) && !SurveyCompleted(db_path, request_no)) {
     session->error_text =
         "Unable to close the current request.<br>The user satisfaction "
         "survey has not been completed by the help desk staff.";
     return false;
   }
   // The close details are stored first, on their own: they stay stored even
-  // when the move below fails.
+  // when the move below fails. The save also reports a missing form or
+  // DBPath.
   if (!SaveRequestRow(session, form_value, "", MissingRequest::kFail)) {
-    return false;
-  }
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  if (db_path.empty()) {
-    session->error_text = kNoDbPathMessage;
     return false;
   }
   bool signed_in = false;
