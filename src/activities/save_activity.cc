@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "activities/new_activity.h"
-#include "data/login_entries.h"
 #include "kirvs/submitted_form.h"
 #include "pages/page_source.h"
 #include "pages/posted_fields.h"
@@ -44,13 +43,8 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   const int32_t request_no = PostedNumber(form->Get("RequestNo"));
   const int32_t act_no = PostedNumber(form->Get("ActNo"));
   const std::string user_id = form->Get("KIRVSCurrentUser");
-  bool signed_in = false;
-  // Logins that cannot be read sign nobody in; the message says so.
-  if (!FindLoginEntry(db_path, user_id, &signed_in).ok() || !signed_in) {
-    session->error_text =
-        "Unable to update current activity.  There is no login entry for the "
-        "current user.<br><br>Re-enter your login details and retry the "
-        "transaction.";
+  if (!RequireLoginEntry(session, db_path, user_id,
+                         "update current activity")) {
     return false;
   }
 

@@ -1,5 +1,6 @@
 #include "pages/page_source.h"
 
+#include "data/login_entries.h"
 #include "data/settings.h"
 #include "pages/request_form.h"
 #include "platform/escape.h"
@@ -77,6 +78,21 @@ bool OpenTableForWrite(SessionState* session, const std::string& db_path,
     return false;
   }
   return true;
+}
+
+bool RequireLoginEntry(SessionState* session, const std::string& db_path,
+                       const std::string& user_id, std::string_view action) {
+  bool signed_in = false;
+  // Logins that cannot be read sign nobody in; the message says so.
+  if (FindLoginEntry(db_path, user_id, &signed_in).ok() && signed_in) {
+    return true;
+  }
+  session->error_text = "Unable to ";
+  session->error_text += action;
+  session->error_text +=
+      ".  There is no login entry for the current user.<br><br>Re-enter your "
+      "login details and retry the transaction.";
+  return false;
 }
 
 void FinishRecordPage(SessionState* session, std::string page,

@@ -81,6 +81,14 @@ bool OpenTableForWrite(SessionState* session, const std::string& db_path,
                        std::shared_ptr<Database>* db,
                        std::unique_ptr<RecordSource>* rs);
 
+// The check a save handler makes before it writes: whether `user_id` has a
+// login entry. When it has none, or Logins cannot be read, sets
+// ErrorDescription to "Unable to " + action + ".  There is no login entry
+// for the current user.<br><br>Re-enter your login details and retry the
+// transaction." and returns false.
+bool RequireLoginEntry(SessionState* session, const std::string& db_path,
+                       const std::string& user_id, std::string_view action);
+
 // Ends a record page: appends "<br>", the field form of the current row,
 // then `after_form`; sets HTMLString and releases CurrentRS. The form
 // renderer leaves its last read error in ErrorDescription.

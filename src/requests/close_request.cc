@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "data/login_entries.h"
 #include "data/settings.h"
 #include "data/time_accounting.h"
 #include "kirvs/submitted_form.h"
@@ -86,15 +85,8 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   if (!SaveRequestRow(session, form_value, "", MissingRequest::kFail)) {
     return false;
   }
-  bool signed_in = false;
-  // Logins that cannot be read sign nobody in; the message says so.
-  if (!FindLoginEntry(db_path, form->Get("KIRVSCurrentUser"), &signed_in)
-           .ok() ||
-      !signed_in) {
-    session->error_text =
-        "Unable to close current request.  There is no login entry for the "
-        "current user.<br><br>Re-enter your login details and retry the "
-        "transaction.";
+  if (!RequireLoginEntry(session, db_path, form->Get("KIRVSCurrentUser"),
+                         "close current request")) {
     return false;
   }
 

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "data/audit_trail.h"
-#include "data/login_entries.h"
 #include "data/request_numbers.h"
 #include "kirvs/submitted_form.h"
 #include "pages/page_source.h"
@@ -48,13 +47,7 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   const std::string posted_number = form->Get("RequestNo");
   const int32_t request_no = PostedNumber(posted_number);
   const std::string user_id = form->Get("KIRVSCurrentUser");
-  bool signed_in = false;
-  // Logins that cannot be read sign nobody in; the message says so.
-  if (!FindLoginEntry(db_path, user_id, &signed_in).ok() || !signed_in) {
-    session->error_text =
-        "Unable to update current request.  There is no login entry for the "
-        "current user.<br><br>Re-enter your login details and retry the "
-        "transaction.";
+  if (!RequireLoginEntry(session, db_path, user_id, "update current request")) {
     return false;
   }
 
