@@ -317,7 +317,8 @@ TEST_F(SettingsFileTest, NamesThatWouldChangeTheFileAreRefused) {
   };
   for (const Case& c : cases) {
     WriteRaw(contents);
-    EXPECT_FALSE(WriteIniString(path_, c.section, c.key, "2").ok())
+    EXPECT_EQ(Status::Code::kInvalidArgument,
+              WriteIniString(path_, c.section, c.key, "2").code())
         << "[" << Shown(c.section) << "] " << Shown(c.key);
     EXPECT_EQ(contents, ReadRaw())
         << "[" << Shown(c.section) << "] " << Shown(c.key);
@@ -332,11 +333,15 @@ TEST_F(SettingsFileTest, BlanksAroundNamesDoNotCount) {
 }
 
 TEST_F(SettingsFileTest, WriteFailsWhereNoFileCanBe) {
-  EXPECT_FALSE(
-      WriteIniString(dir_ + "/no/such/dir/KIRVS.INI", "Debug", "a", "1").ok());
+  const std::string missing = dir_ + "/no/such/dir/KIRVS.INI";
+  Status s = WriteIniString(missing, "Debug", "a", "1");
+  EXPECT_EQ(Status::Code::kIOError, s.code());
+  // The message names the file, in the system's words.
+  EXPECT_NE(std::string::npos, s.message().find(missing)) << s.message();
   const std::string directory = dir_ + "/folder";
   ASSERT_TRUE(std::filesystem::create_directory(directory));
-  EXPECT_FALSE(WriteIniString(directory, "Debug", "a", "1").ok());
+  EXPECT_EQ(Status::Code::kIOError,
+            WriteIniString(directory, "Debug", "a", "1").code());
 }
 
 TEST_F(SettingsFileTest, WriteKeepsThePermissionsOfTheFile) {
