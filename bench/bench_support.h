@@ -29,8 +29,8 @@ class BareConnection {
  public:
   explicit BareConnection(const std::string& db_path);
   ~BareConnection();
-  // Runs a query and appends every value of every row to `*out`, as a page
-  // builder would; returns the number of rows.
+  // Runs a query and appends every value of every row to `*out`, HTML-
+  // escaped in a cell, as a page builder would; returns the number of rows.
   int Query(const std::string& sql, std::string* out);
   void Execute(const std::string& sql);
   sqlite3* handle() { return db_; }

@@ -3,9 +3,11 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format jq
   libsqlite3-dev sqlite3
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libcli11-dev
+  # Password hashing (argon2id) and the second factor's QR code.
+  libsodium-dev libqrencode-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # The browser tests (headless Chromium) and the load script.
   chromium wrk curl

@@ -14,6 +14,7 @@
 #include "activities/activity_list.h"
 #include "activities/new_activity.h"
 #include "activities/save_activity.h"
+#include "data/activity_pages.h"
 #include "kirvs/submitted_form.h"
 #include "pages/session_state.h"
 #include "platform/clock.h"
@@ -212,6 +213,13 @@ Variant Form(Fields fields) {
   return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
 }
 
+// The one-time id of a new-activity page.
+std::string PageId(const std::string& page) {
+  static const std::regex kPageId("name=KIRVSActivityPage value=(\\w*)>");
+  std::smatch match;
+  return std::regex_search(page, match, kPageId) ? match[1].str() : "";
+}
+
 class ActivitiesTest : public ::testing::Test {
  protected:
   ActivitiesTest() : desk_(kActivitiesSql), session_(desk_.ini_path()) {
@@ -369,10 +377,14 @@ TEST_F(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
       "activity #4 Date/Time: " +
           now,
       session_.error_text);
+  const std::string page_id = PageId(session_.page_text);
+  EXPECT_TRUE(IsActivityPageId(page_id)) << page_id;
   EXPECT_EQ(ActivityPage("New Activity Details for Service Request 7",
                          "<input name=requestno value=7 type=hidden><input "
                          "name=actno value=4 type=hidden><input type=hidden "
-                         "name=KIRVSNewActivity value=1>",
+                         "name=KIRVSNewActivity value=1><input type=hidden "
+                         "name=KIRVSActivityPage value=" +
+                             page_id + ">",
                          "7", "4", now, "Ann Smith", "Network", "", false),
             session_.page_text);
   EXPECT_EQ(nullptr, session_.current_rs);
@@ -383,11 +395,13 @@ TEST_F(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
 
   // The newest activity gets the highest number; other requests keep theirs;
   // the new row is not stored, so a second call proposes the same number.
+  // Each page has an id of its own.
   for (int call = 0; call < 2; ++call) {
     ASSERT_TRUE(NewActivity(&session_, Variant(9), Variant("Bob Jones")));
     EXPECT_EQ(0u, session_.error_text.find(
                       "Got workgroup: Desktop for person: Bob Jones<br><br>"
                       "Calculated activity #4 Date/Time: "));
+    EXPECT_NE(page_id, PageId(session_.page_text));
   }
   EXPECT_EQ((Rows{{"1", "oldest"}, {"2", "middle"}, {"3", "newest"}}),
             Activities(9, "Description"));
@@ -404,6 +418,7 @@ TEST_F(ActivitiesTest, LogAddSaveOpenCorrectAndSaveAgain) {
   EXPECT_EQ((Fields{{"requestno", "7"},
                     {"actno", "4"},
                     {"KIRVSNewActivity", "1"},
+                    {"KIRVSActivityPage", PageId(session_.page_text)},
                     {"Date/Time", when},
                     {"Personnel", "Ann Smith"},
                     {"WorkGroup", "Network"},
@@ -414,7 +429,7 @@ TEST_F(ActivitiesTest, LogAddSaveOpenCorrectAndSaveAgain) {
                     {"KIRVSCurrentPerson", "Ann Smith"}}),
             posted);
   Change(&posted, "Duration", "0.75");
-  posted.insert(posted.begin() + 7, {"Billable", "on"});
+  posted.insert(posted.begin() + 8, {"Billable", "on"});
   ASSERT_TRUE(SaveActivity(&session_, Form(posted))) << session_.error_text;
   EXPECT_EQ(
       "SELECT * FROM [Request_Activities] WHERE RequestNo=7 AND ActNo=4"
@@ -423,6 +438,15 @@ TEST_F(ActivitiesTest, LogAddSaveOpenCorrectAndSaveAgain) {
           ",Personnel=Ann Smith,WorkGroup=Network,Duration=0.75,Billable=on"
           "<br>CurrentRS.Update command completed.<br>",
       session_.error_text);
+  // The same page saved again (a double click) updates what it stored.
+  Change(&posted, "Duration", "0.5");
+  ASSERT_TRUE(SaveActivity(&session_, Form(posted))) << session_.error_text;
+  Change(&posted, "Duration", "0.75");
+  ASSERT_TRUE(SaveActivity(&session_, Form(posted))) << session_.error_text;
+  EXPECT_EQ(0u, session_.error_text.find(
+                    "SELECT * FROM [Request_Activities] WHERE RequestNo=7 "
+                    "AND ActNo=4requestno=7,"))
+      << session_.error_text;
   ASSERT_TRUE(ShowActivityList(&session_, Variant("7")));
   EXPECT_NE(std::string::npos,
             session_.page_text.find(
@@ -518,22 +542,45 @@ TEST_F(ActivitiesTest, NewActivitiesProposedTheSameNumberAreBothKept) {
                      "ORDER BY ActNo"));
 }
 
+TEST_F(ActivitiesTest, ARepostFindsItsActivityAfterRenumbering) {
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  Fields page = PostedFrom(session_.page_text);
+  Change(&page, "Duration", "1");
+  ASSERT_TRUE(SaveActivity(&session_, Form(page))) << session_.error_text;
+  // Dated first, the stored activity 4 becomes 1 when the next page opens.
+  ExecSql(desk_.db_path(),
+          "UPDATE Request_Activities SET [Date/Time]='2024-01-01 00:00:00' "
+          "WHERE RequestNo=7 AND ActNo=4");
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Bob Jones")));
+  Change(&page, "Duration", "2");
+  ASSERT_TRUE(SaveActivity(&session_, Form(page))) << session_.error_text;
+  EXPECT_EQ((Rows{{"1", "2.0"}, {"2", "0.5"}, {"3", "0.25"}, {"4", "1.5"}}),
+            Activities(7, "Duration"));
+}
+
 TEST_F(ActivitiesTest, ConcurrentNewActivitiesAllKeepTheirWork) {
+  // Eight people open a new activity on one request, all proposed number 2,
+  // and each saves his page twice at once with everyone else.
   constexpr int kPeople = 8;
-  ASSERT_TRUE(NewActivity(&session_, Variant("8"), Variant("Ann Smith")));
-  const Fields page = PostedFrom(session_.page_text);
+  std::vector<Fields> pages;
+  for (int i = 0; i < kPeople; ++i) {
+    ASSERT_TRUE(NewActivity(&session_, Variant("8"), Variant("Ann Smith")));
+    pages.push_back(PostedFrom(session_.page_text));
+  }
   std::vector<std::thread> threads;
   std::vector<int> saved(kPeople, 0);
   for (int i = 0; i < kPeople; ++i) {
     threads.emplace_back([&, i] {
       SessionState session(desk_.ini_path());
-      Fields fields = page;
+      Fields fields = pages[i];
       fields.emplace_back("Description", "work " + std::to_string(i));
-      saved[i] = SaveActivity(&session, Form(fields)) ? 1 : 0;
+      for (int click = 0; click < 2; ++click) {
+        saved[i] += SaveActivity(&session, Form(fields)) ? 1 : 0;
+      }
     });
   }
   for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(std::vector<int>(kPeople, 1), saved);
+  EXPECT_EQ(std::vector<int>(kPeople, 2), saved);
   EXPECT_EQ((Rows{{"8", "8", "2", "9", "8"}}),
             QuerySql(desk_.db_path(),
                      "SELECT COUNT(*), COUNT(DISTINCT ActNo), MIN(ActNo), "

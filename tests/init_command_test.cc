@@ -243,19 +243,27 @@ TEST_F(InitCommandTest, ForceReplacesBothFiles) {
 
 TEST_F(InitCommandTest, DbPathMustFitInASetting) {
   // A folder whose database path is exactly as long as a setting can hold
-  // works; one character more is refused before anything is made.
+  // works; one character more is refused before anything is made. Lengths
+  // are characters: accented folder names take two bytes a letter.
   std::string suffix = std::string("/") + kDatabaseFileName;
   std::string base = root_ + "/";
-  std::string fits =
-      base + std::string(kMaxSettingLength - base.size() - suffix.size(), 'd');
-  ASSERT_EQ(kMaxSettingLength, (fits + suffix).size());
-  EXPECT_EQ(0, Init(fits, /*demo=*/false)) << errors_.str();
-  EXPECT_EQ(fits + suffix, Setting(fits, "DBPath"));
+  for (const char* letter : {"d", "é"}) {
+    std::string fits = base + letter;
+    for (size_t i = base.size() + 1; i + suffix.size() < kMaxSettingLength;
+         ++i) {
+      fits += i % 50 == 0 ? "/" : letter;
+    }
+    EXPECT_EQ(0, Init(fits, /*demo=*/false)) << errors_.str();
+    EXPECT_EQ(fits + suffix, Setting(fits, "DBPath"));
 
-  std::string too_long = fits + "x";
-  EXPECT_EQ(1, Init(too_long, /*demo=*/false));
-  EXPECT_NE(std::string::npos, errors_.str().find("159")) << errors_.str();
-  EXPECT_FALSE(fs::exists(too_long));
+    std::string too_long = fits + letter;
+    EXPECT_EQ(1, Init(too_long, /*demo=*/false));
+    EXPECT_NE(std::string::npos,
+              errors_.str().find("is 160 characters long; DBPath holds at "
+                                 "most 159."))
+        << errors_.str();
+    EXPECT_FALSE(fs::exists(too_long));
+  }
 }
 
 TEST_F(InitCommandTest, CommandLineRunsInitAndReportsRefusal) {

@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/init_command.h"
+#include "data/login_entries.h"
 #include "kirvs/session.h"
 #include "kirvs/submitted_form.h"
+#include "login/logout.h"
+#include "platform/password_hash.h"
 #include "platform/settings_file.h"
 #include "test_support.h"
 
@@ -24,7 +29,8 @@ using testing::QueryValue;
 const char kDeskSql[] = R"sql(
 CREATE TABLE System_Users (UserId VARCHAR(20), Password VARCHAR(20));
 INSERT INTO System_Users VALUES ('ann', 'pw'), ('o''brien', 'pw2'),
-  ('nopass', NULL), ('noprofile', 'x'), ('bob', 'bob ');
+  ('nopass', NULL), ('noprofile', 'x'), ('bob', 'bob '), ('empty', ''),
+  ('garbage', '$argon2id$garbage');
 CREATE TABLE Personnel (Name VARCHAR(30), WorkGroup VARCHAR(20),
   Telephone VARCHAR(20), Email VARCHAR(50), UserId VARCHAR(20));
 INSERT INTO Personnel VALUES ('Ann Smith', 'Network', '101', NULL, 'ann'),
@@ -187,6 +193,22 @@ TEST_F(LoginTest, EveryLoginFailureHasItsMessage) {
        "Unable to locate personnel profile for user: noprofile in database: " +
            path},
       {"<i>", "x", "Unable to locate user: &lt;i&gt; in database: " + path},
+      // Neither an empty stored password nor a damaged hash admits anyone.
+      {"empty", "",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"garbage", "$argon2id$garbage",
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"ann", std::string(10000, 'p'),
+       "Unable to complete login process.  Supplied password is incorrect."},
+      {"ann", std::string("pw\0", 3),
+       "Unable to complete login process.  Supplied password is incorrect."},
+      // Ids that no account can have are not looked up.
+      {std::string("ann\0", 4), "pw",
+       "Unable to login.  User Id has not been correctly specified."},
+      {"ann\xff", "pw",
+       "Unable to login.  User Id has not been correctly specified."},
+      {std::string(10000, 'u'), "pw",
+       "Unable to login.  User Id has not been correctly specified."},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(LogIn(c.user, c.password)) << c.user;
@@ -195,6 +217,19 @@ TEST_F(LoginTest, EveryLoginFailureHasItsMessage) {
   }
   EXPECT_EQ("0", QueryValue(path, "SELECT COUNT(*) FROM Logins"));
   EXPECT_TRUE(LogIn("bob", "bob "));  // blanks count in both directions
+}
+
+TEST_F(LoginTest, APlainTextPasswordIsHashedAtItsFirstLogin) {
+  const std::string query = "SELECT Password FROM System_Users WHERE UserId=";
+  ASSERT_TRUE(LogIn("ann", "pw")) << Error();
+  const std::string hash = QueryValue(desk_.db_path(), query + "'ann'");
+  EXPECT_TRUE(VerifyPassword(hash, "pw")) << hash;
+  EXPECT_TRUE(LogIn("ann", "pw")) << Error();
+  EXPECT_FALSE(LogIn("ann", "PW"));
+  EXPECT_EQ(hash, QueryValue(desk_.db_path(), query + "'ann'"));
+  // A wrong password leaves the plain text for its owner.
+  EXPECT_FALSE(LogIn("bob", "bob"));
+  EXPECT_EQ("bob ", QueryValue(desk_.db_path(), query + "'bob'"));
 }
 
 TEST_F(LoginTest, LoginWithoutAFormOrSettingsChangesNothing) {
@@ -336,6 +371,21 @@ TEST_F(LoginTest, ListFailuresAndEmptyLists) {
   EXPECT_EQ("", Page());
 }
 
+TEST_F(LoginTest, ADescriptionNamedTwiceStaysOutOfTheGridBothTimes) {
+  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                             "RequestNo, Description, Priority, Description")
+                  .ok());
+  ASSERT_TRUE(Run("SHOW LIST", "Ann Smith", "")) << Error();
+  EXPECT_NE(std::string::npos,
+            Page().find("<td bgcolor='#00c0ff'><font size=2><b>RequestNo</b>"
+                        "</td><td bgcolor='#00c0ff'><font size=2><b>Priority"
+                        "</b></td></tr><tr><td><input name=KIRVSCommand "
+                        "value=7 type=submit></td><td><font size=2>Low</td>"
+                        "</tr><tr><td></td><td colspan=3><font size=2>"
+                        "Printer jams</td><tr>"))
+      << Page();
+}
+
 TEST_F(LoginTest, ShowRequestDrawsTheFormByteForByte) {
   ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
   const std::string expected =
@@ -390,12 +440,74 @@ TEST_F(LoginTest, ShowRequestEscapesValuesAndRejectsNumbersThatAreNotNumbers) {
   }
 }
 
+TEST_F(LoginTest, ShowRequestShowsDatesHeldAsTextOrNumbersAsDates) {
+  struct Case {
+    const char* column_list;
+    const char* expected;
+  } cases[] = {
+      {"RequestNo, substr(Requested, 1, 16) AS Requested",
+       "<b>Requested</td><td><font size=2 face=arial>2024-03-01 09:00:00</td>"},
+      {"RequestNo, julianday(Requested) - 2415018.5 AS Requested",
+       "<b>Requested</td><td><font size=2 face=arial>2024-03-01 09:00:00</td>"},
+      {"RequestNo, 'soon' AS Requested",
+       "<b>Requested</td><td><font size=2 face=arial>soon</td>"},
+      {"RequestNo, julianday(Allocated) - 2415018.5 AS Allocated",
+       "value='2024-03-01 09:15:00' maxlength=20>"},
+      {"RequestNo, replace(Allocated, ' ', 'T') AS Allocated",
+       "value='2024-03-01 09:15:00' maxlength=20>"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
+                               c.column_list)
+                    .ok());
+    ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
+    EXPECT_NE(std::string::npos, Page().find(c.expected))
+        << c.column_list << "\n"
+        << Page();
+  }
+}
+
 TEST_F(LoginTest, ARequestOfAnotherPersonShowsLabelsWithoutValues) {
   ASSERT_TRUE(Run("SHOW REQUEST", "8", "Ann Smith"));
   EXPECT_NE(std::string::npos, Page().find("<b>Priority</td><td bgcolor"))
       << Page();
   EXPECT_EQ(std::string::npos, Page().find("New mouse"));
   EXPECT_EQ("no current row", Error());
+}
+
+// On a help desk made by `kirvs init`, user ids compare without regard to
+// case: any spelling signs in, and a user has one login entry.
+TEST(LoginCaseTest, AnySpellingOfTheUserIdIsTheSameUser) {
+  testing::TempDir dir;
+  InitOptions init;
+  init.dir = dir.path();
+  init.demo = true;
+  std::ostringstream out, err;
+  ASSERT_EQ(0, RunInit(init, out, err)) << err.str();
+  const std::string ini = dir.File("KIRVS.INI"), db = dir.File("helpdesk.db");
+  KIRVSession session(ini);
+  for (std::string user : {"ann", "ANN", "Ann"}) {
+    Variant command("LOGIN"), p2, p3;
+    Variant p1 = Variant::Form(
+        std::make_shared<SubmittedForm>(std::vector<SubmittedForm::Field>{
+            {"txtUserId", user}, {"txtPassword", "ann123"}}));
+    EXPECT_TRUE(session.RunCommand(command, p1, p2, p3))
+        << user << ": " << session.ErrorDescription().text();
+    EXPECT_EQ("Ann Archer", session.PersonnelName().text()) << user;
+    EXPECT_EQ(user, session.UserId().text());
+  }
+  EXPECT_EQ("1", QueryValue(db, "SELECT count(*) FROM Logins"));
+  bool found = false;
+  ASSERT_TRUE(FindLoginEntry(db, "aNN", &found).ok());
+  EXPECT_TRUE(found);
+  EXPECT_NE("NULL", QueryValue(db,
+                               "SELECT LastLogin FROM System_Users WHERE "
+                               "UserId='ann'"));
+  Variant logout("LOGOUT"), user("aNn"), p2, p3;
+  EXPECT_TRUE(session.RunCommand(logout, user, p2, p3));
+  EXPECT_EQ("0", QueryValue(db, "SELECT count(*) FROM Logins"));
+  ASSERT_TRUE(FindLoginEntry(db, "ann", &found).ok());
+  EXPECT_FALSE(found);
 }
 
 }  // namespace

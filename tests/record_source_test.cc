@@ -510,6 +510,33 @@ TEST_F(RecordSourceTest, FilterNarrowsToMatchingRows) {
   EXPECT_EQ("unknown column: Nope", rs->Filter("Nope", "x").message());
 }
 
+TEST_F(RecordSourceTest, AReadFailurePartWayEndsTheWalkAndSticks) {
+  testing::FailReadsAfter(db(), "Items", 1);
+  const std::string failure = testing::kInjectedReadFailure;
+  std::unique_ptr<RecordSource> rs;
+  EXPECT_EQ(failure, RecordSource::Open(db(), "SELECT * FROM Items",
+                                        OpenMode::kLookup, &rs)
+                         .message());
+  for (OpenMode mode : {OpenMode::kRead, OpenMode::kUpdate}) {
+    SCOPED_TRACE(ModeName(mode));
+    rs = Open("SELECT * FROM Items", mode);
+    ASSERT_NE(nullptr, rs);
+    EXPECT_TRUE(rs->status().ok());
+    int rows = 0;
+    // Only eof() ends this walk: the moves' own results are left to
+    // status(), as a caller may.
+    for ((void)rs->MoveFirst(); !rs->eof(); (void)rs->MoveNext()) ++rows;
+    // A read source shows the row it read before the failure; an update
+    // source reads all rows at once and so shows none.
+    EXPECT_EQ(mode == OpenMode::kRead ? 1 : 0, rows);
+    EXPECT_EQ(failure, rs->status().message());
+    EXPECT_EQ(failure, rs->MoveFirst().message());
+    EXPECT_EQ(failure, rs->MoveNext().message());
+    EXPECT_TRUE(rs->eof());
+    EXPECT_EQ(failure, rs->status().message());
+  }
+}
+
 TEST(RecordSourceOpenTest, FailuresAtOpenCarryTheirReason) {
   HelpDeskFixture fixture(kSql);
   const std::string missing = fixture.dir().File("missing.db");

@@ -14,6 +14,7 @@
 #include "data/time_accounting.h"
 #include "kirvs/session.h"
 #include "kirvs/submitted_form.h"
+#include "platform/record_source.h"
 #include "platform/settings_file.h"
 #include "platform/text_forms.h"
 #include "test_support.h"
@@ -55,14 +56,76 @@ TEST(WorkingHoursTest, CountsOnlyTheWorkingDay) {
       {"2026-11-28 10:00", "2026-11-28 12:00", 0, 2},
       {"2026-11-30 08:00", "2026-12-02 20:00", 24, 24},
       {"2026-11-30 12:00:30", "2026-11-30 12:01:00", 0.5 / 60, 0.5 / 60},
+      {"2026-11-30 12:00:00", "2026-11-30 12:00:18", 0.005, 0.005},
+  };
+  // Whole seconds divided once: exact, not merely near.
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.hours, WorkingHours(nine_to_five, At(c.start), At(c.end)))
+        << c.start << " to " << c.end;
+    EXPECT_EQ(c.with_weekends, WorkingHours(weekends, At(c.start), At(c.end)))
+        << c.start << " to " << c.end << " with weekends";
+  }
+  // Moments count to the nearest second.
+  EXPECT_EQ(5.5,
+            WorkingHours(nine_to_five, 45992.4166666667, 45992.6458333333));
+}
+
+// A desk may hold its dates in text or number columns: they are still dates.
+TEST(SetRequestTimesTest, ReadsDatesWhereverTheyAreHeld) {
+  struct Case {
+    const char* type;
+    const char* requested;
+    const char* completed;
+    double lead_time;
+    const char* nine_to_five;
+    const char* start_end;
+  } cases[] = {
+      {"DATETIME", "'2025-01-06 10:00:00'", "'2025-01-06 15:30:00'", 5.5,
+       "5.50", "2025-01-06 10:00:00 to 2025-01-06 15:30:00"},
+      {"TEXT", "'2025-01-06 10:00:00'", "'2025-01-06 15:30:00'", 5.5, "5.50",
+       "2025-01-06 10:00:00 to 2025-01-06 15:30:00"},
+      {"TEXT", "'2025-01-06 10:00'", "' 2025-01-06T15:30 '", 5.5, "5.50",
+       "2025-01-06 10:00:00 to 2025-01-06 15:30:00"},
+      {"DOUBLE", "45663.4166666667", "45663.6458333333", 5.5, "5.50",
+       "2025-01-06 10:00:00 to 2025-01-06 15:30:00"},
+      {"DOUBLE", "45663.5", "45663.5002083333", 0.005, "0.01",
+       "2025-01-06 12:00:00 to 2025-01-06 12:00:18"},
+      {"TEXT", "'2025-01-06 12:00:00'", "'2025-01-06 12:00:18'", 0.005, "0.01",
+       "2025-01-06 12:00:00 to 2025-01-06 12:00:18"},
+      // A completion that names no date counts from day 0.
+      {"TEXT", "'2025-01-06 10:00:00'", "'tomorrow'", 0, "0.00",
+       "2025-01-06 10:00:00 to 00:00:00"},
+      {"DOUBLE", "45663.5", "1e12", 0, "0.00",
+       "2025-01-06 12:00:00 to 00:00:00"},
   };
   for (const Case& c : cases) {
-    EXPECT_NEAR(c.hours, WorkingHours(nine_to_five, At(c.start), At(c.end)),
-                1e-9)
-        << c.start << " to " << c.end;
-    EXPECT_NEAR(c.with_weekends, WorkingHours(weekends, At(c.start), At(c.end)),
-                1e-9)
-        << c.start << " to " << c.end << " with weekends";
+    TempDir dir;
+    const std::string db = dir.File("helpdesk.db");
+    const std::string ini = dir.File("KIRVS.INI");
+    ExecSql(db, std::string("CREATE TABLE Completed_Requests (RequestNo "
+                            "INTEGER, Requested ") +
+                    c.type + ", Completed " + c.type +
+                    ", LeadTime DOUBLE, DownFlag BOOLEAN, DownTime DOUBLE);"
+                    "INSERT INTO Completed_Requests VALUES (8501, " +
+                    c.requested + ", " + c.completed + ", NULL, 1, NULL)");
+    std::unique_ptr<RecordSource> rs;
+    ASSERT_TRUE(RecordSource::Open(db, "SELECT * FROM Completed_Requests",
+                                   OpenMode::kUpdate, &rs)
+                    .ok());
+    SetRequestTimes(ini, *rs);
+    ASSERT_TRUE(rs->Update().ok());
+    rs->Close();
+    const std::string where = std::string(c.type) + " " + c.completed;
+    EXPECT_EQ(c.lead_time, std::stod(QueryValue(db,
+                                                "SELECT LeadTime FROM "
+                                                "Completed_Requests")))
+        << where;
+    EXPECT_EQ(QueryValue(db, "SELECT LeadTime FROM Completed_Requests"),
+              QueryValue(db, "SELECT DownTime FROM Completed_Requests"))
+        << where;
+    EXPECT_EQ(c.nine_to_five, ReadIniString(ini, "Debug", "NineToFive"))
+        << where;
+    EXPECT_EQ(c.start_end, ReadIniString(ini, "Debug", "Start/End")) << where;
   }
 }
 

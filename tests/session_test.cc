@@ -2,10 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "cli/init_command.h"
 #include "kirvs/submitted_form.h"
+#include "test_support.h"
 
 namespace kirvs {
 namespace {
+
+using testing::Describe;
+using testing::ExecSql;
+using testing::FailReadsAfter;
+using testing::QueryValue;
 
 const char kLoginPageForAnn[] =
     "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
@@ -82,14 +91,29 @@ TEST(SessionTest, UnknownCommandReturnsWhatThePreviousCommandLeft) {
   EXPECT_EQ(page, session.HTMLString().text());
 }
 
-TEST(SessionTest, NullOrNonTextCommandRunsNothing) {
-  KIRVSession session("/nonexistent/KIRVS.INI");
-  Variant null_command = Variant::Null(), p1("ann"), p2, p3;
-  EXPECT_FALSE(session.RunCommand(null_command, p1, p2, p3));
-  EXPECT_TRUE(null_command.IsNull());
-  Variant number_command = Variant::Integer(5);
-  EXPECT_FALSE(session.RunCommand(number_command, p1, p2, p3));
-  EXPECT_EQ("", session.HTMLString().text());
+TEST(SessionTest, CommandIsWrittenBackAsUpperCaseText) {
+  struct Case {
+    Variant command;
+    Variant written_back;
+  } cases[] = {
+      {Variant::Null(), Variant::Null()},
+      {Variant("café"), Variant("CAFÉ")},
+      {Variant("ÿ straße ıſ ǆ"), Variant("Ÿ STRAßE IS ǆ")},
+      {Variant("ĳ ł ž ẁ"), Variant("Ĳ Ł Ž Ẁ")},
+      {Variant("άέςωΐ"), Variant("ΆΈΣΩΐ")},
+      {Variant("щёӂ ґ"), Variant("ЩЁӁ Ґ")},
+      {Variant("a\xff\xc3"), Variant("A\xff\xc3")},  // bytes that are no letter
+      {Variant::Integer(5), Variant("5")},
+      {Variant::Double(1.5), Variant("1.5")},
+      {Variant::Boolean(true), Variant("TRUE")},
+  };
+  for (const Case& c : cases) {
+    KIRVSession session("/nonexistent/KIRVS.INI");
+    Variant command = c.command, p1("ann"), p2, p3;
+    EXPECT_FALSE(session.RunCommand(command, p1, p2, p3));
+    EXPECT_EQ(c.written_back, command) << Describe(c.command);
+    EXPECT_EQ("", session.HTMLString().text());
+  }
 }
 
 TEST(SessionTest, AnErrorEscapingTheLoginPageKeepsTheStatusFlag) {
@@ -111,6 +135,118 @@ TEST(SessionTest, CommandParam3IsNeverTouched) {
   EXPECT_TRUE(session.RunCommand(command, p1, p2, p3));
   EXPECT_EQ("untouched", p3.text());
   EXPECT_EQ("ann", p1.text());
+}
+
+Variant Form(std::vector<SubmittedForm::Field> fields) {
+  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+}
+
+// Every command that walks rows fails with its own retrieval message when a
+// read fails after the first row, instead of showing the rows read so far
+// as the whole list.
+TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
+  // Request 1017 (Ann Archer's) gets two activities; the index lets the
+  // activity log walk them in its order without sorting them first.
+  const std::string kActivities =
+      "INSERT INTO Request_Activities (RequestNo, ActNo, [Date/Time], "
+      "Personnel, WorkGroup, Duration, ChargeRate) VALUES "
+      "(1017, 1, '2026-11-30 10:00:00', 'Ann Archer', 'Desktop', 1, 40), "
+      "(1017, 2, '2026-11-30 11:00:00', 'Ann Archer', 'Desktop', 2, 40); "
+      "CREATE INDEX Activity_Order ON Request_Activities "
+      "(RequestNo, [Date/Time], ActNo); "
+      "INSERT INTO Logins (UserName) VALUES ('ann')";
+  const Variant item = Form({{"ItemId", "LT-0001"}});
+  struct Case {
+    const char* command;
+    Variant p1, p2;
+    const char* table;  // whose reads fail after its first `rows` rows
+    const char* failure;
+    int rows = 1;
+    bool result = false;  // what the failed command returns
+    // The command changes what it walks (checked instead by what stays),
+    // so it is not run unharmed first.
+    bool changes = false;
+  };
+  const Case cases[] = {
+      {"SHOW LIST", Variant("Ann Archer"), Variant(""), "Current_Requests",
+       "An error occurred while trying to retrieve requests from "
+       "Current_Requests table ("},
+      {"ACTIVITIES", Variant("1017"), Variant(), "Request_Activities",
+       "An error occurred while trying to retrieve activities from "
+       "Request_Activities table ("},
+      {"SEARCH INVENTORY NOW", Form({}), Variant(), "Items",
+       "An error occurred while trying to retrieve inventory items from "
+       "Items table ("},
+      {"SEARCH SOLUTIONS NOW", Form({}), Variant(), "Solutions",
+       "An error occurred while trying to retrieve solutions from Solutions "
+       "table ("},
+      {"SHOW CONFIGURATION", item, Variant(), "Item_Configuration",
+       "An error occurred while trying to retrieve configuration details "
+       "from Item_Configuration table ("},
+      {"SHOW REQUEST", Variant("1017"), Variant("Ann Archer"), "Priority",
+       "An error occurred while trying to retrieve a request from the "
+       "Current_Requests table ("},
+      {"SHOW ACTIVITY", Form({{"RequestNo", "1017"}}), Variant("1"),
+       "Work_Groups",
+       "An error occurred while trying to retrieve an activity from the "
+       "Request_Activities table ("},
+      {"ADD ACTIVITY", Variant("1017"), Variant("Ann Archer"),
+       "Request_Activities",
+       "An error occurred while trying to retrieve an activity from the "
+       "Request_Activities table ("},
+      {"REGISTER NEW REQUEST", Form({{"KIRVSCurrentPerson", "Ann Archer"}}),
+       Variant(), "Priority",
+       "An error occurred while trying to access the Current_Requests "
+       "table ("},
+      {"SHOW ITEM", Variant("LT-0001"), Variant(), "Locations",
+       "An error occurred while trying to retrieve an item from the Items "
+       "table ("},
+      {"CLOSE NOW",
+       Form({{"requestno", "1017"},
+             {"Completed", "2026-11-30 15:30"},
+             {"KIRVSCurrentUser", "ann"}}),
+       Variant("Ann Archer"), "Request_Activities",
+       "An error occurred whilst trying to update fields in the completed "
+       "requests table (",
+       1, false, true},
+      // An update source reads its rows on the first look at them.
+      {"LOGIN", Form({{"txtUserId", "ann"}, {"txtPassword", "ann123"}}),
+       Variant(), "Logins",
+       "An error occurred while trying to open Logins table in database ", 0},
+      {"LOGOUT", Variant("ann"), Variant(), "Logins",
+       "An error occurred while trying to remove login entry from database ", 0,
+       true, true},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    InitOptions options{.dir = dir.path(), .demo = true};
+    std::ostringstream out, err;
+    ASSERT_EQ(0, RunInit(options, out, err)) << err.str();
+    const std::string db = dir.File(kDatabaseFileName);
+    ExecSql(db, kActivities);
+    KIRVSession session(dir.File(kSettingsFileName));
+    // Unharmed, the command succeeds.
+    if (!c.changes) {
+      ASSERT_TRUE(Call(session, c.command, c.p1, c.p2))
+          << c.command << ": " << session.ErrorDescription().text();
+    }
+    FailReadsAfter(db, c.table, c.rows);
+    EXPECT_EQ(c.result, Call(session, c.command, c.p1, c.p2)) << c.command;
+    // The messages of the login entry name the database first.
+    const std::string where = c.rows == 0 ? db + " (" : "";
+    EXPECT_EQ(
+        std::string(c.failure) + where + testing::kInjectedReadFailure + ").",
+        session.ErrorDescription().text())
+        << c.command;
+    if (std::string(c.command) == "CLOSE NOW") {
+      EXPECT_EQ("1", QueryValue(db,
+                                "SELECT count(*) FROM Current_Requests "
+                                "WHERE RequestNo=1017"));
+      EXPECT_EQ("0", QueryValue(db,
+                                "SELECT count(*) FROM Completed_Requests "
+                                "WHERE RequestNo=1017"));
+    }
+  }
 }
 
 }  // namespace

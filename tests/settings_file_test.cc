@@ -170,9 +170,13 @@ TEST_F(SettingsFileTest, MissingFileReadsAsEmptyText) {
   EXPECT_EQ("", ReadIniString(path_, "Settings", "DBPath"));
 }
 
-TEST_F(SettingsFileTest, ValuesAreCutTo159Bytes) {
+TEST_F(SettingsFileTest, ValuesAreCutTo159Characters) {
   std::string long_value;
   for (int i = 0; i < 200; ++i) long_value += static_cast<char>('a' + i % 26);
+  std::string accented;
+  for (char c = 'A'; c <= 'Z'; ++c) accented += std::string("Pé") + c + ", ";
+  accented += "Descriptions";
+  ASSERT_EQ(168u, accented.size());
   struct Case {
     std::string value;
     std::string expected;
@@ -181,14 +185,24 @@ TEST_F(SettingsFileTest, ValuesAreCutTo159Bytes) {
       {long_value, long_value.substr(0, 159)},
       {long_value.substr(0, 159), long_value.substr(0, 159)},
       {long_value.substr(0, 160), long_value.substr(0, 159)},
-      // A character of two bytes that would be cut in half is left out.
-      {std::string(158, 'x') + "é", std::string(158, 'x')},
-      {std::string(157, 'x') + "é", std::string(157, 'x') + "é"},
+      // Characters are counted, not bytes: 26 accented letters make this
+      // list of 142 characters 168 bytes long, and it is read whole.
+      {accented, accented},
+      {std::string(158, 'x') + "éé", std::string(158, 'x') + "é"},
+      {std::string(158, 'x') + "€x", std::string(158, 'x') + "€"},
+      {std::string(158, 'x') + "\xe2\x82", std::string(158, 'x') + "\xe2"},
+      // One pair of double quotes encloses the value and is not part of it.
+      {"\"" + std::string(159, 'q') + "x\"", std::string(159, 'q')},
+      {"\" /srv/help desk/helpdesk.db \"", " /srv/help desk/helpdesk.db "},
+      {"\"\"", ""},
+      {"\"", "\""},
+      {"\"a\" and \"b\"", "a\" and \"b"},
+      {"a \"b\"", "a \"b\""},
   };
   for (const Case& c : cases) {
     WriteRaw("[Settings]\nRequestList=" + c.value + "\n");
     EXPECT_EQ(c.expected, ReadIniString(path_, "Settings", "RequestList"))
-        << c.value.size() << " bytes";
+        << c.value;
   }
   ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value).ok());
   EXPECT_EQ(long_value.substr(0, 159), ReadIniString(path_, "Debug", "Long"));

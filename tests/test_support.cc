@@ -1,10 +1,16 @@
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/settings_file.h"
 
@@ -165,6 +171,50 @@ std::string Describe(const Variant& value) {
   return "?";
 }
 
+namespace {
+
+// kirvs_read_fault(n): 1 for the first n rows of a statement that it is
+// evaluated on, then an error. The count lives in the statement (auxiliary
+// data of the constant argument), so each run of a query counts afresh.
+void ReadFault(sqlite3_context* context, int, sqlite3_value** args) {
+  auto* count = static_cast<int64_t*>(sqlite3_get_auxdata(context, 0));
+  if (count == nullptr) {
+    sqlite3_set_auxdata(context, 0, new int64_t(0),
+                        [](void* p) { delete static_cast<int64_t*>(p); });
+    count = static_cast<int64_t*>(sqlite3_get_auxdata(context, 0));
+  }
+  if (count == nullptr || ++*count > sqlite3_value_int64(args[0])) {
+    sqlite3_result_error(context, kInjectedReadFailure, -1);
+    return;
+  }
+  sqlite3_result_int(context, 1);
+}
+
+int RegisterReadFault(sqlite3* db, char**, const sqlite3_api_routines*) {
+  // Not deterministic: it must run once per row, not once per statement.
+  return sqlite3_create_function(db, "kirvs_read_fault", 1, SQLITE_UTF8,
+                                 nullptr, ReadFault, nullptr, nullptr);
+}
+
+// Every connection that the test process opens, the engine's included,
+// knows kirvs_read_fault().
+const bool kReadFaultRegistered = [] {
+  return sqlite3_auto_extension(
+             reinterpret_cast<void (*)()>(RegisterReadFault)) == SQLITE_OK;
+}();
+
+}  // namespace
+
+void FailReadsAfter(const std::string& db_path, std::string_view table,
+                    int rows) {
+  EXPECT_TRUE(kReadFaultRegistered);
+  const std::string stored = std::string(table) + "_rows";
+  ExecSql(db_path, "ALTER TABLE " + Quoted(table) + " RENAME TO " +
+                       Quoted(stored) + "; CREATE VIEW " + Quoted(table) +
+                       " AS SELECT * FROM " + Quoted(stored) +
+                       " WHERE kirvs_read_fault(" + std::to_string(rows) + ")");
+}
+
 void FailWrites(const std::string& db_path, std::string_view table) {
   std::string sql;
   for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
@@ -218,6 +268,45 @@ void DatabaseLock::ReleaseAfter(std::chrono::milliseconds delay) {
     std::this_thread::sleep_for(delay);
     Release();
   });
+}
+
+ProgramRun RunKirvs(const std::vector<std::string>& arguments,
+                    const std::string& input) {
+  TempDir dir;
+  const std::string in = dir.File("in"), out = dir.File("out"),
+                    err = dir.File("err");
+  std::ofstream(in, std::ios::binary) << input;
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  std::vector<std::string> words = {KIRVS_BINARY};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  ProgramRun run;
+  pid_t pid;
+  int status = 0;
+  if (posix_spawn(&pid, KIRVS_BINARY, &files, &attributes, argv.data(),
+                  environ) == 0 &&
+      waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+    run.exit_code = WEXITSTATUS(status);
+  }
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+  for (auto [path, text] : {std::pair{&out, &run.out}, {&err, &run.err}}) {
+    std::ostringstream content;
+    content << std::ifstream(*path, std::ios::binary).rdbuf();
+    *text = content.str();
+  }
+  return run;
 }
 
 }  // namespace kirvs::testing

@@ -14,6 +14,15 @@
 //   AllowWrites(db, "Counters")  undoes FailWrites.
 //   DropTable(db, "Counters")    queries on the table fail at open with
 //                                "no such table: Counters".
+//   FailReadsAfter(db, "Priority", 1)
+//                                the table becomes a view of its rows that
+//                                fails with "injected read failure" once a
+//                                query has met more than 1 of its rows, so
+//                                that a walk breaks off after its first row
+//                                (when the query needs no sort of its own,
+//                                which reads every row before the first;
+//                                give it an index that holds its order).
+//                                Its rows can then no longer be written.
 //   DatabaseLock lock(db)        another connection holds the write lock
 //                                (BEGIN EXCLUSIVE) until Release(), a delayed
 //                                ReleaseAfter() or destruction; our writers
@@ -82,15 +91,32 @@ std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
 // The first column of the first row of a query as text; "" when no row.
 std::string QueryValue(const std::string& db_path, std::string_view sql);
 
+// What a run of the kirvs program gave.
+struct ProgramRun {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the kirvs program (KIRVS_BINARY) with `arguments`, each passed as it
+// stands (no shell), `input` on its standard input, in a session of its own
+// without a controlling terminal (so it can never wait for typing).
+ProgramRun RunKirvs(const std::vector<std::string>& arguments,
+                    const std::string& input = "");
+
 // A value with its type, for failure messages: "text \"abc\"", "null".
 std::string Describe(const Variant& value);
 
 // The message of every write that FailWrites makes fail.
 inline constexpr char kInjectedFailure[] = "injected failure";
+// The message of every read that FailReadsAfter makes fail.
+inline constexpr char kInjectedReadFailure[] = "injected read failure";
 
 void FailWrites(const std::string& db_path, std::string_view table);
 void AllowWrites(const std::string& db_path, std::string_view table);
 void DropTable(const std::string& db_path, std::string_view table);
+void FailReadsAfter(const std::string& db_path, std::string_view table,
+                    int rows);
 
 // Holds the database's write lock on a connection of its own.
 class DatabaseLock {

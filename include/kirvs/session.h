@@ -32,7 +32,8 @@ class KIRVSession {
   KIRVSession(const KIRVSession&) = delete;
   KIRVSession& operator=(const KIRVSession&) = delete;
 
-  // Runs one command. `command` is replaced by its upper-case form; after a
+  // Runs one command. `command` is replaced by its text form in upper case
+  // (a number or Boolean too; null stays null and runs nothing); after a
   // successful "LOGIN", `p1` is replaced by the personnel name. `p3` is never
   // read. Returns the status flag that the command's handlers left (for an
   // unknown command, the flag of the previous command). Never throws.

@@ -37,8 +37,7 @@ bool ShowActivity(SessionState* session, const Variant& form_value,
   page += kIndent;
   AppendButtons(&page, kActivityFormButtons);
   page += "<br>";
-  FinishRecordPage(session, std::move(page));
-  return true;
+  return FinishRecordPage(session, kActivitySource, std::move(page));
 }
 
 }  // namespace kirvs

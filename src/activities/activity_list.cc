@@ -42,6 +42,10 @@ bool ShowActivityList(SessionState* session, const Variant& request_no) {
   style.button_start = "<td><input name=KIRVSCommand value='#";
   style.button_end = "' type=submit></td>";
   int32_t count = AppendListTable(&page, *session->current_rs, style);
+  if (!session->current_rs->status().ok()) {
+    return FailPage(session, kActivityListSource,
+                    session->current_rs->status());
+  }
   AppendCountLine(&page, count, " activities in current list.</i>");
   FinishListPage(session, std::move(page));
   return true;

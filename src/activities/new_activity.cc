@@ -2,8 +2,11 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "activities/activity_display.h"
+#include "data/activity_pages.h"
 #include "data/lookups.h"
 #include "pages/page_fragments.h"
 #include "pages/page_source.h"
@@ -17,23 +20,22 @@ namespace {
 
 // Numbers the activities 1, 2, 3 ... in the order of the query. An activity
 // that has its number already is not written again, so that showing the
-// page a second time writes nothing. Returns the number of activities.
+// page a second time writes nothing. Returns the number of activities, and
+// in `moves` the (old, new) number of each activity that was renumbered.
 // A row that cannot be numbered keeps its number and still counts.
-int32_t Renumber(RecordSource& rs) {
+int32_t Renumber(RecordSource& rs,
+                 std::vector<std::pair<int32_t, int32_t>>* moves) {
   int32_t counter = 0;
   Status walk = rs.MoveFirst();
   for (; walk.ok() && !rs.eof() && !rs.bof(); walk = rs.MoveNext()) {
     ++counter;
     Variant current;
-    if (rs.Get("ActNo", &current).ok() && current.IsNumber() &&
-        current.number() == counter) {
-      continue;
+    const bool numbered = rs.Get("ActNo", &current).ok() && current.IsNumber();
+    if (numbered && current.number() == counter) continue;
+    if (rs.Set("ActNo", Variant::Integer(counter)).ok() && rs.Update().ok() &&
+        numbered) {
+      moves->emplace_back(RoundToInt32(current.number()), counter);
     }
-    Status s = rs.Set("ActNo", Variant::Integer(counter));
-    if (s.ok()) s = rs.Update();
-    // A row that cannot be renumbered keeps its number; the new activity
-    // is still numbered after all of them.
-    (void)s;
   }
   return counter;
 }
@@ -64,8 +66,18 @@ bool NewActivity(SessionState* session, const Variant& request_no,
     return false;
   }
   RecordSource& rs = *session->current_rs;
-  const int32_t act_no = Renumber(rs) + 1;
-  if (!db->Commit().ok()) db->Rollback();
+  std::vector<std::pair<int32_t, int32_t>> moves;
+  const int32_t act_no = Renumber(rs, &moves) + 1;
+  if (!rs.status().ok()) {
+    return FailPage(session, kNewActivitySource, rs.status());
+  }
+  // Pages saved before keep finding their activities under the new numbers.
+  // When they cannot follow, the renumbering is undone with them, so that
+  // the pages and the activities never disagree; the page is shown either
+  // way.
+  Status s = RenumberActivityPages(db.get(), *parsed, moves);
+  if (s.ok()) s = db->Commit();
+  if (!s.ok()) db->Rollback();
 
   // The new row is only the content of the form; "SAVE ACTIVITY" stores it.
   // A column the page does not show takes no default.
@@ -98,10 +110,14 @@ bool NewActivity(SessionState* session, const Variant& request_no,
           " type=hidden>";
   page += "<input type=hidden name=" + std::string(kNewActivityMarker) +
           " value=1>";
+  page += "<input type=hidden name=" + std::string(kActivityPageField) +
+          " value=" + NewActivityPageId() + ">";
   page += kIndent;
   AppendButtons(&page, kActivityFormButtons);
   page += "<br>";
-  FinishRecordPage(session, std::move(page));
+  if (!FinishRecordPage(session, kNewActivitySource, std::move(page))) {
+    return false;
+  }
   // The trace replaces what the form renderer left in ErrorDescription.
   session->error_text = std::move(trace);
   return true;

@@ -16,13 +16,15 @@ namespace kirvs {
 inline constexpr std::string_view kNewActivityMarker = "KIRVSNewActivity";
 
 // The handler of "ADD ACTIVITY". Renumbers the activities of request
-// `request_no` 1, 2, 3 ... by Date/Time (stored at once, in one transaction)
-// and shows a new row numbered after them, dated now, for `person` and his
-// work group, in the columns of the DisplayActivity setting. The row is not
-// stored: "SAVE ACTIVITY" does that. True with the page in HTMLString and a
-// trace of the work group and the number in ErrorDescription; false with the
-// retrieval message when the query fails or `request_no` does not read as an
-// integer, and then nothing is renumbered.
+// `request_no` 1, 2, 3 ... by Date/Time (stored at once, in one transaction,
+// with what Activity_Pages remembers of them) and shows a new row numbered
+// after them, dated now, for `person` and his work group, in the columns of
+// the DisplayActivity setting. The page carries a new one-time page id
+// (data/activity_pages.h) so that saving it twice stores one activity. The row
+// is not stored: "SAVE ACTIVITY" does that. True with the page in HTMLString
+// and a trace of the work group and the number in ErrorDescription; false with
+// the retrieval message when the query fails or `request_no` does not read as
+// an integer, and then nothing is renumbered.
 bool NewActivity(SessionState* session, const Variant& request_no,
                  const Variant& person);
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "activities/new_activity.h"
+#include "data/activity_pages.h"
 #include "kirvs/submitted_form.h"
 #include "pages/page_source.h"
 #include "pages/posted_fields.h"
@@ -30,6 +31,12 @@ Status NextFreeActivityNumber(const std::shared_ptr<Database>& db,
   return Status();
 }
 
+std::string ActivityQuery(const ActivityKey& key) {
+  return "SELECT * FROM [Request_Activities] WHERE RequestNo=" +
+         FormatInteger(key.request_no) +
+         " AND ActNo=" + FormatInteger(key.act_no);
+}
+
 }  // namespace
 
 bool SaveActivity(SessionState* session, const Variant& form_value) {
@@ -48,22 +55,41 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
     return false;
   }
 
-  const std::string query =
-      "SELECT * FROM [Request_Activities] WHERE RequestNo=" +
-      FormatInteger(request_no) + " AND ActNo=" + FormatInteger(act_no);
-  std::string trace = EscapeHtml(query);
   // One write transaction: the look for the row and its store, so that two
   // people adding an activity at once cannot both take one number.
   std::shared_ptr<Database> db;
   std::unique_ptr<RecordSource> rs;
-  if (!OpenTableForWrite(session, db_path, "Request_Activities", query, &db,
-                         &rs)) {
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->Begin();
+  // A new-activity page saved before updates the activity it stored then.
+  const std::string page_id = form->Get(kActivityPageField);
+  const bool has_page_id = IsActivityPageId(page_id);
+  bool saved_before = false;
+  ActivityKey key{request_no, act_no};
+  if (s.ok() && has_page_id) {
+    s = FindActivityPage(db, page_id, &saved_before, &key);
+  }
+  std::string query = ActivityQuery(key);
+  if (s.ok()) s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
+  if (s.ok() && saved_before && rs->RecordCount() == 0) {
+    // Its activity is gone: the save stores the page as a new one.
+    saved_before = false;
+    key = ActivityKey{request_no, act_no};
+    query = ActivityQuery(key);
+    rs.reset();
+    s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
+  }
+  std::string trace = EscapeHtml(query);
+  if (!s.ok()) {
+    session->error_text =
+        ErrorMessage(OpenTableTask("Request_Activities", db_path), s);
     return false;
   }
   const bool exists = rs->RecordCount() != 0;
   // A new activity's number is the one its page proposed; when someone
   // else's new activity took it meanwhile, this one follows it.
-  const bool proposed_number = !form->Get(kNewActivityMarker).empty();
+  const bool proposed_number =
+      !saved_before && !form->Get(kNewActivityMarker).empty();
   const bool taken = exists && proposed_number;
   Status fields;
   if (exists && !taken) {
@@ -78,9 +104,14 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   Status written = WritePostedFields(*form, *rs, rules, &trace, nullptr);
   if (fields.ok()) fields = written;
   if (fields.ok() && taken) {
-    int32_t free_number = 0;
-    fields = NextFreeActivityNumber(db, request_no, &free_number);
-    if (fields.ok()) fields = rs->Set("ActNo", Variant::Integer(free_number));
+    fields = NextFreeActivityNumber(db, request_no, &key.act_no);
+    if (fields.ok()) fields = rs->Set("ActNo", Variant::Integer(key.act_no));
+  }
+  if (fields.ok() && saved_before) {
+    // The page still posts the numbers it proposed; the activity keeps the
+    // ones it was stored under.
+    fields = rs->Set("RequestNo", Variant::Integer(key.request_no));
+    if (fields.ok()) fields = rs->Set("ActNo", Variant::Integer(key.act_no));
   }
   if (!trace.empty() && trace.back() == ',') trace.pop_back();
   if (!fields.ok()) {
@@ -89,12 +120,13 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
     return false;
   }
 
-  Status s = rs->Update();
+  s = rs->Update();
   trace += "<br>CurrentRS.Update command completed.<br>";
-  if (s.ok()) {
-    rs->Close();
-    s = db->Commit();
+  if (s.ok()) rs->Close();
+  if (s.ok() && has_page_id && !saved_before) {
+    s = RememberActivityPage(db.get(), page_id, key);
   }
+  if (s.ok()) s = db->Commit();
   if (!s.ok()) {
     session->error_text =
         ErrorMessage("save the current activity", s, Wording::kWhilst);

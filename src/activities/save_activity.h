@@ -12,8 +12,10 @@ namespace kirvs {
 // entry, writes every posted column field of `form` to the activity whose
 // numbers the page posts in requestno and actno, adding the row when there
 // is none. A page from "ADD ACTIVITY" whose number another save has taken
-// meanwhile is stored under the next free number of the request instead;
-// the check and the write are one transaction. Checkboxes the page showed
+// meanwhile is stored under the next free number of the request instead,
+// and a page from "ADD ACTIVITY" saved before (its page id) updates the
+// activity its first save stored; the check and the write are one
+// transaction. Checkboxes the page showed
 // are rewritten (unticked stores false), others keep their value; an empty
 // date or number stores null. On success ErrorDescription holds the save
 // trace; on failure the reason, and nothing is stored.

@@ -8,9 +8,11 @@
 
 #include "cli/init_command.h"
 #include "cli/run_command.h"
+#include "cli/upgrade_command.h"
+#include "cli/user_command.h"
 #include "platform/settings_file.h"
+#include "web/options/serve_options.h"
 #include "web/serve.h"
-#include "web/serve_options.h"
 
 namespace kirvs {
 
@@ -83,6 +85,21 @@ int RunMain(int argc, char** argv) {
       "Prints the address (and the demo logins of a demo help desk), then one "
       "access-log line per request on stderr.");
 
+  UserOptions user;
+  CLI::App* user_command = AddUserCommand(&app, &user);
+
+  std::string upgrade_ini;
+  CLI::App* upgrade_command = app.add_subcommand(
+      "upgrade",
+      "Bring a help desk made by an earlier release to the current layout");
+  upgrade_command->add_option(
+      "--ini", upgrade_ini,
+      "The settings file (default: $KIRVS_INI, else ./KIRVS.INI)");
+  upgrade_command->footer(
+      "Keeps every row and column; makes text compare without regard to "
+      "case, hashes passwords stored as plain text and adds what the current "
+      "layout has, all in one transaction. Running it again does nothing.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -91,6 +108,8 @@ int RunMain(int argc, char** argv) {
   }
 
   if (*init_command) return RunInit(init, std::cout, std::cerr);
+  if (*user_command) return RunUser(user, std::cin, std::cout, std::cerr);
+  if (*upgrade_command) return RunUpgrade(upgrade_ini, std::cout, std::cerr);
   if (*serve_command) {
     namespace fs = std::filesystem;
     fs::path settings = fs::path(serve_dir) / kSettingsFileName;

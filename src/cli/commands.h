@@ -1,4 +1,4 @@
-// The kirvs program: subcommands init, run and serve.
+// The kirvs program: subcommands init, run, serve, user and upgrade.
 
 #ifndef KIRVS_SRC_CLI_COMMANDS_H_
 #define KIRVS_SRC_CLI_COMMANDS_H_

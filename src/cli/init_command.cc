@@ -12,6 +12,7 @@
 #include "data/schema.h"
 #include "platform/database.h"
 #include "platform/settings_file.h"
+#include "platform/utf8.h"
 
 namespace kirvs {
 
@@ -146,9 +147,10 @@ int RunInit(const InitOptions& options, std::ostream& output,
 
   // Checked before anything is made: the engine could not find a database
   // whose path the settings file cannot hold.
-  if (db_path.string().size() > kMaxSettingLength) {
+  const size_t db_path_length = Utf8Length(db_path.string());
+  if (db_path_length > kMaxSettingLength) {
     errors << "kirvs init: the database path " << db_path.string() << " is "
-           << db_path.string().size() << " characters long; DBPath holds at "
+           << db_path_length << " characters long; DBPath holds at "
            << "most " << kMaxSettingLength
            << ". Choose a folder with a shorter path.\n";
     return kExitFailure;

@@ -6,6 +6,7 @@
 #include "data/demo_inserter.h"
 #include "data/demo_parts.h"
 #include "platform/escape.h"
+#include "platform/password_hash.h"
 
 namespace kirvs {
 
@@ -222,7 +223,10 @@ Status FillPeople(Database* db) {
     std::string email = user_id + "@dravel.example";
     std::string phone = "x" + std::to_string(extension++);
     bool first_line = staff.work_group == "Service Desk";
-    accounts.Insert(staff.user_id, staff.password, staff.name, email);
+    std::string hash;
+    Status hashed = HashPassword(staff.password, &hash);
+    if (!hashed.ok()) return hashed;
+    accounts.Insert(staff.user_id, hash, staff.name, email);
     personnel.Insert(staff.name, staff.work_group, phone, email, staff.user_id,
                      staff.charge_rate);
     users.Insert(staff.user_id, staff.name, "IT",

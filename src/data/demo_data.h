@@ -6,7 +6,8 @@
 //
 // The data does not depend on when or where it is made: every date lies in a
 // fixed stretch of time before 2025-03-03 and every "random" choice comes
-// from a fixed seed, so two fills of the same scale give identical databases.
+// from a fixed seed, so two fills of the same scale give identical databases
+// but for the salts of the password hashes.
 //
 // Thread safety: FillDemoData uses the connection it is given, which must not
 // be used by another thread meanwhile.

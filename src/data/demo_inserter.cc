@@ -2,18 +2,12 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
-
 #include "platform/text_forms.h"
 
 namespace kirvs {
 
 std::string StoredMoment(double days) {
-  CivilTime t = CivilFromMoment(days);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year,
-                t.month, t.day, t.hour, t.minute, t.second);
-  return text;
+  return FormatStoredDate(days, StoredDateLayout::kDateTime);
 }
 
 RowInserter::RowInserter(Database* db, std::string_view sql) : db_(db) {

@@ -1,6 +1,7 @@
 // The login entries: a row of table Logins (UserName, position 1, holds the
 // user id as typed at login) is the engine's only record that a user is
-// signed in. Each function opens its own record source and closes it before
+// signed in. User ids match ignoring ASCII case, as the database compares
+// them. Each function opens its own record source and closes it before
 // returning. Thread-safe.
 
 #ifndef KIRVS_SRC_DATA_LOGIN_ENTRIES_H_
@@ -21,7 +22,7 @@ namespace kirvs {
 std::string LoginEntriesQuery(std::string_view user_id);
 
 // Sets `*found` to whether Logins holds an entry whose user name equals
-// `user_id` exactly (case counts). Fails when Logins cannot be read.
+// `user_id`, ASCII case ignored. Fails when Logins cannot be read.
 Status FindLoginEntry(const std::string& db_path, const std::string& user_id,
                       bool* found);
 
@@ -32,9 +33,15 @@ Status FindLoginEntry(const std::string& db_path, const std::string& user_id,
 // write transaction of `db`.
 Status RemoveLoginEntries(Database& db, RecordSource& entries);
 
-// Refreshes the date and time of the entry among `entries` whose user name
-// equals `user_id` exactly (a refresh that fails is undone and not reported:
-// the user is signed in either way), or adds one; commits `db`'s transaction.
+// Moves `entries` to the first entry whose user name equals `user_id`, ASCII
+// case ignored, or to eof when there is none. Fails when the entries cannot
+// all be read: an entry that could not be read must not be added again.
+Status SeekLoginEntry(RecordSource& entries, const std::string& user_id);
+
+// After a SeekLoginEntry that succeeded: refreshes the date and time of the
+// entry it found (a refresh that fails is undone and not reported: the user
+// is signed in either way) or, at eof, adds one for `user_id`; commits
+// `db`'s transaction.
 // REQUIRES: as for RemoveLoginEntries.
 Status RecordLoginEntry(Database& db, RecordSource& entries,
                         const std::string& user_id);

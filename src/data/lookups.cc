@@ -36,17 +36,16 @@ bool SameValue(const Variant& option, const Variant& current) {
 
 }  // namespace
 
-std::string BuildSelectList(const std::string& settings_path,
-                            std::string_view field_name, std::string_view table,
-                            const Variant& current) {
+Status AppendSelectList(std::string* out, const std::string& settings_path,
+                        std::string_view field_name, std::string_view table,
+                        const Variant& current) {
   std::string db_path = ReadDatabasePath(settings_path);
   std::unique_ptr<RecordSource> rs;
   std::string query = "SELECT * FROM ";
   AppendSqlName(&query, table);
   query += " ORDER BY 1";
-  if (!RecordSource::Open(db_path, query, OpenMode::kRead, &rs).ok()) {
-    return "";
-  }
+  Status s = RecordSource::Open(db_path, query, OpenMode::kRead, &rs);
+  if (!s.ok()) return s;
   std::string markup = "<select name='";
   AppendHtml(&markup, field_name);
   markup += "' size='1'>";
@@ -54,15 +53,30 @@ std::string BuildSelectList(const std::string& settings_path,
       current.IsEmpty() || (current.IsText() && current.text().empty());
   markup +=
       nothing_current ? "<option value=' ' selected> " : "<option value=' '> ";
-  for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) {
+  for (s = rs->MoveFirst(); s.ok() && !rs->eof(); s = rs->MoveNext()) {
     Variant value;
-    rs->Get(0, &value);
+    s = rs->Get(0, &value);
+    if (!s.ok()) return s;
     std::string text = EscapeHtml(value.ToText());
     markup += "<option value='" + text + "'";
     markup += SameValue(value, current) ? " selected>" : ">";
     markup += text;
   }
+  // A failed read ends the walk early and sticks in status().
+  if (s.ok()) s = rs->status();
+  if (!s.ok()) return s;
   markup += "</select>";
+  out->append(markup);
+  return Status();
+}
+
+std::string BuildSelectList(const std::string& settings_path,
+                            std::string_view field_name, std::string_view table,
+                            const Variant& current) {
+  std::string markup;
+  // A table that cannot be read leaves the markup empty, which is this
+  // function's answer for it.
+  (void)AppendSelectList(&markup, settings_path, field_name, table, current);
   return markup;
 }
 

@@ -11,15 +11,22 @@
 #include <string_view>
 
 #include "kirvs/variant.h"
+#include "platform/status.h"
 
 namespace kirvs {
 
-// The markup of a selection list named `field_name` offering the first
-// column of every row of `table` (in its order), with a blank option first;
-// the option equal to `current` is selected (text compared exactly, numbers
-// as numbers, a number never equals a text; an empty or empty-text current
-// value selects the blank option). Empty text when the table cannot be read.
+// Appends the markup of a selection list named `field_name` offering the
+// first column of every row of `table` (in its order), with a blank option
+// first; the option equal to `current` is selected (text compared exactly,
+// numbers as numbers, a number never equals a text; an empty or empty-text
+// current value selects the blank option). When the table cannot be read,
+// at open or part-way through its rows, appends nothing and fails.
 // REQUIRES: `table` is one of the engine's own table names.
+Status AppendSelectList(std::string* markup, const std::string& settings_path,
+                        std::string_view field_name, std::string_view table,
+                        const Variant& current);
+
+// The markup of AppendSelectList; empty text when the table cannot be read.
 std::string BuildSelectList(const std::string& settings_path,
                             std::string_view field_name, std::string_view table,
                             const Variant& current);

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "data/activity_pages.h"
+#include "data/text_collation.h"
+
 namespace kirvs {
 
 namespace {
@@ -92,11 +95,22 @@ CREATE TABLE Logins (
   LoginTime DATETIME
 );
 
+-- Password holds the argon2id hash of the password; LastLogin the time of
+-- the user's latest login, which outlives the login entry.
 CREATE TABLE System_Users (
   UserId VARCHAR(20) NOT NULL PRIMARY KEY,
   Password VARCHAR(30),
   FullName VARCHAR(50),
-  Email VARCHAR(60)
+  Email VARCHAR(60),
+  LastLogin DATETIME
+);
+
+-- A user's second factor: the secret of his authenticator (base 32) and the
+-- last time step whose code was accepted, so that no code is accepted twice.
+CREATE TABLE User_Factors (
+  UserId VARCHAR(20) NOT NULL PRIMARY KEY,
+  Secret TEXT,
+  LastStep INTEGER
 );
 
 CREATE TABLE Personnel (
@@ -243,13 +257,16 @@ CREATE INDEX Solutions_System ON Solutions (System);
 Status CreateSchema(Database* db) {
   std::string script = "BEGIN IMMEDIATE;\n";
   script +=
+      "PRAGMA user_version=" + std::to_string(Database::kLayoutVersion) + ";\n";
+  script +=
       std::string("CREATE TABLE Current_Requests ") + kRequestColumns + ";\n";
   script +=
       std::string("CREATE TABLE Completed_Requests ") + kRequestColumns + ";\n";
   script += kOtherTables;
+  script += kActivityPagesTable;
   script += kIndexes;
   script += "COMMIT;\n";
-  Status status = db->Execute(script);
+  Status status = db->Execute(AddNocaseToTextColumns(script));
   if (!status.ok()) db->Rollback();
   return status;
 }

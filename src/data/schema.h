@@ -11,7 +11,9 @@
 //
 // Declared types matter as much: the forms derive their inputs from them
 // (VARCHAR(255) a wide input, MEMO/TEXT a long text, BOOLEAN a checkbox,
-// DATETIME a date; see platform/column_types.h).
+// DATETIME a date; see platform/column_types.h). Every text column compares
+// without regard to case (see text_collation.h), and the file records
+// Database::kLayoutVersion.
 //
 // Thread safety: CreateSchema uses the connection it is given, which must not
 // be used by another thread meanwhile.

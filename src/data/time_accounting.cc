@@ -1,7 +1,9 @@
 #include "data/time_accounting.h"
 
-#include <cmath>
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "data/settings.h"
 #include "platform/clock.h"
@@ -11,8 +13,6 @@
 namespace kirvs {
 
 namespace {
-
-constexpr double kSecondsPerDay = 86400;
 
 // A time-of-day setting as a fraction of a day, or `fallback`.
 double TimeOfDaySetting(const std::string& settings_path, const char* key,
@@ -43,15 +43,22 @@ class DebugTrace {
   std::vector<SettingEntry> lines_;
 };
 
-// A moment to the nearest whole second.
-double ToSecond(double moment) {
-  return std::round(moment * kSecondsPerDay) / kSecondsPerDay;
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
-double HoursOn(const WorkingDay& wd, double start_time, double end_time) {
+// Working time is counted in whole seconds, so that sums of times of day
+// carry no rounding error and 10:00 to 15:30 is exactly 5.5 hours.
+struct SecondsOfDay {
+  int64_t start;
+  int64_t end;
+};
+
+int64_t SecondsOn(const SecondsOfDay& wd, int64_t start_time,
+                  int64_t end_time) {
   // One day: the part of [start_time, end_time] inside the working day.
-  double from = std::max(start_time, wd.start);
-  double to = std::min(end_time, wd.end);
+  int64_t from = std::max(start_time, wd.start);
+  int64_t to = std::min(end_time, wd.end);
   return to > from ? to - from : 0;
 }
 
@@ -73,29 +80,33 @@ WorkingDay ReadWorkingDay(const std::string& settings_path) {
 }
 
 double WorkingHours(const WorkingDay& wd, double start, double end) {
-  start = ToSecond(start);
-  end = ToSecond(end);
-  const double start_day = std::floor(start);
-  const double end_day = std::floor(end);
-  const double start_time = start - start_day;
-  const double end_time = end - end_day;
-  double total = 0;
+  const SecondsOfDay day{MomentSeconds(wd.start), MomentSeconds(wd.end)};
+  const int64_t start_seconds = MomentSeconds(start);
+  const int64_t end_seconds = MomentSeconds(end);
+  const int64_t start_day = FloorDiv(start_seconds, kSecondsPerDay);
+  const int64_t end_day = FloorDiv(end_seconds, kSecondsPerDay);
+  const int64_t start_time = start_seconds - start_day * kSecondsPerDay;
+  const int64_t end_time = end_seconds - end_day * kSecondsPerDay;
+  auto is_working_day = [&](int64_t d) {
+    return wd.include_weekends || !IsWeekend(static_cast<double>(d));
+  };
+  int64_t total = 0;
   if (start_day == end_day) {
-    if (!wd.include_weekends && IsWeekend(start_day)) return 0;
-    total = HoursOn(wd, start_time, end_time);
+    if (!is_working_day(start_day)) return 0;
+    total = SecondsOn(day, start_time, end_time);
   } else {
-    for (double day = start_day; day <= end_day; ++day) {
-      if (!wd.include_weekends && IsWeekend(day)) continue;
-      if (day == start_day) {
-        total += HoursOn(wd, start_time, 1);
-      } else if (day == end_day) {
-        total += HoursOn(wd, 0, end_time);
+    for (int64_t d = start_day; d <= end_day; ++d) {
+      if (!is_working_day(d)) continue;
+      if (d == start_day) {
+        total += SecondsOn(day, start_time, kSecondsPerDay);
+      } else if (d == end_day) {
+        total += SecondsOn(day, 0, end_time);
       } else {
-        total += wd.end - wd.start;
+        total += day.end - day.start;
       }
     }
   }
-  return total * 24;
+  return static_cast<double>(total) / 3600;
 }
 
 double WorkingHours(const std::string& settings_path, double start,
@@ -113,17 +124,19 @@ void SetRequestTimes(const std::string& settings_path, RecordSource& row,
   trace.Add("SetRequestTimes", "Started");
   const double now = CurrentMoment();
   Variant requested, completed, down_flag;
+  // A column the row lacks stays empty, which reads as no date.
   (void)row.Get("Requested", &requested);
   (void)row.Get("Completed", &completed);
+  // Dates are read wherever they are held: a desk whose columns are text or
+  // numbers still measures from its dates. Both moments count to the nearest
+  // second, in the trace as in the working hours.
   double start = now;
-  if (requested.type() == Variant::Type::kDate && requested.date() != 0) {
-    start = ToSecond(requested.date());
-  }
+  std::optional<double> requested_moment = MomentOf(requested);
+  if (requested_moment && *requested_moment != 0) start = *requested_moment;
   double end = now;
   if (!completed.IsNull() && !completed.IsEmpty()) {
     // A completion that is no date counts from day 0: no hours.
-    end = completed.type() == Variant::Type::kDate ? ToSecond(completed.date())
-                                                   : 0;
+    end = MomentOf(completed).value_or(0);
   }
   trace.Add("Start/End",
             FormatGeneralDate(start) + " to " + FormatGeneralDate(end));
@@ -145,8 +158,8 @@ void SetRequestTimes(const std::string& settings_path, RecordSource& row) {
   SetRequestTimes(settings_path, row, trace);
 }
 
-void CalculateRequestTimes(const std::string& settings_path,
-                           RecordSource& row) {
+Status CalculateRequestTimes(const std::string& settings_path,
+                             RecordSource& row) {
   DebugTrace trace(settings_path);
   trace.Add("CalculateRequestTimes", "Started");
   Variant request_no;
@@ -160,28 +173,32 @@ void CalculateRequestTimes(const std::string& settings_path,
   std::unique_ptr<RecordSource> activities;
   double cost = 0, hours = 0;
   int32_t count = 0;
-  if (row.database() != nullptr &&
-      RecordSource::Open(row.database(), query, OpenMode::kRead, &activities)
-          .ok()) {
-    count = activities->RecordCount();
-    Status walk = activities->MoveFirst();
-    for (; walk.ok() && !activities->eof(); walk = activities->MoveNext()) {
-      // A missing duration or rate reads as empty text, which counts as 0.
-      Variant duration, rate;
-      (void)activities->Get("Duration", &duration);
-      (void)activities->Get("ChargeRate", &rate);
-      double d = LeadingNumber(duration.ToText());
-      cost += LeadingNumber(rate.ToText()) * d;
-      hours += d;
-    }
-    activities->Close();
+  if (row.database() == nullptr) return Status::NotSupported("no database");
+  Status s =
+      RecordSource::Open(row.database(), query, OpenMode::kRead, &activities);
+  if (!s.ok()) return s;
+  count = activities->RecordCount();
+  // A failed read sticks and ends the walk; status() reports it below.
+  Status walk = activities->MoveFirst();
+  for (; walk.ok() && !activities->eof(); walk = activities->MoveNext()) {
+    // A missing duration or rate reads as empty text, which counts as 0.
+    Variant duration, rate;
+    (void)activities->Get("Duration", &duration);
+    (void)activities->Get("ChargeRate", &rate);
+    double d = LeadingNumber(duration.ToText());
+    cost += LeadingNumber(rate.ToText()) * d;
+    hours += d;
   }
+  s = activities->status();
+  activities->Close();
+  if (!s.ok()) return s;
   trace.Add("RecordCount", FormatPattern(count, "0"));
   (void)row.Set("RequestCost", Variant::Double(cost));
   (void)row.Set("HoursWorked", Variant::Double(hours));
   trace.Add("RequestCost", FormatPattern(cost, "0.00"));
   trace.Add("HoursWorked", FormatPattern(hours, "0.0"));
   SetRequestTimes(settings_path, row, trace);
+  return Status();
 }
 
 }  // namespace kirvs

@@ -26,19 +26,26 @@ struct WorkingDay {
 WorkingDay ReadWorkingDay(const std::string& settings_path);
 
 // The working hours between two moments; 0 when the end is before the start.
+// Moments and the working day count to the nearest whole second, and the
+// hours are whole seconds / 3600: 10:00 to 15:30 is exactly 5.5.
 double WorkingHours(const WorkingDay& day, double start, double end);
 double WorkingHours(const std::string& settings_path, double start, double end);
 
 // Writes LeadTime (the working hours from Requested, or now, to Completed, or
 // now) and DownTime (the same when DownFlag is set, else 0) into the current
-// row of `row`, without storing it. A column the row lacks is left out.
+// row of `row`, without storing it. Requested and Completed are read as
+// moments whatever their columns' types (MomentOf): a Requested that names no
+// date, or day 0, means now; a Completed that names none means day 0. A
+// column the row lacks is left out.
 void SetRequestTimes(const std::string& settings_path, RecordSource& row);
 
 // Writes RequestCost (the sum of ChargeRate x Duration) and HoursWorked (the
 // sum of Duration) over the request's activities into the current row of
 // `row`, reading them on the row's own connection, then SetRequestTimes.
-// Activities that cannot be read count as none.
-void CalculateRequestTimes(const std::string& settings_path, RecordSource& row);
+// Fails, writing nothing into the row, when the activities cannot all be
+// read: a cost summed over some of them would pass for the whole cost.
+Status CalculateRequestTimes(const std::string& settings_path,
+                             RecordSource& row);
 
 }  // namespace kirvs
 

@@ -2,10 +2,12 @@
 
 #include <memory>
 
+#include "data/accounts.h"
 #include "data/login_entries.h"
 #include "data/settings.h"
 #include "kirvs/submitted_form.h"
 #include "pages/page_source.h"
+#include "platform/clock.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
 
@@ -30,7 +32,10 @@ bool Login(SessionState* session, const Variant& form) {
     user_id = posted->Get("txtUserId");
     password = posted->Get("txtPassword");
   }
-  if (user_id.empty()) {
+  // An id that no account can have (a NUL, which would cut the query short,
+  // another control character, bytes that are not UTF-8, an id of thousands
+  // of characters) is not looked up.
+  if (!CheckAnyUserIdText(user_id).ok()) {
     session->error_text =
         "Unable to login.  User Id has not been correctly specified.";
     return false;
@@ -42,6 +47,7 @@ bool Login(SessionState* session, const Variant& form) {
   }
   if (!AuthenticateUser(session, db_path, user_id, password)) return false;
   if (!WriteLoginEntry(session, db_path, user_id)) return false;
+  NoteLastLogin(db_path, user_id, CurrentMoment());
   session->user_id = user_id;
   return true;
 }
@@ -57,20 +63,23 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
     return false;
   }
   if (rs->eof()) {
+    // As slow as a wrong password, so that the time does not tell which
+    // user ids exist.
+    CheckNoPassword(password);
     session->error_text = "Unable to locate user: " + EscapeHtml(user_id) +
                           " in database: " + EscapeHtml(db_path);
     return false;
   }
   Variant stored;
-  // A null stored password is no password at all: it matches nothing; nor
-  // does one that cannot be read.
-  if (!rs->Get(1, &stored).ok() || stored.IsNull() || stored.IsEmpty() ||
-      stored.ToText() != password) {
+  // A stored password that cannot be read stays empty; a null or empty
+  // stored password is no password at all: it matches nothing.
+  (void)rs->Get(1, &stored);
+  rs->Close();
+  if (!CheckLoginPassword(db_path, user_id, stored, password)) {
     session->error_text =
         "Unable to complete login process.  Supplied password is incorrect.";
     return false;
   }
-  rs->Close();
   s = RecordSource::Open(db_path, UserQuery("Personnel", user_id),
                          OpenMode::kRead, &rs);
   if (!s.ok()) {
@@ -99,7 +108,13 @@ bool WriteLoginEntry(SessionState* session, const std::string& db_path,
                          &db, &entries)) {
     return false;
   }
-  Status s = RecordLoginEntry(*db, *entries, user_id);
+  // An entry that could not be read must not be added a second time.
+  Status s = SeekLoginEntry(*entries, user_id);
+  if (!s.ok()) {
+    session->error_text = ErrorMessage(OpenTableTask("Logins", db_path), s);
+    return false;
+  }
+  s = RecordLoginEntry(*db, *entries, user_id);
   if (!s.ok()) {
     session->error_text =
         "Unable to login to Dravel database. An error occured while trying "

@@ -18,14 +18,17 @@ bool Login(SessionState* session, const Variant& form);
 
 // Checks the password of `user_id` in System_Users and finds the user's
 // personnel name in Personnel. On success sets PersonnelName; on failure sets
-// ErrorDescription and returns false. A stored password that is null admits
-// nobody.
+// ErrorDescription and returns false. The stored password is a hash (or, on
+// an older help desk, plain text, which this replaces by its hash); a stored
+// password that is null or empty admits nobody. Every outcome costs one
+// password hash, an unknown user id included.
 bool AuthenticateUser(SessionState* session, const std::string& db_path,
                       const std::string& user_id, const std::string& password);
 
 // Adds the user's row of Logins, or refreshes the date and time of the row
-// that matches the user id exactly. The check and the write are one write
-// transaction, so two logins of one user id at once leave one row.
+// that matches the user id (ASCII case ignored: one entry per user). The check
+// and the write are one write transaction, so two logins of one user id at once
+// leave one row.
 bool WriteLoginEntry(SessionState* session, const std::string& db_path,
                      const std::string& user_id);
 

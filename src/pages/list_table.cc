@@ -9,16 +9,18 @@ namespace {
 
 constexpr std::string_view kDescription = "Description";
 
-std::string ValueText(RecordSource& rs, int index) {
-  Variant value;
-  rs.Get(index, &value);
-  return value.ToText();
+// The text of a column of the current row, in `*buffer` (which the whole
+// table reuses) or in the row; empty when the value cannot be read.
+std::string_view ValueText(RecordSource& rs, int index, std::string* buffer) {
+  std::string_view text;
+  if (!rs.GetText(index, buffer, &text).ok()) return "";
+  return text;
 }
 
 void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
-                     const ListTableStyle& style) {
-  std::string caption =
-      ValueText(rs, style.caption_from_key_column ? key_index : 0);
+                     const ListTableStyle& style, std::string* buffer) {
+  std::string_view caption =
+      ValueText(rs, style.caption_from_key_column ? key_index : 0, buffer);
   page->append(style.button_start);
   if (!style.button_start.empty() && style.button_start.back() == '\'') {
     AppendHtml(page, caption);
@@ -33,12 +35,18 @@ void AppendRowButton(std::string* page, RecordSource& rs, int key_index,
 int32_t AppendListTable(std::string* page, RecordSource& rs,
                         const ListTableStyle& style) {
   const int columns = rs.field_count();
+  // Every Description column stays out of the grid, so that the cells of a
+  // list naming it twice still line up with the headers; the description
+  // line shows the first.
+  auto is_description = [&](int i) {
+    return style.description_lines && rs.field(i).name == kDescription;
+  };
   int description_index = -1;
   page->append("<table cellpadding=2 valign=top><tr>");
   for (int i = 0; i < columns; ++i) {
     const std::string& name = rs.field(i).name;
-    if (style.description_lines && name == kDescription) {
-      description_index = i;
+    if (is_description(i)) {
+      if (description_index < 0) description_index = i;
       continue;
     }
     page->append("<td bgcolor='#00c0ff'><font size=2><b>");
@@ -46,26 +54,32 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
     page->append("</b></td>");
   }
   page->append("</tr>");
-  const std::string colspan = FormatInteger(columns - 1);
+  const std::string description_start =
+      "<tr><td></td><td colspan=" + FormatInteger(columns - 1) +
+      "><font size=2>";
+  std::string text;
   int32_t count = 0;
-  for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
+  // A failed read ends the walk and sticks in rs.status(), which the caller
+  // checks.
+  Status walk = rs.MoveFirst();
+  for (; walk.ok() && !rs.eof() && !rs.bof(); walk = rs.MoveNext()) {
     page->append("<tr>");
     ++count;
     for (int i = 0; i < columns; ++i) {
       const std::string& name = rs.field(i).name;
-      if (i == description_index) continue;
+      if (is_description(i)) continue;
       if (!style.key_column.empty() && name == style.key_column) {
-        AppendRowButton(page, rs, i, style);
+        AppendRowButton(page, rs, i, style, &text);
         continue;
       }
       page->append("<td><font size=2>");
-      AppendHtml(page, ValueText(rs, i));
+      AppendHtml(page, ValueText(rs, i, &text));
       page->append("</td>");
     }
     page->append("</tr>");
     if (description_index >= 0) {
-      page->append("<tr><td></td><td colspan=" + colspan + "><font size=2>");
-      AppendHtml(page, ValueText(rs, description_index));
+      page->append(description_start);
+      AppendHtml(page, ValueText(rs, description_index, &text));
       page->append("</td>");
     }
   }

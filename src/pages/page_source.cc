@@ -52,10 +52,7 @@ bool OpenPageSource(SessionState* session, const PageSource& source,
   } else if (s.ok()) {
     s = RecordSource::Open(db_path, query, source.mode, &session->current_rs);
   }
-  if (!s.ok()) {
-    session->error_text = ErrorMessage(source.task, s);
-    return false;
-  }
+  if (!s.ok()) return FailPage(session, source, s);
   return true;
 }
 
@@ -95,13 +92,22 @@ bool RequireLoginEntry(SessionState* session, const std::string& db_path,
   return false;
 }
 
-void FinishRecordPage(SessionState* session, std::string page,
-                      std::string_view after_form) {
+bool FailPage(SessionState* session, const PageSource& source,
+              const Status& s) {
+  session->error_text = ErrorMessage(source.task, s);
+  session->current_rs.reset();
+  return false;
+}
+
+bool FinishRecordPage(SessionState* session, const PageSource& source,
+                      std::string page, std::string_view after_form) {
   page += "<br>";
-  RenderRequestForm(session, &page);
+  Status s = RenderRequestForm(session, &page);
+  if (!s.ok()) return FailPage(session, source, s);
   page += after_form;
   session->page_text = std::move(page);
   session->current_rs.reset();
+  return true;
 }
 
 void FinishListPage(SessionState* session, std::string page) {

@@ -89,12 +89,19 @@ bool OpenTableForWrite(SessionState* session, const std::string& db_path,
 bool RequireLoginEntry(SessionState* session, const std::string& db_path,
                        const std::string& user_id, std::string_view action);
 
+// The failure of a page after its source opened: a walk over its rows, or a
+// part of the page read on the way (a selection list's code table), failed.
+// Sets ErrorDescription to ErrorMessage(source.task, s), releases CurrentRS
+// and returns false; HTMLString stays as it was.
+bool FailPage(SessionState* session, const PageSource& source, const Status& s);
+
 // Ends a record page: appends "<br>", the field form of the current row,
 // then `after_form`; sets HTMLString and releases CurrentRS. The form
-// renderer leaves its last read error in ErrorDescription.
+// renderer leaves its last read error in ErrorDescription. When a selection
+// list cannot be read the page is not shown: returns FailPage(...).
 // REQUIRES: session->current_rs is open.
-void FinishRecordPage(SessionState* session, std::string page,
-                      std::string_view after_form = "");
+bool FinishRecordPage(SessionState* session, const PageSource& source,
+                      std::string page, std::string_view after_form = "");
 
 // Ends a list page: sets HTMLString and releases CurrentRS.
 void FinishListPage(SessionState* session, std::string page);

@@ -69,6 +69,13 @@ std::string WholeNumberText(const Variant& value) {
   return FormatPattern(value.number(), "0");
 }
 
+// The value in the General Date form, also when the column holds its dates
+// as text or as day counts; anything that names no date as it stands.
+std::string DateText(const Variant& value) {
+  std::optional<double> moment = MomentOf(value);
+  return moment ? FormatGeneralDate(*moment) : value.ToText();
+}
+
 bool IsTicked(const Variant& value) {
   if (value.IsNull() || value.IsEmpty()) return false;
   if (value.type() == Variant::Type::kBoolean) return value.boolean();
@@ -76,10 +83,11 @@ bool IsTicked(const Variant& value) {
   return value.number() != 0;
 }
 
-// Appends the value part of a field: everything after the label.
-void AppendValuePart(SessionState* session, std::string* page,
-                     const FieldInfo& field, FieldClass field_class,
-                     const Variant& value) {
+// Appends the value part of a field: everything after the label. Fails only
+// when a selection list's code table cannot be read.
+Status AppendValuePart(SessionState* session, std::string* page,
+                       const FieldInfo& field, FieldClass field_class,
+                       const Variant& value) {
   const std::string name = EscapeHtml(field.name);
   const std::string text = EscapeHtml(value.ToText());
   switch (field_class) {
@@ -88,11 +96,13 @@ void AppendValuePart(SessionState* session, std::string* page,
                EscapeHtml(WholeNumberText(value));
       break;
     case FieldClass::kDateText:
-      *page += "</td><td><font size=2 face=arial>" + text;
+      *page +=
+          "</td><td><font size=2 face=arial>" + EscapeHtml(DateText(value));
       break;
     case FieldClass::kDateInput:
       *page += "</td><td><font size=2 face=arial><input name='" + name +
-               "' type=text value='" + text + "' maxlength=20>";
+               "' type=text value='" + EscapeHtml(DateText(value)) +
+               "' maxlength=20>";
       break;
     case FieldClass::kCheckbox:
       *page += "</td><td><font size=2 face=arial><input name='" + name +
@@ -105,11 +115,10 @@ void AppendValuePart(SessionState* session, std::string* page,
                name + "' type=textarea value='" + text + "' size='65,3'>";
       break;
     case FieldClass::kSelectList:
-      *page +=
-          "</td><td>" + BuildSelectList(session->settings_path, field.name,
-                                        LookupTableFor(field.name),
-                                        value.IsNull() ? Variant("") : value);
-      break;
+      *page += "</td><td>";
+      return AppendSelectList(page, session->settings_path, field.name,
+                              LookupTableFor(field.name),
+                              value.IsNull() ? Variant("") : value);
     case FieldClass::kWideInput:
       *page += "</td><td colspan=3><font size=2 face=arial><input name='" +
                name + "' type=textarea value='" + text +
@@ -121,6 +130,7 @@ void AppendValuePart(SessionState* session, std::string* page,
                "' maxlength=" + FormatInteger(field.defined_size) + ">";
       break;
   }
+  return Status();
 }
 
 }  // namespace
@@ -132,7 +142,7 @@ std::string_view LookupTableFor(std::string_view column_name) {
   return "";
 }
 
-void RenderRequestForm(SessionState* session, std::string* page) {
+Status RenderRequestForm(SessionState* session, std::string* page) {
   RecordSource& rs = *session->current_rs;
   std::string last_error;
   *page += "<table bgcolor=" + std::string(kFormColour) +
@@ -150,7 +160,8 @@ void RenderRequestForm(SessionState* session, std::string* page) {
     Variant value;
     Status read = rs.Get(i, &value);
     if (read.ok()) {
-      AppendValuePart(session, page, field, field_class, value);
+      Status s = AppendValuePart(session, page, field, field_class, value);
+      if (!s.ok()) return s;
     } else {
       last_error = read.message();
     }
@@ -169,6 +180,7 @@ void RenderRequestForm(SessionState* session, std::string* page) {
   }
   *page += "</table>";
   session->error_text = EscapeHtml(last_error);
+  return Status();
 }
 
 }  // namespace kirvs

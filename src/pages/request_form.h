@@ -37,9 +37,10 @@ std::string_view LookupTableFor(std::string_view column_name);
 // Appends the form for the current row of session->current_rs to `*page`.
 // Sets ErrorDescription to the text of the last error met while rendering
 // (a value that could not be read: the field then shows no value), or to
-// empty text when none.
+// empty text when none. Fails when the rows of a selection list's code table
+// cannot be read: the page is then not to be shown.
 // REQUIRES: session->current_rs is open.
-void RenderRequestForm(SessionState* session, std::string* page);
+Status RenderRequestForm(SessionState* session, std::string* page);
 
 }  // namespace kirvs
 

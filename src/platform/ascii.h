@@ -33,6 +33,8 @@ inline bool StartsWithIgnoringCase(std::string_view text,
          EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
+inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Removes blanks and tabs (and, for lines read from files, CR) at both ends.
 inline std::string_view TrimBlanks(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };

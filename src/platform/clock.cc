@@ -20,4 +20,18 @@ double CurrentMoment() {
   return MomentFromCivil(t);
 }
 
+namespace {
+
+class SystemSteadyClock : public SteadyClock {
+ public:
+  TimePoint Now() const override { return std::chrono::steady_clock::now(); }
+};
+
+}  // namespace
+
+const SteadyClock& SteadyClock::System() {
+  static const SystemSteadyClock clock;
+  return clock;
+}
+
 }  // namespace kirvs

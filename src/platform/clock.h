@@ -1,12 +1,33 @@
-// The current date and time of the server, as a moment (days since
-// 1899-12-30 in local time, to the second). Thread-safe.
+// The server's clocks.
+//
+// CurrentMoment: the current date and time of the server, as a moment (days
+// since 1899-12-30 in local time, to the second).
+//
+// SteadyClock: monotonic time for timeouts and delays (idle sessions, login
+// throttling). Code that waits on time reads one it is given, so that tests
+// can move time by hand instead of sleeping.
+//
+// Thread-safe.
 
 #ifndef KIRVS_SRC_PLATFORM_CLOCK_H_
 #define KIRVS_SRC_PLATFORM_CLOCK_H_
 
+#include <chrono>
+
 namespace kirvs {
 
 double CurrentMoment();
+
+class SteadyClock {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  virtual ~SteadyClock() = default;
+  virtual TimePoint Now() const = 0;
+
+  // The system's steady clock; lives as long as the program.
+  static const SteadyClock& System();
+};
 
 }  // namespace kirvs
 

@@ -63,7 +63,7 @@ int SizeAfter(std::string_view rest) {
   size_t i = 1;
   while (i < rest.size() && rest[i] == ' ') ++i;
   size_t digits_start = i;
-  for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i) {
+  for (; i < rest.size() && IsAsciiDigit(rest[i]); ++i) {
     if (size > 100000000) return -1;
     size = size * 10 + (rest[i] - '0');
   }

@@ -26,6 +26,7 @@
 #ifndef KIRVS_SRC_PLATFORM_COLUMN_TYPES_H_
 #define KIRVS_SRC_PLATFORM_COLUMN_TYPES_H_
 
+#include <string>
 #include <string_view>
 
 namespace kirvs {
@@ -50,6 +51,13 @@ inline constexpr int kTypeBlob = 205;
 struct ColumnType {
   int type_code;
   int defined_size;
+};
+
+// One column of a query: its name, type code and defined size.
+struct FieldInfo {
+  std::string name;
+  int type_code = kTypeVarChar;
+  int defined_size = 255;
 };
 
 // The type code and defined size of a declared type (empty: none declared).

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 #include "platform/connection_pool.h"
 
 namespace kirvs {
@@ -39,10 +41,25 @@ Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
   // save. The switch is kept in the file, so this is a no-op after the first
   // open; when it cannot be made (a read-only file) the database works as
   // it is.
-  if (s.ok()) {
-    (void)(*out)->Execute("PRAGMA journal_mode=WAL");
-    (*out)->pooled_ = true;
+  if (!s.ok()) return s;
+  // Every connection the engine uses passes here once (later opens reuse it
+  // from the pool), so this is the one place that checks the layout.
+  int version = 0;
+  s = (*out)->LayoutVersion(&version);
+  if (s.ok() && version > kLayoutVersion) {
+    s = Status::NotSupported("the database " + path + " has layout version " +
+                             std::to_string(version) +
+                             ", made by a newer release; this one knows "
+                             "layouts up to " +
+                             std::to_string(kLayoutVersion));
   }
+  if (!s.ok()) {
+    out->reset();
+    return s;
+  }
+  // Best effort, as said above: without the switch the database still works.
+  (void)(*out)->Execute("PRAGMA journal_mode=WAL");
+  (*out)->pooled_ = true;
   return s;
 }
 
@@ -75,6 +92,17 @@ void Database::Rollback() {
 }
 
 bool Database::in_transaction() const { return !sqlite3_get_autocommit(db_); }
+
+Status Database::LayoutVersion(int* version) {
+  sqlite3_stmt* statement = nullptr;
+  int rc =
+      sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &statement, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(statement);
+  if (rc == SQLITE_ROW) *version = sqlite3_column_int(statement, 0);
+  sqlite3_finalize(statement);
+  if (rc == SQLITE_ROW) return Status();
+  return Status::Database(sqlite3_errmsg(db_));
+}
 
 Status Database::Execute(std::string_view sql) {
   std::string text(sql);

@@ -5,6 +5,11 @@
 // instead of failing at once, and uses write-ahead logging so that readers
 // do not block the writer.
 //
+// A file records the layout of its tables (PRAGMA user_version): 0 for a
+// help desk made by a release before layouts were numbered, kLayoutVersion
+// for one made or upgraded by this one. Open refuses a file whose layout is
+// newer than this engine knows, rather than misread or damage it.
+//
 // Connections are reused: closing a Database hands its connection to a pool
 // (see connection_pool.h) for the next Open of the same file.
 //
@@ -28,6 +33,9 @@ class Database {
  public:
   // How long a connection waits for another writer before it gives up.
   static constexpr int kBusyTimeoutMs = 30000;
+  // The newest layout of the help-desk database that this engine knows:
+  // 2 stores hashed passwords and compares text without regard to case.
+  static constexpr int kLayoutVersion = 2;
 
   // Opens the existing database file at `path` for reading and writing.
   static Status Open(const std::string& path, std::shared_ptr<Database>* out);
@@ -50,6 +58,9 @@ class Database {
 
   // Runs one or more statements that return no rows.
   Status Execute(std::string_view sql);
+
+  // The layout version that the file records.
+  Status LayoutVersion(int* version);
 
   sqlite3* handle() const { return db_; }
   const std::string& path() const { return path_; }

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <array>
+
 namespace kirvs {
 
 namespace {
@@ -19,7 +21,19 @@ bool IsNameLetter(char c) {
 }  // namespace
 
 void AppendHtml(std::string* dst, std::string_view value) {
-  for (char c : value) {
+  // Most values hold nothing to escape: copy the runs between special
+  // characters whole.
+  static constexpr auto kSpecial = [] {
+    std::array<bool, 256> special{};
+    for (unsigned char c : std::string_view("&<>\"'")) special[c] = true;
+    return special;
+  }();
+  size_t start = 0;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (!kSpecial[static_cast<unsigned char>(c)]) continue;
+    dst->append(value.data() + start, i - start);
+    start = i + 1;
     switch (c) {
       case '&':
         dst->append("&amp;");
@@ -33,13 +47,11 @@ void AppendHtml(std::string* dst, std::string_view value) {
       case '"':
         dst->append("&quot;");
         break;
-      case '\'':
-        dst->append("&#39;");
-        break;
       default:
-        dst->push_back(c);
+        dst->append("&#39;");
     }
   }
+  dst->append(value.data() + start, value.size() - start);
 }
 
 std::string EscapeHtml(std::string_view value) {

@@ -24,10 +24,21 @@
 // nothing, when they cannot be): dates are stored as text
 // "YYYY-MM-DD HH:MM:SS" ("YYYY-MM-DD" in a DATE column, "HH:MM:SS" in a TIME
 // column), Booleans as 1 / 0, numbers as numbers, text as text; empty and
-// null store NULL.
+// null store NULL. (The conversions are in cell_values.h, the SQL that the
+// record source makes in query_shaping.h, the store under it in
+// statement.h and database.h.)
+//
+// Rows read are kept as the store gave them; a value becomes a Variant only
+// when Get asks for it, and GetText gives its text form without one.
 //
 // Every operation that can fail returns a Status with SQLite's message or a
 // short message of our own ("no current row", "unknown column: X").
+//
+// A walk keeps its error: the first failure to read a row (after Open, which
+// fails itself when the first row cannot be read) sticks. From then on eof()
+// is true, MoveFirst and MoveNext return it, and status() reports it, so that
+// a loop `for (MoveFirst(); !eof(); MoveNext())` ends and the caller checks
+// status() once after it to tell the last row from a failed read.
 //
 // Thread safety: one thread at a time.
 
@@ -43,18 +54,12 @@
 #include "kirvs/variant.h"
 #include "platform/column_types.h"
 #include "platform/database.h"
+#include "platform/statement.h"
 #include "platform/status.h"
 
 namespace kirvs {
 
 enum class OpenMode { kRead, kUpdate, kLookup };
-
-// One column of a record source.
-struct FieldInfo {
-  std::string name;
-  int type_code = kTypeVarChar;
-  int defined_size = 255;
-};
 
 class RecordSource {
  public:
@@ -72,13 +77,17 @@ class RecordSource {
   RecordSource& operator=(const RecordSource&) = delete;
 
   // End-of-file: no current row because the rows ran out (or there were
-  // none). Beginning-of-file: true only when the query has no rows.
+  // none) or because reading them failed (see status()). Beginning-of-file:
+  // true only when the query has no rows.
   bool eof();
   bool bof();
   Status MoveFirst();
   Status MoveNext();
-  // The number of rows that the query returned (reads them all).
+  // The number of rows that the query returned (reads them all); those read
+  // before a failed read when status() is not ok.
   int32_t RecordCount();
+  // OK, or the first error met while reading rows; it never clears.
+  const Status& status() const { return status_; }
 
   int field_count() const { return static_cast<int>(fields_.size()); }
   // REQUIRES: 0 <= index < field_count().
@@ -89,6 +98,11 @@ class RecordSource {
   // The value of a column of the current row.
   Status Get(int index, Variant* value);
   Status Get(std::string_view name, Variant* value);
+  // The text form of a column of the current row (what Get's Variant gives
+  // with ToText), without making a Variant: for pages that only show
+  // values. `*text` points into the row or into `*buffer`; it stays valid
+  // until the next call on this record source or on `*buffer`.
+  Status GetText(int index, std::string* buffer, std::string_view* text);
   // Writes a column of the current row (in memory until Update), converted to
   // the column's type; on failure nothing changes.
   Status Set(int index, const Variant& value);
@@ -113,31 +127,49 @@ class RecordSource {
   const std::shared_ptr<Database>& database() const { return db_; }
 
  private:
-  struct Row;
+  struct Row {
+    size_t first_cell = 0;  // index into cells_ of the row's first column
+    // Empty until the row is written to (Set, AddNew); then the value of
+    // every column, which the cells no longer give.
+    std::vector<Variant> values;
+    std::vector<bool> changed;  // per column, while `values` is in use
+    int64_t rowid = 0;          // the base-table row of a kUpdate source
+    bool deleted = false;
+  };
   RecordSource(std::shared_ptr<Database> db, OpenMode mode);
   Status Prepare(std::string_view query);
   // Reads rows until row `index` is in memory or the rows run out.
   Status FetchUntil(size_t index);
   Status FetchAll();
   Status CurrentRow(Row** row);
+  // Gives the row its `values`, from its cells, so that it can be written.
+  void MakeWritable(Row* row);
+  // The text form of a column of `row` (see GetText).
+  std::string_view RowText(const Row& row, int index,
+                           std::string* buffer) const;
   Status StoreNewRow(Row* row);
   Status StoreChangedRow(Row* row);
 
   std::shared_ptr<Database> db_;
   OpenMode mode_;
-  struct Statement;
   std::unique_ptr<Statement> statement_;  // null once all rows are read
   std::vector<FieldInfo> fields_;
   std::string table_;  // the base table of a kUpdate source
   std::vector<std::string> origin_columns_;  // base-table column per field
   bool rowid_selected_ = false;  // the statement's last column is the rowid
-  std::vector<std::unique_ptr<Row>> rows_;
+  std::vector<Row> rows_;
+  // The columns of the rows read, field_count() cells per row in the order
+  // read; their text and blob bytes, back to back. Both only grow, so that
+  // reading a row allocates nothing of its own.
+  std::vector<Cell> cells_;
+  std::string bytes_;
   // The last rows of rows_ that Update added while the statement had not
   // read all rows; rows read later go in front of them.
   size_t added_unread_ = 0;
   size_t current_ = 0;            // index into rows_; rows_.size() = eof
   std::unique_ptr<Row> new_row_;  // the row AddNew started, until stored
   bool closed_ = false;
+  Status status_;  // the first failed read of a row
 };
 
 }  // namespace kirvs

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ascii.h"
+#include "platform/utf8.h"
 
 namespace kirvs {
 
@@ -164,14 +165,14 @@ int FindKey(const Document& doc, int header, std::string_view key,
   return -1;
 }
 
-// Cuts to at most kMaxSettingLength bytes without splitting a UTF-8 character.
-std::string CutValue(std::string_view value) {
-  if (value.size() <= kMaxSettingLength) return std::string(value);
-  size_t cut = kMaxSettingLength;
-  while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
-    --cut;
+// The value a read returns: without one pair of enclosing double quotes, so
+// that a value may keep blanks at its ends ("DBPath="/srv/help desk/x.db"),
+// then cut to at most kMaxSettingLength characters.
+std::string ValueRead(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    value = value.substr(1, value.size() - 2);
   }
-  return std::string(value.substr(0, cut));
+  return std::string(Utf8Prefix(value, kMaxSettingLength));
 }
 
 // A section name that, written as "[name]", reads back as itself.
@@ -346,7 +347,7 @@ std::string ReadIniString(const std::string& path, std::string_view section,
   size_t section_end;
   int line = FindKey(doc, header, key, &section_end);
   if (line < 0) return "";
-  std::string value = CutValue(doc.lines[line].value);
+  std::string value = ValueRead(doc.lines[line].value);
   return value == "empty" ? "" : value;
 }
 

@@ -3,9 +3,11 @@
 // Reading follows the profile functions of the original platform: section
 // and key names match without regard to case, blanks around names and values
 // are trimmed, the first of duplicate keys (and sections) wins, lines that are
-// neither a "[section]" header nor "key=value" are ignored, values are read as
-// at most 159 characters, and a value "empty" reads as empty text. LF and
-// CRLF line ends and a leading UTF-8 byte order mark are all read.
+// neither a "[section]" header nor "key=value" are ignored, a value enclosed
+// in one pair of double quotes is read without them, values are read as at
+// most 159 characters (UTF-8 code points, never part of one), and a value
+// "empty" reads as empty text. LF and CRLF line ends and a leading UTF-8 byte
+// order mark are all read.
 //
 // Writing rewrites one key and leaves every other line byte for byte as it
 // was (line ends, byte order mark, a missing final line end included),
@@ -30,7 +32,7 @@
 
 namespace kirvs {
 
-// The longest value a read returns, in bytes.
+// The longest value a read returns, in characters (UTF-8 code points).
 inline constexpr size_t kMaxSettingLength = 159;
 
 // The settings file the engine uses when it is given none: the environment

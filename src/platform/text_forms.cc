@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <limits>
 
+#include "kirvs/variant.h"
+#include "platform/ascii.h"
+
 namespace kirvs {
 
 namespace {
 
-constexpr int64_t kSecondsPerDay = 86400;
 // Days from 1899-12-30 (day 0 of a moment) to 1970-01-01.
 constexpr int64_t kEpochOffsetDays = 25569;
 
@@ -41,29 +43,11 @@ void CivilFromDays1970(int64_t z, int* year, int* month, int* day) {
 // calendar (years 0 to 9999) lies well inside.
 constexpr double kMomentLimitDays = 1e9;
 
-int64_t MomentSeconds(double days) {
-  if (std::isnan(days)) return 0;
-  days = std::clamp(days, -kMomentLimitDays, kMomentLimitDays);
-  return std::llround(days * static_cast<double>(kSecondsPerDay));
-}
-
 int64_t FloorDiv(int64_t a, int64_t b) {
   int64_t q = a / b;
   if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
   return q;
 }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads exactly `count` digits at `*pos`, advancing it.
 bool ReadDigits(std::string_view text, size_t* pos, size_t count, int* out) {
@@ -71,7 +55,7 @@ bool ReadDigits(std::string_view text, size_t* pos, size_t count, int* out) {
   int value = 0;
   for (size_t i = 0; i < count; ++i) {
     char c = text[*pos + i];
-    if (!IsDigit(c)) return false;
+    if (!IsAsciiDigit(c)) return false;
     value = value * 10 + (c - '0');
   }
   *pos += count;
@@ -122,13 +106,19 @@ void ShortestDigits(double number, std::string* digits, int* exponent) {
   size_t e = text.find('e');
   digits->clear();
   for (char c : text.substr(0, e)) {
-    if (IsDigit(c)) digits->push_back(c);
+    if (IsAsciiDigit(c)) digits->push_back(c);
   }
   *exponent = std::atoi(buffer + e + 1);
   while (digits->size() > 1 && digits->back() == '0') digits->pop_back();
 }
 
 }  // namespace
+
+int64_t MomentSeconds(double days) {
+  if (std::isnan(days)) return 0;
+  days = std::clamp(days, -kMomentLimitDays, kMomentLimitDays);
+  return std::llround(days * static_cast<double>(kSecondsPerDay));
+}
 
 double DaysFromCivil(int year, int month, int day) {
   return static_cast<double>(DaysFromCivil1970(year,
@@ -202,6 +192,45 @@ std::string FormatDouble(double number) {
          digits.substr(exponent + 1);
 }
 
+namespace {
+
+// Appends `value` in exactly `width` digits. Written by hand: every list and
+// form formats its dates, and this is several times faster than a formatted
+// print.
+void AppendDigits(std::string* out, int value, int width) {
+  if (value < 0 || value >= (width == 4 ? 10000 : 100)) {
+    // Only a year can fall outside: written as a formatted print would.
+    char wide[16];
+    std::snprintf(wide, sizeof wide, "%0*d", width, value);
+    out->append(wide);
+    return;
+  }
+  char buffer[4];
+  for (int i = width - 1; i >= 0; --i) {
+    buffer[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out->append(buffer, static_cast<size_t>(width));
+}
+
+void AppendCalendarDate(std::string* out, const CivilTime& t) {
+  AppendDigits(out, t.year, 4);
+  out->push_back('-');
+  AppendDigits(out, t.month, 2);
+  out->push_back('-');
+  AppendDigits(out, t.day, 2);
+}
+
+void AppendTimeOfDay(std::string* out, const CivilTime& t) {
+  AppendDigits(out, t.hour, 2);
+  out->push_back(':');
+  AppendDigits(out, t.minute, 2);
+  out->push_back(':');
+  AppendDigits(out, t.second, 2);
+}
+
+}  // namespace
+
 std::string FormatGeneralDate(double days) {
   // Outside the years 0000 to 9999 there is no date to show; the number at
   // least tells what is stored.
@@ -215,34 +244,52 @@ std::string FormatGeneralDate(double days) {
     return FormatDouble(days);
   }
   CivilTime t = CivilFromMoment(days);
-  // Written by hand: every list and form formats its dates, and this is
-  // several times faster than a formatted print.
   std::string out;
-  auto digits = [&out](int value, int width) {
-    char buffer[4];
-    for (int i = width - 1; i >= 0; --i) {
-      buffer[i] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    }
-    out.append(buffer, static_cast<size_t>(width));
-  };
   bool date_part_zero = seconds >= 0 && seconds < kSecondsPerDay;
   bool midnight = t.hour == 0 && t.minute == 0 && t.second == 0;
   if (!date_part_zero) {
-    digits(t.year, 4);
-    out += '-';
-    digits(t.month, 2);
-    out += '-';
-    digits(t.day, 2);
+    AppendCalendarDate(&out, t);
     if (midnight) return out;
     out += ' ';
   }
-  digits(t.hour, 2);
-  out += ':';
-  digits(t.minute, 2);
-  out += ':';
-  digits(t.second, 2);
+  AppendTimeOfDay(&out, t);
   return out;
+}
+
+std::string FormatStoredDate(double days, StoredDateLayout layout) {
+  CivilTime t = CivilFromMoment(days);
+  std::string out;
+  if (layout != StoredDateLayout::kTime) AppendCalendarDate(&out, t);
+  if (layout == StoredDateLayout::kDateTime) out.push_back(' ');
+  if (layout != StoredDateLayout::kDate) AppendTimeOfDay(&out, t);
+  return out;
+}
+
+bool IsGeneralDateText(std::string_view text) {
+  // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", every digit in place; not day 0
+  // (shown as a time alone) and not a midnight written out (shown as the
+  // date alone).
+  if (text.size() != 10 && text.size() != 19) return false;
+  static constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd";
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] == 'd' ? !IsAsciiDigit(text[i]) : text[i] != kShape[i]) {
+      return false;
+    }
+  }
+  if (text.starts_with("1899-12-30")) return false;
+  if (text.size() == 19 && text.substr(11) == "00:00:00") return false;
+  auto number = [text](size_t at, size_t width) {
+    int value = 0;
+    for (size_t i = at; i < at + width; ++i) value = value * 10 + text[i] - '0';
+    return value;
+  };
+  CivilTime t;
+  t.year = number(0, 4);
+  t.month = number(5, 2);
+  t.day = number(8, 2);
+  if (!ValidDate(t)) return false;
+  return text.size() == 10 ||
+         (number(11, 2) < 24 && number(14, 2) < 60 && number(17, 2) < 60);
 }
 
 std::string FormatPattern(double number, std::string_view pattern) {
@@ -295,7 +342,7 @@ std::string FormatPattern(double number, std::string_view pattern) {
 }
 
 std::optional<double> ParseDate(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   CivilTime t;
   size_t pos = 0;
   if (text.size() > 4 && text[4] == '-') {
@@ -319,11 +366,11 @@ std::optional<double> ParseDate(std::string_view text) {
 }
 
 std::optional<double> ParseNumber(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   if (text.empty()) return std::nullopt;
   bool digit_seen = false;
   for (char c : text) {
-    if (IsDigit(c)) {
+    if (IsAsciiDigit(c)) {
       digit_seen = true;
     } else if (c != '+' && c != '-' && c != '.' && c != 'e' && c != 'E') {
       return std::nullopt;
@@ -340,7 +387,7 @@ std::optional<double> ParseNumber(std::string_view text) {
 }
 
 std::optional<int32_t> ParseInteger(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   size_t pos = 0;
   bool negative = false;
   if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
@@ -350,7 +397,7 @@ std::optional<int32_t> ParseInteger(std::string_view text) {
   if (pos == text.size()) return std::nullopt;
   int64_t value = 0;
   for (; pos < text.size(); ++pos) {
-    if (!IsDigit(text[pos])) return std::nullopt;
+    if (!IsAsciiDigit(text[pos])) return std::nullopt;
     value = value * 10 + (text[pos] - '0');
     if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) {
       return std::nullopt;
@@ -380,7 +427,7 @@ double LeadingNumber(std::string_view text) {
     skip_blanks();
     if (pos >= text.size()) break;
     char c = text[pos];
-    if (IsDigit(c)) {
+    if (IsAsciiDigit(c)) {
       digit_seen = true;
       number += c;
     } else if (c == '.' && !point_seen) {
@@ -398,7 +445,7 @@ double LeadingNumber(std::string_view text) {
       exponent += text[p++];
     }
     size_t start = p;
-    while (p < text.size() && IsDigit(text[p])) exponent += text[p++];
+    while (p < text.size() && IsAsciiDigit(text[p])) exponent += text[p++];
     if (p > start) number += exponent;
   }
   return std::strtod(number.c_str(), nullptr);
@@ -410,6 +457,28 @@ int32_t RoundToInt32(double number) {
   if (rounded >= 2147483647.0) return std::numeric_limits<int32_t>::max();
   if (rounded <= -2147483648.0) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(rounded);
+}
+
+std::optional<double> MomentOf(const Variant& value) {
+  switch (value.type()) {
+    case Variant::Type::kDate:
+      return value.date();
+    case Variant::Type::kText:
+      return ParseDate(value.text());
+    case Variant::Type::kInteger:
+    case Variant::Type::kDouble: {
+      // A day count names a date only within the calendar we can show.
+      static const double kFirstDay =
+          static_cast<double>(DaysFromCivil1970(0, 1, 1) + kEpochOffsetDays);
+      static const double kEndDay = static_cast<double>(
+          DaysFromCivil1970(10000, 1, 1) + kEpochOffsetDays);
+      const double days = value.number();
+      if (!(days >= kFirstDay && days < kEndDay)) return std::nullopt;
+      return days;
+    }
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace kirvs

@@ -18,7 +18,11 @@
 #include <string>
 #include <string_view>
 
+#include "kirvs/variant.h"
+
 namespace kirvs {
+
+inline constexpr int64_t kSecondsPerDay = 86400;
 
 // A calendar moment broken into its parts.
 struct CivilTime {
@@ -26,6 +30,9 @@ struct CivilTime {
   int hour = 0, minute = 0, second = 0;
 };
 
+// A moment as whole seconds since day 0, to the nearest second; NaN counts
+// as day 0 and moments beyond a billion days either way as that limit.
+int64_t MomentSeconds(double days);
 // Days since 1899-12-30 of a calendar date (proleptic Gregorian).
 double DaysFromCivil(int year, int month, int day);
 // The moment of a date and time of day.
@@ -41,6 +48,13 @@ std::string FormatInteger(int64_t number);
 std::string FormatDouble(double number);
 std::string FormatBoolean(bool value);
 std::string FormatGeneralDate(double days);
+// How a moment is written into a date, time or date-and-time column.
+enum class StoredDateLayout { kDateTime, kDate, kTime };
+// "YYYY-MM-DD HH:MM:SS", "YYYY-MM-DD" or "HH:MM:SS".
+std::string FormatStoredDate(double days, StoredDateLayout layout);
+// Whether `text` is already what FormatGeneralDate makes of the moment that
+// ParseDate reads from it, so that it can be shown as it stands.
+bool IsGeneralDateText(std::string_view text);
 // Formats with the pattern "0", "0.0" or "0.00": a fixed count of decimals,
 // halves rounded away from zero. Any other pattern formats as FormatDouble.
 std::string FormatPattern(double number, std::string_view pattern);
@@ -49,6 +63,11 @@ std::string FormatPattern(double number, std::string_view pattern);
 // (also with "T" between date and time), or a time "HH:MM[:SS]" alone.
 // Blanks around the text are allowed. Nothing else reads as a date.
 std::optional<double> ParseDate(std::string_view text);
+// A value read as a moment, wherever it is held: a date as it is, text by
+// ParseDate, a number as a day count (day 0 = 1899-12-30) within the years
+// 0000 to 9999. Nothing for null, empty, a Boolean, a form, or a text or
+// number that names no date.
+std::optional<double> MomentOf(const Variant& value);
 // Reads a whole text as a number (blanks around it allowed): digits with an
 // optional sign, decimal point and exponent. Nothing else reads as a number.
 std::optional<double> ParseNumber(std::string_view text);

@@ -120,8 +120,10 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
     if (outstanding->Get(k, &value).ok()) (void)completed->Set(k, value);
   }
   (void)completed->Set("Status", Variant("Closed"));
-  CalculateRequestTimes(session->settings_path, *completed);
-  s = completed->Update();
+  // A cost summed over only some activities would pass for the whole cost:
+  // a failed roll-up fails the close and the transaction rolls back.
+  s = CalculateRequestTimes(session->settings_path, *completed);
+  if (s.ok()) s = completed->Update();
   if (s.ok()) s = outstanding->Delete();
   completed->Close();
   outstanding->Close();

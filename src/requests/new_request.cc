@@ -55,8 +55,7 @@ bool RegisterNewRequest(SessionState* session, const Variant& form_value) {
   page += kIndent;
   AppendButtons(&page, {"Save Request", "Show List", "Logout"});
   page += "<br>";
-  FinishRecordPage(session, std::move(page));
-  return true;
+  return FinishRecordPage(session, kNewRequestSource, std::move(page));
 }
 
 }  // namespace kirvs

@@ -47,8 +47,7 @@ bool ShowRequestPage(SessionState* session, const Variant& request_no,
   page += kIndent;
   AppendButtons(&page, kind.buttons);
   page += "<br>";
-  FinishRecordPage(session, std::move(page));
-  return true;
+  return FinishRecordPage(session, source, std::move(page));
 }
 
 }  // namespace kirvs

@@ -65,6 +65,8 @@ bool ShowRequestList(SessionState* session, const Variant& person_value,
   ListTableStyle style;
   style.key_column = "RequestNo";
   int32_t count = AppendListTable(&page, rs, style);
+  if (!rs.status().ok())
+    return FailPage(session, kRequestListSource, rs.status());
   AppendCountLine(&page, count, " allocated requests in current list.</i><br>");
   page += "<br>";
   AppendButtons(&page, {"Register New Request", "Search Solutions",

@@ -28,8 +28,7 @@ bool ShowItem(SessionState* session, const Variant& item_id_value) {
   page += "<br>";
   std::string after_form = "<br>";
   AppendButtons(&after_form, {"Show Configuration"});
-  FinishRecordPage(session, std::move(page), after_form);
-  return true;
+  return FinishRecordPage(session, kItemSource, std::move(page), after_form);
 }
 
 bool ShowItemConfiguration(SessionState* session, const Variant& form_value) {
@@ -55,7 +54,11 @@ bool ShowItemConfiguration(SessionState* session, const Variant& form_value) {
   page += "<input type=hidden name='ItemId' value='";
   AppendHtml(&page, item_id);
   page += "'>";
-  int32_t count = AppendListTable(&page, *session->current_rs, kPlainGrid);
+  RecordSource& rs = *session->current_rs;
+  int32_t count = AppendListTable(&page, rs, kPlainGrid);
+  if (!rs.status().ok()) {
+    return FailPage(session, kConfigurationSource, rs.status());
+  }
   AppendCountLine(&page, count, " configuration items in current list.</i>");
   FinishListPage(session, std::move(page));
   return true;

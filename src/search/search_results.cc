@@ -81,6 +81,7 @@ bool RunSearch(SessionState* session, const Variant& form,
   } else {
     count = AppendListTable(&page, rs, kPlainGrid);
   }
+  if (!rs.status().ok()) return FailPage(session, kind.source, rs.status());
   AppendCountLine(&page, count, kind.count_wording);
   page += "<font size=1 face=arial color=blue><i><p>SELECT ";
   AppendHtml(&page, column_list);

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "platform/ascii.h"
 #include "platform/settings_file.h"
+#include "platform/utf8.h"
 #include "session/command_table.h"
 
 namespace kirvs {
@@ -29,8 +29,10 @@ void RunStep(CommandStep step, CommandCall& call) {
 bool KIRVSession::RunCommand(Variant& command, Variant& p1, Variant& p2,
                              Variant& /*p3: never read*/) {
   try {
-    if (!command.IsText()) return state_->status;
-    command = Variant(AsciiUpper(command.text()));
+    // A command of any other kind (a number, a Boolean) is looked up by its
+    // text form; only null is no command at all.
+    if (command.IsNull()) return state_->status;
+    command = Variant(Utf8ToUpper(command.ToText()));
     const std::string command_text = command.text();
     const CommandRow* row = FindCommand(command_text);
     if (row == nullptr) return state_->status;

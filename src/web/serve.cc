@@ -4,15 +4,16 @@
 #include <signal.h>
 
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "data/accounts.h"
 #include "data/demo_data.h"
-#include "data/settings.h"
-#include "platform/record_source.h"
+#include "data/system_users.h"
+#include "web/http/http_server.h"
 #include "web/web_server.h"
 
 namespace kirvs::web {
@@ -23,26 +24,13 @@ namespace {
 // when the help desk is not the demo one or they were changed.
 std::vector<const DemoStaff*> WorkingDemoLogins(const std::string& settings) {
   std::vector<const DemoStaff*> working;
-  std::string db_path = ReadSetting(settings, "DBPath");
-  if (db_path.empty()) return working;
-  std::unique_ptr<RecordSource> users;
-  if (!RecordSource::Open(db_path, "SELECT * FROM System_Users",
-                          OpenMode::kRead, &users)
-           .ok()) {
-    return working;
-  }
   for (const DemoStaff& staff : kDemoStaff) {
-    bool found = false;
-    for (Status s = users->MoveFirst(); s.ok() && !users->eof() && !found;
-         s = users->MoveNext()) {
-      Variant user_id;
-      Variant password;
-      found = users->Get("UserId", &user_id).ok() &&
-              user_id.ToText() == staff.user_id &&
-              users->Get(1, &password).ok() &&
-              password.ToText() == staff.password;
+    std::optional<UserEntry> entry;
+    if (!FindUserEntry(settings, staff.user_id, &entry).ok()) break;
+    if (entry && entry->user_id == staff.user_id && entry->password &&
+        StoredPasswordMatches(Variant(*entry->password), staff.password)) {
+      working.push_back(&staff);
     }
-    if (found) working.push_back(&staff);
   }
   return working;
 }
@@ -70,8 +58,13 @@ int Serve(const ServeOptions& options, std::ostream& out,
   int port = server.Bind();
   if (port == 0) {
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    errors << "kirvs serve: cannot listen on " << options.host << ":"
-           << options.port << "\n";
+    if (PortInUse(options.host, options.port)) {
+      errors << "kirvs serve: port " << options.port
+             << " is in use; choose another with --port\n";
+    } else {
+      errors << "kirvs serve: cannot listen on " << options.host << ":"
+             << options.port << "\n";
+    }
     return 1;
   }
 

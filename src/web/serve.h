@@ -9,7 +9,7 @@
 
 #include <iosfwd>
 
-#include "web/serve_options.h"
+#include "web/options/serve_options.h"
 
 namespace kirvs::web {
 

@@ -1,7 +1,6 @@
-// WebServer: the help desk over HTTP. Routes GET / and POST / to the front,
-// serves the logo, stylesheet and script, answers 404 for anything else and
-// 413 for a body over the limit, writes the access log, and ends idle
-// sessions in the background.
+// WebServer: the help desk over HTTP. The HTTP server with its limits, the
+// routes to the front, problem pages and the access log, and a housekeeper
+// that ends idle sessions in the background.
 //
 // Usage: Bind(), then Listen() (it blocks, typically on a thread of its
 // own), then Stop() from any thread; Listen() returns once the requests in
@@ -13,18 +12,14 @@
 #ifndef KIRVS_SRC_WEB_WEB_SERVER_H_
 #define KIRVS_SRC_WEB_WEB_SERVER_H_
 
-#include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
 
-#include "web/serve_options.h"
+#include "web/options/serve_options.h"
 
 namespace kirvs::web {
 
 class HelpDeskFront;
+class Housekeeper;
 class HttpServer;
 
 class WebServer {
@@ -47,21 +42,10 @@ class WebServer {
   void Stop();
 
  private:
-  void AddRoutes();
-  void KeepHouse();
-
   const ServeOptions options_;
   std::unique_ptr<HelpDeskFront> front_;
   std::unique_ptr<HttpServer> http_;
-
-  std::atomic<bool> stop_requested_{false};
-  std::atomic<bool> listen_entered_{false};
-  std::atomic<bool> listen_returned_{false};
-
-  std::mutex house_mu_;
-  std::condition_variable house_wake_;
-  bool house_stop_ = false;
-  std::thread housekeeper_;
+  std::unique_ptr<Housekeeper> housekeeper_;
 };
 
 }  // namespace kirvs::web

@@ -1,0 +1,102 @@
+// SessionStore: the signed-in sessions of the web front. The browser holds
+// only the session id (an HttpOnly cookie); who is signed in, his CSRF token
+// and the last pages he was shown live here.
+//
+// A session ends at logout, after an idle timeout, or when the store is full
+// and it has been idle longest. Sweep() reports the user ids that no longer
+// have any session, so that their login entries can be removed as a logout
+// would. The idle timeout, the most sessions and the clock are the server's
+// options.
+//
+// Thread safety: every member may be called from any thread.
+
+#ifndef KIRVS_SRC_WEB_IDENTITY_SESSION_STORE_H_
+#define KIRVS_SRC_WEB_IDENTITY_SESSION_STORE_H_
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "web/options/serve_options.h"
+
+namespace kirvs::web {
+
+// What a request needs of its session: a copy, so that it can be used
+// without holding the store's lock.
+struct SessionView {
+  std::string id;
+  std::string user_id;
+  std::string personnel_name;
+  std::string token;  // the CSRF token of its forms
+};
+
+// A page fragment shown in a session, by its number within the session.
+struct KeptPage {
+  uint64_t number = 0;
+  std::string fragment;
+};
+
+class SessionStore {
+ public:
+  // How many pages each session keeps: enough for a few browser tabs.
+  static constexpr size_t kKeptPages = 4;
+
+  // REQUIRES: `options` outlives the store.
+  explicit SessionStore(const ServeOptions& options);
+
+  // Starts a session, with a new id and token, for a user who just logged in.
+  SessionView Create(std::string user_id, std::string personnel_name);
+
+  // The session with this id, if it is live; its idle time starts again.
+  std::optional<SessionView> Find(std::string_view id);
+
+  // Keeps a page shown in the session and returns its number (0 when the
+  // session has ended meanwhile).
+  uint64_t KeepPage(std::string_view id, std::string fragment);
+
+  // The kept page with this number, else the latest kept page.
+  std::optional<KeptPage> Page(std::string_view id, uint64_t number) const;
+
+  // Ends the session with this id.
+  void End(std::string_view id);
+  // Ends every session of the user (ASCII case ignored).
+  void EndUser(std::string_view user_id);
+
+  // Removes the sessions idle too long; returns the user ids that have no
+  // session left since the last sweep (idle, or ended for room).
+  std::vector<std::string> Sweep();
+
+  // Ends every session; returns the distinct user ids they belonged to.
+  std::vector<std::string> EndAll();
+
+  size_t size() const;
+
+ private:
+  struct Session {
+    std::string user_id;
+    std::string personnel_name;
+    std::string token;
+    SteadyClock::TimePoint last_seen;
+    std::deque<KeptPage> pages;
+    uint64_t next_page = 1;
+  };
+
+  // REQUIRES: mu_ held.
+  bool UserHasSession(std::string_view user_id) const;
+  void EvictIdlest();
+
+  const ServeOptions& options_;
+  mutable std::mutex mu_;
+  std::unordered_map<std::string, Session> sessions_;
+  std::vector<std::string> evicted_users_;
+};
+
+}  // namespace kirvs::web
+
+#endif  // KIRVS_SRC_WEB_IDENTITY_SESSION_STORE_H_

@@ -1,0 +1,180 @@
+#include "web/pages/page.h"
+
+#include <cstdio>
+
+#include "platform/ascii.h"
+#include "platform/escape.h"
+#include "web/pages/assets.h"
+#include "web/pages/form_fields.h"
+
+namespace kirvs::web {
+
+namespace {
+
+constexpr char kAppName[] = "Help Desk";
+
+// JSON inside a script element: besides JSON's own escapes, "<", ">" and
+// "&" are escaped so that no value can close the element or open another.
+void AppendJsonString(std::string* out, std::string_view text) {
+  *out += '"';
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        *out += "\\\"";
+        break;
+      case '\\':
+        *out += "\\\\";
+        break;
+      case '\n':
+        *out += "\\n";
+        break;
+      case '\r':
+        *out += "\\r";
+        break;
+      case '\t':
+        *out += "\\t";
+        break;
+      case '<':
+        *out += "\\u003c";
+        break;
+      case '>':
+        *out += "\\u003e";
+        break;
+      case '&':
+        *out += "\\u0026";
+        break;
+      default:
+        if (c < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", c);
+          *out += escape;
+        } else {
+          *out += static_cast<char>(c);
+        }
+    }
+  }
+  *out += '"';
+}
+
+void AppendHead(std::string* page, std::string_view title_html) {
+  *page +=
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, "
+      "initial-scale=1\">\n<title>";
+  *page += title_html;
+  *page += " \xE2\x80\x93 ";  // en dash
+  *page += kAppName;
+  *page += "</title>\n<link rel=\"icon\" href=\"/kvlogo.gif\">\n";
+  *page += "<link rel=\"stylesheet\" href=\"/kirvs.css?v=";
+  *page += AssetVersion();
+  *page += "\">\n<script src=\"/kirvs.js?v=";
+  *page += AssetVersion();
+  *page += "\" defer></script>\n</head>\n<body>\n";
+}
+
+void AppendTopBar(std::string* page, std::string_view signed_in_as) {
+  *page += "<header class=\"kv-top\"><span class=\"kv-brand\">";
+  *page += kAppName;
+  *page += "</span>";
+  if (!signed_in_as.empty()) {
+    *page += "<span class=\"kv-user\">Signed in as ";
+    AppendHtml(page, signed_in_as);
+    *page += "</span>";
+  }
+  *page += "</header>\n";
+}
+
+}  // namespace
+
+std::string PageTitle(std::string_view fragment) {
+  size_t start = fragment.find("<strong>");
+  if (start != std::string_view::npos) {
+    start += 8;
+    size_t end = fragment.find('<', start);
+    if (end != std::string_view::npos && end > start) {
+      return std::string(fragment.substr(start, end - start));
+    }
+  }
+  return kAppName;
+}
+
+std::vector<SubmittedForm::Field> RefillFields(const SubmittedForm& posted) {
+  std::vector<SubmittedForm::Field> fields;
+  for (const SubmittedForm::Field& field : posted.fields()) {
+    if (StartsWithIgnoringCase(field.first, "KIRVS")) continue;
+    if (AsciiUpper(field.first).find("PASSWORD") != std::string::npos) {
+      continue;
+    }
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+std::string RenderPage(const PageView& view) {
+  std::string page;
+  page.reserve(view.fragment.size() + 2048);
+  AppendHead(&page, PageTitle(view.fragment));
+  AppendTopBar(&page, view.signed_in_as);
+  page += "<main>\n";
+  if (!view.error_html.empty()) {
+    page +=
+        "<div class=\"kv-alert kv-alert-error\" role=\"alert\">"
+        "<p class=\"kv-alert-title\">The command could not be completed</p>"
+        "<div class=\"kv-alert-body\">";
+    page += view.error_html;
+    page += "</div></div>\n";
+  }
+  if (!view.notice.empty()) {
+    page += "<div class=\"kv-alert kv-alert-info\" role=\"status\">";
+    AppendHtml(&page, view.notice);
+    page += "</div>\n";
+  }
+  page +=
+      "<form method=\"post\" action=\"/\" class=\"kv-form\" "
+      "accept-charset=\"utf-8\">\n<input type=\"hidden\" name=\"";
+  page += kTokenField;
+  page += "\" value=\"";
+  AppendHtml(&page, view.token);
+  page += "\">";
+  if (view.page_number != 0) {
+    page += "<input type=\"hidden\" name=\"";
+    page += kPageField;
+    page += "\" value=\"";
+    page += std::to_string(view.page_number);
+    page += "\">";
+  }
+  page += "\n";
+  page += view.fragment;
+  page += "\n</form>\n";
+  if (!view.refill.empty()) {
+    page += "<script type=\"application/json\" id=\"kv-posted\">[";
+    for (size_t i = 0; i < view.refill.size(); ++i) {
+      if (i > 0) page += ',';
+      page += '[';
+      AppendJsonString(&page, view.refill[i].first);
+      page += ',';
+      AppendJsonString(&page, view.refill[i].second);
+      page += ']';
+    }
+    page += "]</script>\n";
+  }
+  page += "</main>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string RenderProblemPage(std::string_view heading,
+                              std::string_view message) {
+  std::string page;
+  AppendHead(&page, EscapeHtml(heading));
+  AppendTopBar(&page, "");
+  page += "<main>\n<h1 class=\"kv-problem\">";
+  AppendHtml(&page, heading);
+  page += "</h1>\n<p>";
+  AppendHtml(&page, message);
+  page +=
+      "</p>\n<p class=\"kv-actions\"><a href=\"/\">Back to the help "
+      "desk</a></p>\n</main>\n</body>\n</html>\n";
+  return page;
+}
+
+}  // namespace kirvs::web

@@ -1,0 +1,312 @@
+#include "web/routes/front.h"
+
+#include <charconv>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "kirvs/session.h"
+#include "platform/escape.h"
+#include "web/identity/csrf.h"
+#include "web/pages/page.h"
+
+namespace kirvs::web {
+
+namespace {
+
+// Shown when a signed-in session has no page to come back to.
+constexpr char kFallbackFragment[] =
+    "<input name=KIRVSCommand value='Show List' type=submit>"
+    "<input name=KIRVSCommand value='Logout' type=submit>";
+
+// The first value posted under `name` (the submitted form would join
+// repeated values, and a token or caption must be taken as sent).
+std::string FirstValue(const SubmittedForm& posted, std::string_view name) {
+  for (const SubmittedForm::Field& field : posted.fields()) {
+    if (field.first == name) return field.second;
+  }
+  return std::string();
+}
+
+uint64_t PostedPageNumber(const SubmittedForm& posted) {
+  std::string text = FirstValue(posted, kPageField);
+  uint64_t number = 0;
+  std::from_chars(text.data(), text.data() + text.size(), number);
+  return number;
+}
+
+std::string SignedInAs(const SessionView& session) {
+  if (session.personnel_name.empty()) return session.user_id;
+  return session.personnel_name + " (" + session.user_id + ")";
+}
+
+std::string ErrorOrGeneric(const std::string& error) {
+  // ErrorDescription is markup in which the engine has escaped every value.
+  return error.empty() ? "The help desk could not carry out this command."
+                       : error;
+}
+
+}  // namespace
+
+HelpDeskFront::HelpDeskFront(const ServeOptions& options)
+    : options_(options),
+      secret_(NewSecret()),
+      sessions_(options),
+      throttle_(options) {}
+
+Reply HelpDeskFront::Home(const Visit& visit) {
+  Reply reply;
+  if (auto session = sessions_.Find(visit.session_cookie)) {
+    reply.user = session->user_id;
+    return SignedIn(*session, *FindButton("Show List"), visit,
+                    std::move(reply));
+  }
+  std::string notice;
+  if (!visit.session_cookie.empty()) {
+    notice = "Your session has ended. Please log in again.";
+    reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
+  }
+  return LoginPage(visit, std::move(reply), StartupFragment(""), "",
+                   std::move(notice));
+}
+
+Reply HelpDeskFront::Post(const Visit& visit) {
+  Reply reply;
+  std::string caption = FirstValue(visit.posted, kCommandField);
+  std::string token = FirstValue(visit.posted, kTokenField);
+  std::optional<Button> button = FindButton(caption);
+  bool is_login = button && button->row->effect == Effect::kLogin;
+
+  std::string browser_token = visit.browser_cookie.empty()
+                                  ? std::string()
+                                  : BrowserToken(secret_, visit.browser_cookie);
+
+  if (auto session = sessions_.Find(visit.session_cookie)) {
+    reply.user = session->user_id;
+    // A login page left open in another tab carries the browser's token.
+    bool valid = SameToken(token, session->token) ||
+                 (is_login && SameToken(token, browser_token));
+    if (!valid) return Forbidden(std::move(reply));
+    if (!button) {
+      return UnknownButton(*session, caption, visit, std::move(reply));
+    }
+    if (is_login) return LoginAttempt(visit, &*session, std::move(reply));
+    return SignedIn(*session, *button, visit, std::move(reply));
+  }
+
+  if (is_login) {
+    if (!SameToken(token, browser_token)) return Forbidden(std::move(reply));
+    return LoginAttempt(visit, nullptr, std::move(reply));
+  }
+
+  // Nothing but a login runs without a session.
+  std::string notice = "Please log in first.";
+  if (!visit.session_cookie.empty()) {
+    notice = "Your session has ended. Please log in again.";
+    reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
+  }
+  return LoginPage(visit, std::move(reply), StartupFragment(""), "",
+                   std::move(notice));
+}
+
+Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
+                              const Visit& visit, Reply reply) {
+  const ButtonRow& row = *button.row;
+  Identity identity{session.user_id, session.personnel_name};
+  Variant form = Variant::Form(std::make_shared<const SubmittedForm>(
+      EngineForm(visit.posted, &identity)));
+  Variant p1 = Argument(row.p1, button, visit.posted, form, &identity);
+  Variant p2 = Argument(row.p2, button, visit.posted, form, &identity);
+  reply.command = std::string(row.command);
+  EngineResult result = Run(row.command, std::move(p1), std::move(p2));
+  reply.result = result.ok ? "ok" : "failed";
+
+  if (row.effect == Effect::kLogout) {
+    // The engine has removed every login entry of the user, so every
+    // session of his ends with it.
+    sessions_.EndUser(session.user_id);
+    reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
+    std::string fragment = result.html.empty()
+                               ? StartupFragment(session.user_id)
+                               : std::move(result.html);
+    return LoginPage(visit, std::move(reply), std::move(fragment), "",
+                     "You have logged out.");
+  }
+  if (result.ok && !result.html.empty()) {
+    return ShowNewPage(session, std::move(result.html), std::move(reply));
+  }
+  return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
+                            std::move(reply));
+}
+
+Reply HelpDeskFront::LoginAttempt(const Visit& visit,
+                                  const SessionView* current, Reply reply) {
+  std::string user_id = visit.posted.Get("txtUserId");
+  reply.command = "LOGIN";
+  if (auto wait = throttle_.Wait(user_id, visit.address)) {
+    long long seconds = (wait->count() + 999) / 1000;
+    reply.status = 429;
+    reply.result = "throttled";
+    reply.retry_after = std::to_string(seconds);
+    std::string error =
+        "Too many failed logins. Wait " + std::to_string(seconds) +
+        (seconds == 1 ? " second" : " seconds") + ", then try again.";
+    return LoginPage(visit, std::move(reply), StartupFragment(user_id),
+                     std::move(error), "");
+  }
+
+  std::shared_lock gate(login_gate_);
+  Variant form = Variant::Form(
+      std::make_shared<const SubmittedForm>(EngineForm(visit.posted, nullptr)));
+  EngineResult result = Run("LOGIN", std::move(form), Variant());
+  // UserId is set by a successful login only; the list that follows it may
+  // still fail, and then the user is signed in and sees why.
+  if (result.user_id.empty()) {
+    throttle_.RecordFailure(user_id, visit.address);
+    reply.result = "failed";
+    return LoginPage(visit, std::move(reply), StartupFragment(user_id),
+                     ErrorOrGeneric(result.error), "");
+  }
+  throttle_.RecordSuccess(user_id);
+  // A new session id at every login: an id someone planted or saw before
+  // the login is worth nothing after it.
+  if (current != nullptr) sessions_.End(current->id);
+  SessionView session = sessions_.Create(result.user_id, result.personnel_name);
+  reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));
+  reply.user = session.user_id;
+  reply.result = result.ok ? "ok" : "failed";
+  if (result.ok && !result.html.empty()) {
+    return ShowNewPage(session, std::move(result.html), std::move(reply));
+  }
+  return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
+                            std::move(reply));
+}
+
+Reply HelpDeskFront::LoginPage(const Visit& visit, Reply reply,
+                               std::string fragment, std::string error_html,
+                               std::string notice) {
+  std::string nonce = visit.browser_cookie;
+  if (nonce.empty()) {
+    nonce = NewSecret();
+    reply.set_cookies.push_back(Cookie(kBrowserCookie, nonce, false));
+  }
+  if (reply.command == "-") {
+    reply.command = "STARTUP";
+    reply.result = "ok";
+  }
+  PageView view;
+  view.fragment = std::move(fragment);
+  view.token = BrowserToken(secret_, nonce);
+  view.error_html = std::move(error_html);
+  view.notice = std::move(notice);
+  reply.body = RenderPage(view);
+  return reply;
+}
+
+Reply HelpDeskFront::UnknownButton(const SessionView& session,
+                                   std::string_view caption, const Visit& visit,
+                                   Reply reply) {
+  reply.status = 400;
+  reply.result = "refused";
+  std::string error;
+  if (caption.empty()) {
+    error = "No command was sent with the form.";
+  } else {
+    error = "The help desk has no command &quot;";
+    AppendHtml(&error, caption);
+    error += "&quot;.";
+  }
+  return ShowPostedFromPage(session, visit, std::move(error), std::move(reply));
+}
+
+Reply HelpDeskFront::Forbidden(Reply reply) {
+  reply.status = 403;
+  reply.result = "refused";
+  reply.body = RenderProblemPage(
+      "This form has expired",
+      "The form did not carry this session's security token, so nothing was "
+      "done. This happens when a page was open from an earlier session or "
+      "came from another site. Go back to the help desk and try again.");
+  return reply;
+}
+
+Reply HelpDeskFront::ShowNewPage(const SessionView& session,
+                                 std::string fragment, Reply reply) {
+  PageView view;
+  view.page_number = sessions_.KeepPage(session.id, fragment);
+  view.fragment = std::move(fragment);
+  view.token = session.token;
+  view.signed_in_as = SignedInAs(session);
+  reply.body = RenderPage(view);
+  return reply;
+}
+
+Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
+                                        const Visit& visit,
+                                        std::string error_html, Reply reply) {
+  uint64_t posted_from = PostedPageNumber(visit.posted);
+  PageView view;
+  view.token = session.token;
+  view.signed_in_as = SignedInAs(session);
+  view.error_html = std::move(error_html);
+  if (auto kept = sessions_.Page(session.id, posted_from)) {
+    view.fragment = std::move(kept->fragment);
+    view.page_number = kept->number;
+    // His values belong on the page he typed them into, on no other.
+    if (kept->number == posted_from) view.refill = RefillFields(visit.posted);
+  } else {
+    view.fragment = kFallbackFragment;
+  }
+  reply.body = RenderPage(view);
+  return reply;
+}
+
+HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,
+                                               Variant p1, Variant p2) {
+  // A new session object per call: the engine keeps nothing between calls
+  // that matters, and an object must not serve two threads at once.
+  KIRVSession session(options_.settings_path);
+  Variant command_value{std::string(command)};
+  Variant p3;
+  if (options_.observe_call) {
+    options_.observe_call(EngineCall{std::string(command), &p1, &p2});
+  }
+  EngineResult result;
+  result.ok = session.RunCommand(command_value, p1, p2, p3);
+  result.html = session.HTMLString().ToText();
+  result.error = session.ErrorDescription().ToText();
+  result.user_id = session.UserId().ToText();
+  result.personnel_name = session.PersonnelName().ToText();
+  return result;
+}
+
+std::string HelpDeskFront::StartupFragment(std::string_view user_id) {
+  return Run("STARTUP", Variant(std::string(user_id)), Variant()).html;
+}
+
+void HelpDeskFront::Sweep() {
+  std::unique_lock gate(login_gate_);
+  for (const std::string& user : sessions_.Sweep()) {
+    Run("LOGOUT", Variant(user), Variant());
+  }
+}
+
+void HelpDeskFront::EndAllSessions() {
+  std::unique_lock gate(login_gate_);
+  for (const std::string& user : sessions_.EndAll()) {
+    Run("LOGOUT", Variant(user), Variant());
+  }
+}
+
+std::string HelpDeskFront::Cookie(std::string_view name, std::string_view value,
+                                  bool expire) const {
+  std::string cookie(name);
+  cookie += '=';
+  cookie += value;
+  cookie += "; Path=/; HttpOnly; SameSite=Strict";
+  if (options_.secure_cookies) cookie += "; Secure";
+  if (expire) cookie += "; Max-Age=0";
+  return cookie;
+}
+
+}  // namespace kirvs::web

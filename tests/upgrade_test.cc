@@ -1,0 +1,229 @@
+// Upgrading a help desk made by the previous release (tests/fixtures:
+// `kirvs init --demo` of that release, bob signed in) and the refusal of
+// layouts that this release does not know.
+
+#include "data/upgrade.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/demo_data.h"
+#include "data/schema.h"
+#include "kirvs/session.h"
+#include "kirvs/submitted_form.h"
+#include "platform/database.h"
+#include "platform/password_hash.h"
+#include "platform/settings_file.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::ExecSql;
+using testing::QuerySql;
+using testing::QueryValue;
+using testing::RunKirvs;
+using testing::TempDir;
+
+using Rows = std::vector<std::vector<std::string>>;
+
+std::vector<std::string> Tables(const std::string& db) {
+  std::vector<std::string> names;
+  for (const auto& row : QuerySql(db,
+                                  "SELECT name FROM sqlite_master WHERE "
+                                  "type='table' ORDER BY name")) {
+    names.push_back(row[0]);
+  }
+  return names;
+}
+
+// Every column of every table as "name declared-type collation", in order.
+std::map<std::string, std::vector<std::string>> Layout(const std::string& db) {
+  std::map<std::string, std::vector<std::string>> layout;
+  sqlite3* handle = nullptr;
+  sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr);
+  for (const std::string& table : Tables(db)) {
+    for (const auto& column :
+         QuerySql(db, "PRAGMA table_info(\"" + table + "\")")) {
+      const char* collation = "";
+      sqlite3_table_column_metadata(handle, nullptr, table.c_str(),
+                                    column[1].c_str(), nullptr, &collation,
+                                    nullptr, nullptr, nullptr);
+      layout[table].push_back(column[1] + " " + column[2] + " " + collation);
+    }
+  }
+  sqlite3_close(handle);
+  return layout;
+}
+
+// Every row of every table, passwords left out.
+std::map<std::string, Rows> Content(const std::string& db) {
+  std::map<std::string, Rows> content;
+  for (const std::string& table : Tables(db)) {
+    Rows rows = QuerySql(db, "SELECT * FROM \"" + table + "\" ORDER BY rowid");
+    if (table == "System_Users") {
+      for (auto& row : rows) row[1] = "<password>";
+    }
+    content[table] = rows;
+  }
+  return content;
+}
+
+class UpgradeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(
+        std::string(KIRVS_FIXTURES) + "/previous_release_demo.db", db_);
+    ASSERT_TRUE(WriteIniString(ini_, "Settings", "DBPath", db_).ok());
+  }
+
+  std::string LogIn(const std::string& user, const std::string& password) {
+    KIRVSession session(ini_);
+    Variant command("LOGIN"), p2, p3;
+    Variant p1 = Variant::Form(
+        std::make_shared<SubmittedForm>(std::vector<SubmittedForm::Field>{
+            {"txtUserId", user}, {"txtPassword", password}}));
+    return session.RunCommand(command, p1, p2, p3)
+               ? "ok"
+               : session.ErrorDescription().ToText();
+  }
+
+  TempDir dir_;
+  const std::string db_ = dir_.File("helpdesk.db");
+  const std::string ini_ = dir_.File("KIRVS.INI");
+};
+
+TEST_F(UpgradeTest, KeepsEveryRowAndColumnAndReachesTheCurrentLayout) {
+  const auto before = Content(db_);
+  const auto layout_before = Layout(db_);
+  ASSERT_EQ("0", QueryValue(db_, "PRAGMA user_version"));
+  EXPECT_EQ("bob123", QueryValue(db_,
+                                 "SELECT Password FROM System_Users "
+                                 "WHERE UserId='bob'"));
+  testing::ProgramRun run = RunKirvs({"user", "list", "--ini", ini_});
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_NE(std::string::npos, run.err.find("run `kirvs upgrade` first"))
+      << run.err;
+
+  run = RunKirvs({"upgrade", "--ini", ini_});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("hashed passwords: 4")) << run.out;
+  EXPECT_EQ("2", QueryValue(db_, "PRAGMA user_version"));
+
+  // Every row and column as it was, in the same order; what the current
+  // layout adds comes at the end (System_Users.LastLogin, User_Factors).
+  const auto after = Content(db_);
+  const auto layout_after = Layout(db_);
+  for (const auto& [table, rows] : before) {
+    ASSERT_EQ(rows.size(), after.at(table).size()) << table;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const auto& row = after.at(table)[i];
+      EXPECT_EQ(rows[i], std::vector(row.begin(), row.begin() + rows[i].size()))
+          << table;
+    }
+    const auto& columns = layout_before.at(table);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const std::string& column = layout_after.at(table)[i];
+      EXPECT_EQ(columns[i].substr(0, columns[i].rfind(' ')),
+                column.substr(0, column.rfind(' ')))
+          << table;
+      const bool text = column.find("VARCHAR") != std::string::npos ||
+                        column.find("TEXT") != std::string::npos;
+      EXPECT_EQ(text, column.ends_with(" NOCASE")) << table << ": " << column;
+    }
+  }
+  // The same layout as a help desk made by this release.
+  const std::string fresh = dir_.File("fresh.db");
+  {
+    std::shared_ptr<Database> db;
+    ASSERT_TRUE(Database::Create(fresh, &db).ok());
+    ASSERT_TRUE(CreateSchema(db.get()).ok());
+  }
+  EXPECT_EQ(Layout(fresh), layout_after);
+  EXPECT_EQ(QuerySql(fresh,
+                     "SELECT name, tbl_name FROM sqlite_master WHERE "
+                     "type='index' ORDER BY name"),
+            QuerySql(db_,
+                     "SELECT name, tbl_name FROM sqlite_master WHERE "
+                     "type='index' ORDER BY name"));
+  EXPECT_EQ("ok", QueryValue(db_, "PRAGMA integrity_check"));
+
+  // Passwords are hashes that admit their owners; text ignores case.
+  for (const DemoStaff& staff : kDemoStaff) {
+    const std::string hash =
+        QueryValue(db_, "SELECT Password FROM System_Users WHERE UserId='" +
+                            std::string(staff.user_id) + "'");
+    EXPECT_TRUE(VerifyPassword(hash, staff.password)) << staff.user_id;
+  }
+  EXPECT_EQ("ok", LogIn("BOB", "bob123"));
+  EXPECT_EQ("1", QueryValue(db_, "SELECT count(*) FROM Logins"));
+  const std::string exact =
+      QueryValue(db_,
+                 "SELECT count(*) FROM Current_Requests WHERE Personnel='Ann "
+                 "Archer' AND Priority='2-High' AND Description LIKE '%VPN%'");
+  EXPECT_EQ("1", exact);
+  EXPECT_EQ(exact, QueryValue(db_,
+                              "SELECT count(*) FROM Current_Requests "
+                              "WHERE Personnel='ANN ARCHER' AND "
+                              "Priority='2-high' AND Description LIKE "
+                              "'%vpn%'"));
+  EXPECT_NE("NULL", QueryValue(db_,
+                               "SELECT LastLogin FROM System_Users "
+                               "WHERE UserId='bob'"));
+
+  // A second run finds nothing to do and changes nothing.
+  const auto signed_in = Content(db_);
+  run = RunKirvs({"upgrade", "--ini", ini_});
+  EXPECT_EQ(0, run.exit_code) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("already has the current layout"));
+  EXPECT_TRUE(signed_in == Content(db_));
+  EXPECT_EQ(layout_after, Layout(db_));
+}
+
+TEST_F(UpgradeTest, CaseTwinsMergeInLoginsAndStopTheUpgradeElsewhere) {
+  ExecSql(db_,
+          "DELETE FROM Logins; INSERT INTO Logins (UserName, LoginTime) "
+          "VALUES ('ann', '2026-01-02 10:00:00'), "
+          "('ANN', '2026-01-01 10:00:00'), ('Bob', NULL), ('bob', NULL)");
+  ExecSql(db_,
+          "INSERT INTO System_Users (UserId, Password) VALUES "
+          "('ANN', 'x')");
+  UpgradeReport report;
+  Status s = UpgradeDatabase(db_, &report);
+  ASSERT_FALSE(s.ok());
+  EXPECT_NE(std::string::npos, s.message().find("System_Users")) << s.message();
+  EXPECT_EQ("0", QueryValue(db_, "PRAGMA user_version"));
+  EXPECT_EQ("4", QueryValue(db_, "SELECT count(*) FROM Logins"));
+  EXPECT_EQ("bob123", QueryValue(db_,
+                                 "SELECT Password FROM System_Users "
+                                 "WHERE UserId='bob'"));
+
+  ExecSql(db_, "DELETE FROM System_Users WHERE UserId='ANN'");
+  s = UpgradeDatabase(db_, &report);
+  ASSERT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(2, report.merged_login_entries);
+  EXPECT_EQ((Rows{{"ann", "2026-01-02 10:00:00"}, {"bob", "NULL"}}),
+            QuerySql(db_, "SELECT UserName, LoginTime FROM Logins ORDER BY 1"));
+}
+
+TEST_F(UpgradeTest, ALayoutNewerThanThisReleaseIsRefused) {
+  ExecSql(db_, "PRAGMA user_version = 3");
+  std::shared_ptr<Database> db;
+  Status s = Database::Open(db_, &db);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(std::string::npos, s.message().find("layout version 3, made by a "
+                                                "newer release"))
+      << s.message();
+  EXPECT_NE(std::string::npos, LogIn("bob", "bob123").find("newer release"));
+  UpgradeReport report;
+  EXPECT_FALSE(UpgradeDatabase(db_, &report).ok());
+  EXPECT_EQ("3", QueryValue(db_, "PRAGMA user_version"));
+}
+
+}  // namespace
+}  // namespace kirvs

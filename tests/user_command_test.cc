@@ -1,0 +1,201 @@
+// `kirvs user` through the program, on a demo help desk: the paths that
+// change accounts, and bad input that must change nothing.
+
+#include "cli/user_command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/init_command.h"
+#include "kirvs/session.h"
+#include "kirvs/submitted_form.h"
+#include "platform/password_hash.h"
+#include "test_support.h"
+
+namespace kirvs {
+namespace {
+
+using testing::ProgramRun;
+using testing::QuerySql;
+using testing::QueryValue;
+using testing::TempDir;
+
+class UserCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitOptions init;
+    init.dir = dir_.path();
+    init.demo = true;
+    std::ostringstream out, err;
+    ASSERT_EQ(0, RunInit(init, out, err)) << err.str();
+  }
+
+  ProgramRun User(std::vector<std::string> arguments,
+                  const std::string& input = "") {
+    arguments.insert(arguments.begin(), "user");
+    arguments.push_back("--ini");
+    arguments.push_back(ini_);
+    return testing::RunKirvs(arguments, input);
+  }
+
+  std::string Hash(const std::string& user) {
+    return QueryValue(
+        db_, "SELECT Password FROM System_Users WHERE UserId='" + user + "'");
+  }
+
+  // Everything `kirvs user` may change.
+  std::vector<std::vector<std::string>> Accounts() {
+    return QuerySql(db_,
+                    "SELECT 'U', * FROM System_Users UNION ALL SELECT 'P', "
+                    "Name, WorkGroup, UserId, '', '' FROM Personnel UNION ALL "
+                    "SELECT 'F', *, '', '' FROM User_Factors UNION ALL SELECT "
+                    "'L', *, '', '' FROM Logins ORDER BY 1, 2");
+  }
+
+  bool LogIn(const std::string& user, const std::string& password) {
+    KIRVSession session(ini_);
+    Variant command("LOGIN"), p2, p3;
+    Variant p1 = Variant::Form(
+        std::make_shared<SubmittedForm>(std::vector<SubmittedForm::Field>{
+            {"txtUserId", user}, {"txtPassword", password}}));
+    return session.RunCommand(command, p1, p2, p3);
+  }
+
+  TempDir dir_;
+  const std::string db_ = dir_.File("helpdesk.db");
+  const std::string ini_ = dir_.File("KIRVS.INI");
+};
+
+TEST_F(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
+  ProgramRun run = User({"add", "erin", "--person", "Erin Ede", "--group",
+                         "Network", "--password-stdin"},
+                        "two words\n");
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_TRUE(Hash("erin").starts_with("$argon2id$"));
+  EXPECT_TRUE(VerifyPassword(Hash("erin"), "two words"));
+  EXPECT_EQ("Erin Ede|Network|erin",
+            QueryValue(db_,
+                       "SELECT Name || '|' || WorkGroup || '|' || UserId "
+                       "FROM Personnel WHERE UserId='erin'"));
+  EXPECT_TRUE(LogIn("ERIN", "two words"));
+
+  const std::string before = Hash("erin");
+  run = User({"passwd", "Erin", "--password-stdin"}, "new one\r\n");
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_NE(before, Hash("erin"));
+  EXPECT_TRUE(VerifyPassword(Hash("erin"), "new one"));
+
+  run = User({"totp", "erin"});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  const std::string secret =
+      QueryValue(db_, "SELECT Secret FROM User_Factors WHERE UserId='erin'");
+  EXPECT_NE(std::string::npos,
+            run.out.find("otpauth://totp/kirvs:erin?secret=" + secret +
+                         "&issuer=kirvs"))
+      << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("\u2588\u2588")) << "a QR code";
+
+  run = User({"list"});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  std::istringstream lines(run.out);
+  std::string header, line, erin;
+  std::getline(lines, header);
+  while (std::getline(lines, line)) {
+    if (line.starts_with("erin ")) erin = line;
+  }
+  EXPECT_TRUE(header.starts_with("USER ID")) << run.out;
+  EXPECT_TRUE(
+      erin.starts_with("erin     Erin Ede    Network       set       "
+                       "set            20"))
+      << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("never"))
+      << "nobody else logged in";
+  EXPECT_EQ(std::string::npos, run.out.find("$argon2")) << "never a hash";
+
+  run = User({"totp", "erin", "--off"});
+  EXPECT_EQ(0, run.exit_code) << run.err;
+  EXPECT_EQ("0", QueryValue(db_, "SELECT count(*) FROM User_Factors"));
+
+  // Removing keeps the profile unless asked; the same account can come back
+  // to it.
+  run = User({"remove", "ERIN"});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_EQ("", Hash("erin"));
+  EXPECT_EQ("0", QueryValue(db_, "SELECT count(*) FROM Logins"));
+  EXPECT_EQ("1", QueryValue(db_,
+                            "SELECT count(*) FROM Personnel WHERE "
+                            "UserId='erin'"));
+  run = User({"add", "erin", "--person", "erin ede", "--password-stdin"},
+             "again\n");
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_TRUE(LogIn("erin", "again"));
+  run = User({"remove", "erin", "--with-profile"});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_EQ("0", QueryValue(db_,
+                            "SELECT count(*) FROM Personnel WHERE "
+                            "UserId='erin'"));
+}
+
+TEST_F(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
+  const auto before = Accounts();
+  const std::string add[] = {"add", "zed", "--person", "Zed Zane",
+                             "--password-stdin"};
+  const std::vector<std::string> add_zed(std::begin(add), std::end(add));
+  auto add_as = [&](std::string user) {
+    std::vector<std::string> args = add_zed;
+    args[1] = user;
+    return args;
+  };
+  const struct {
+    std::vector<std::string> arguments;
+    std::string input;
+    std::string message;
+  } cases[] = {
+      {add_as(""), "pw\n", "the user id is empty"},
+      {add_as(std::string(10000, 'a')), "pw\n",
+       "the user id is 10000 characters long"},
+      {add_as("z\xff"), "pw\n", "the user id is not UTF-8 text"},
+      {add_as("z\x1b[2J"), "pw\n", "the user id contains a control character"},
+      {add_as("ANN"), "pw\n", "the user id ann exists already"},
+      {{"add", "zed", "--password-stdin"}, "pw\n", "--person NAME is required"},
+      {{"add", "zed", "--person", "ann archer", "--password-stdin"},
+       "pw\n",
+       "the personnel name ann archer exists already (user id ann)"},
+      {{"add", "zed", "--person", "Zed", "--group", "Nowhere",
+        "--password-stdin"},
+       "pw\n",
+       "there is no work group Nowhere"},
+      {add_zed, "\n", "the password is empty"},
+      {add_zed, "", "no password on standard input"},
+      {add_zed, std::string(10000, 'p') + "\n",
+       "the password is 10000 characters long"},
+      {add_zed, std::string("pa\0ss\n", 6), "contains a control character"},
+      {add_zed, "\xc3\x28\n", "the password is not UTF-8 text"},
+      {{"add", "zed", "--person", "Zed"}, "pw\n", "no terminal"},
+      {{"passwd", "nobody", "--password-stdin"},
+       "pw\n",
+       "there is no user id nobody"},
+      {{"passwd", "ann", "--password-stdin"}, "\n", "the password is empty"},
+      {{"remove", "nobody"}, "", "there is no user id nobody"},
+      {{"remove", "ann", "--with-profile"},
+       "",
+       "Ann Archer still has 6 outstanding requests"},
+      {{"totp", "nobody"}, "", "there is no user id nobody"},
+  };
+  for (const auto& c : cases) {
+    const std::string what =
+        c.arguments[0] + " " + c.arguments[1].substr(0, 20);
+    ProgramRun run = User(c.arguments, c.input);
+    EXPECT_EQ(1, run.exit_code) << what;
+    EXPECT_NE(std::string::npos, run.err.find(c.message))
+        << what << ": " << run.err.substr(0, 200);
+    EXPECT_EQ("", run.out) << what;
+  }
+  EXPECT_TRUE(before == Accounts());
+}
+
+}  // namespace
+}  // namespace kirvs
