@@ -28,15 +28,20 @@ void BM_AddAuditRow(benchmark::State& state) {
   const BenchDesk& desk = AuditDesk(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     std::unique_ptr<RecordSource> rs;
-    RecordSource::Open(desk.db_path, "SELECT * FROM [Request_AuditTrail]",
-                       OpenMode::kUpdate, &rs);
-    rs->AddNew();
-    rs->Set(0, Variant::Integer(1001));
-    rs->Set(1, Variant::Date(CurrentMoment()));
-    rs->Set(2, Variant("ann"));
-    rs->Set(3, Variant("Updated"));
-    rs->Set(4, Variant("Description:bench; "));
-    if (!rs->Update().ok()) state.SkipWithError("update failed");
+    Status s =
+        RecordSource::Open(desk.db_path, "SELECT * FROM [Request_AuditTrail]",
+                           OpenMode::kUpdate, &rs);
+    if (s.ok()) s = rs->AddNew();
+    if (s.ok()) s = rs->Set(0, Variant::Integer(1001));
+    if (s.ok()) s = rs->Set(1, Variant::Date(CurrentMoment()));
+    if (s.ok()) s = rs->Set(2, Variant("ann"));
+    if (s.ok()) s = rs->Set(3, Variant("Updated"));
+    if (s.ok()) s = rs->Set(4, Variant("Description:bench; "));
+    if (s.ok()) s = rs->Update();
+    if (!s.ok()) {
+      state.SkipWithError("adding the row failed");
+      break;
+    }
   }
 }
 BENCHMARK(BM_AddAuditRow)
@@ -82,9 +87,12 @@ void BM_NextRequestNumber(benchmark::State& state) {
   const BenchDesk& desk = Desk("demo", "SELECT 1");
   for (auto _ : state) {
     std::shared_ptr<Database> db;
-    Database::Open(desk.db_path, &db);
     int32_t number;
-    if (!NextRequestNumber(db, &number).ok()) state.SkipWithError("failed");
+    if (!Database::Open(desk.db_path, &db).ok() ||
+        !NextRequestNumber(db, &number).ok()) {
+      state.SkipWithError("failed");
+      break;
+    }
   }
 }
 BENCHMARK(BM_NextRequestNumber)->Unit(benchmark::kMicrosecond);

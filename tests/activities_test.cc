@@ -165,7 +165,7 @@ class ActivitiesTest : public ::testing::Test {
   }
 
   void SetSetting(const char* key, const std::string& value) {
-    ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", key, value));
+    ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", key, value).ok());
   }
 
   // ActNo and the named columns of a request's activities, by ActNo.
@@ -582,7 +582,7 @@ TEST_F(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
     EXPECT_EQ(before, AllActivities()) << c.message;
   }
 
-  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", ""));
+  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
   EXPECT_FALSE(SaveActivity(&session_, form("Duration", "1")));
   EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
             session_.error_text);

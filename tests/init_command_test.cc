@@ -115,7 +115,7 @@ TEST_F(InitCommandTest, FilesArePrivateAndOpenOnesAreReported) {
   std::shared_ptr<Database> db = OpenDb(root_);
   ASSERT_TRUE(db);
   ASSERT_TRUE(db->Execute("DELETE FROM Logins").ok());  // makes -wal and -shm
-  ASSERT_TRUE(WriteIniString(ini, "Settings", "StartOfDay", "08:00"));
+  ASSERT_TRUE(WriteIniString(ini, "Settings", "StartOfDay", "08:00").ok());
   for (const std::string& file :
        {ini, db_path, db_path + "-wal", db_path + "-shm"}) {
     struct stat info;
@@ -160,7 +160,8 @@ TEST_F(InitCommandTest, RefusesExistingFilesWithoutForce) {
 TEST_F(InitCommandTest, ForceReplacesBothFiles) {
   ASSERT_EQ(0, Init(root_, /*demo=*/true)) << errors_.str();
   ASSERT_TRUE(WriteIniString(root_ + "/" + kSettingsFileName, "Settings",
-                             "Marker", "old"));
+                             "Marker", "old")
+                  .ok());
   std::string wal = root_ + "/" + kDatabaseFileName + "-wal";
   std::ofstream(wal) << "stale log of the old database";
 

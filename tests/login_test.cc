@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/init_command.h"
+#include "data/login_entries.h"
 #include "kirvs/session.h"
 #include "kirvs/submitted_form.h"
 #include "login/logout.h"
@@ -56,11 +57,14 @@ INSERT INTO Current_Requests VALUES
 class LoginTest : public ::testing::Test {
  protected:
   LoginTest() : desk_(kDeskSql), session_(desk_.ini_path()) {
-    WriteIniString(desk_.ini_path(), "Settings", "RequestList",
-                   "RequestNo, Requested, Priority, Description");
-    WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
-                   "RequestNo, Requested, Priority, Allocated, DownFlag, "
-                   "Description");
+    EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                               "RequestNo, Requested, Priority, Description")
+                    .ok());
+    EXPECT_TRUE(
+        WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
+                       "RequestNo, Requested, Priority, Allocated, DownFlag, "
+                       "Description")
+            .ok());
   }
 
   bool Run(Variant command, Variant p1 = Variant(), Variant p2 = Variant()) {
@@ -207,7 +211,7 @@ TEST_F(LoginTest, LoginWithoutAFormOrSettingsChangesNothing) {
   EXPECT_EQ("Unable to login.  User Id has not been correctly specified.",
             Error());
   EXPECT_EQ("ann", last_p1_.text());  // no write-back on failure
-  WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
+  EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
   EXPECT_FALSE(LogIn("ann", "pw"));
   EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
             Error());
@@ -263,6 +267,23 @@ TEST_F(LoginTest, LogoutRemovesEveryEntryAndShowsTheLoginPage) {
 }
 
 TEST_F(LoginTest, LogoutFailuresStillShowTheLoginPage) {
+  // An entry that cannot be deleted is a failed logout, and the user's
+  // entry deleted before it comes back: all of them go or none.
+  ASSERT_TRUE(LogIn("ann", "pw"));
+  testing::ExecSql(desk_.db_path(),
+                   "INSERT INTO Logins (UserName) VALUES ('ann');"
+                   "CREATE TRIGGER keep_last BEFORE DELETE ON Logins "
+                   "WHEN old.Id = (SELECT MAX(Id) FROM Logins) "
+                   "BEGIN SELECT RAISE(ABORT, 'entry kept'); END;");
+  EXPECT_TRUE(Run("LOGOUT", "ann"));
+  EXPECT_EQ(
+      "An error occurred while trying to remove login entry from "
+      "database " +
+          desk_.db_path() + " (entry kept).",
+      Error());
+  EXPECT_EQ(2, LoginRows("ann"));
+  EXPECT_NE(std::string::npos, Page().find("txtPassword"));
+
   DropTable(desk_.db_path(), "Logins");
   EXPECT_TRUE(Run("LOGOUT", "ann"));
   EXPECT_EQ(
@@ -271,7 +292,7 @@ TEST_F(LoginTest, LogoutFailuresStillShowTheLoginPage) {
           desk_.db_path() + " (no such table: Logins).",
       Error());
   EXPECT_NE(std::string::npos, Page().find("txtPassword"));
-  WriteIniString(desk_.ini_path(), "Settings", "DBPath", "");
+  EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
   EXPECT_TRUE(Run("LOGOUT", "ann"));
   EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
             Error());
@@ -313,8 +334,9 @@ TEST_F(LoginTest, ListFailuresAndEmptyLists) {
             Page().find("</tr></table><font size=1 face=arial></b><i><p>0 "
                         "allocated requests"))
       << Page();
-  WriteIniString(desk_.ini_path(), "Settings", "RequestList",
-                 "RequestNo, Bogus");
+  EXPECT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                             "RequestNo, Bogus")
+                  .ok());
   EXPECT_FALSE(Run("SHOW LIST", "Ann Smith", ""));
   EXPECT_EQ(
       "An error occurred while trying to retrieve requests from "
@@ -324,8 +346,9 @@ TEST_F(LoginTest, ListFailuresAndEmptyLists) {
 }
 
 TEST_F(LoginTest, ADescriptionNamedTwiceStaysOutOfTheGridBothTimes) {
-  WriteIniString(desk_.ini_path(), "Settings", "RequestList",
-                 "RequestNo, Description, Priority, Description");
+  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "RequestList",
+                             "RequestNo, Description, Priority, Description")
+                  .ok());
   ASSERT_TRUE(Run("SHOW LIST", "Ann Smith", "")) << Error();
   EXPECT_NE(std::string::npos,
             Page().find("<td bgcolor='#00c0ff'><font size=2><b>RequestNo</b>"
@@ -372,8 +395,9 @@ TEST_F(LoginTest, ShowRequestShowsDatesHeldAsTextOrNumbersAsDates) {
        "value='2024-03-01 09:15:00' maxlength=20>"},
   };
   for (const Case& c : cases) {
-    WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
-                   c.column_list);
+    ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
+                               c.column_list)
+                    .ok());
     ASSERT_TRUE(Run("SHOW REQUEST", "7", "Ann Smith")) << Error();
     EXPECT_NE(std::string::npos, Page().find(c.expected))
         << c.column_list << "\n"
@@ -411,15 +435,17 @@ TEST(LoginCaseTest, AnySpellingOfTheUserIdIsTheSameUser) {
     EXPECT_EQ(user, session.UserId().text());
   }
   EXPECT_EQ("1", QueryValue(db, "SELECT count(*) FROM Logins"));
-  SessionState state(ini);
-  EXPECT_TRUE(HasLoginEntry(&state, "aNN"));
+  bool found = false;
+  ASSERT_TRUE(FindLoginEntry(db, "aNN", &found).ok());
+  EXPECT_TRUE(found);
   EXPECT_NE("NULL", QueryValue(db,
                                "SELECT LastLogin FROM System_Users WHERE "
                                "UserId='ann'"));
   Variant logout("LOGOUT"), user("aNn"), p2, p3;
   EXPECT_TRUE(session.RunCommand(logout, user, p2, p3));
   EXPECT_EQ("0", QueryValue(db, "SELECT count(*) FROM Logins"));
-  EXPECT_FALSE(HasLoginEntry(&state, "ann"));
+  ASSERT_TRUE(FindLoginEntry(db, "ann", &found).ok());
+  EXPECT_FALSE(found);
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ TEST(SetRequestTimesTest, ReadsDatesWhereverTheyAreHeld) {
     ASSERT_TRUE(RecordSource::Open(db, "SELECT * FROM Completed_Requests",
                                    OpenMode::kUpdate, &rs)
                     .ok());
-    EXPECT_TRUE(SetRequestTimes(ini, *rs));
+    SetRequestTimes(ini, *rs);
     ASSERT_TRUE(rs->Update().ok());
     rs->Close();
     const std::string where = std::string(c.type) + " " + c.completed;
@@ -150,9 +150,10 @@ TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
       {"2026-01-01 08:00", "18:00", "True", 9},  // not a time of day
   };
   for (const Case& c : cases) {
-    WriteIniString(ini, "Settings", "StartOfDay", c.start);
-    WriteIniString(ini, "Settings", "EndofDay", c.end);
-    WriteIniString(ini, "Settings", "IncludeWeekends", c.weekends);
+    EXPECT_TRUE(WriteIniString(ini, "Settings", "StartOfDay", c.start).ok());
+    EXPECT_TRUE(WriteIniString(ini, "Settings", "EndofDay", c.end).ok());
+    EXPECT_TRUE(
+        WriteIniString(ini, "Settings", "IncludeWeekends", c.weekends).ok());
     EXPECT_NEAR(
         c.hours,
         WorkingHours(ini, At("2026-11-28 07:00"), At("2026-11-28 19:00")), 1e-9)

@@ -70,7 +70,8 @@ std::vector<std::string> RowButtons(const std::string& page) {
 class SearchTest : public ::testing::Test {
  protected:
   void Set(const char* key, const char* value) {
-    ASSERT_TRUE(WriteIniString(fixture_.ini_path(), "Settings", key, value));
+    ASSERT_TRUE(
+        WriteIniString(fixture_.ini_path(), "Settings", key, value).ok());
   }
 
   testing::HelpDeskFixture fixture_{kInventorySql};

@@ -204,25 +204,25 @@ TEST_F(SettingsFileTest, ValuesAreCutTo159Characters) {
     EXPECT_EQ(c.expected, ReadIniString(path_, "Settings", "RequestList"))
         << c.value;
   }
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value).ok());
   EXPECT_EQ(long_value.substr(0, 159), ReadIniString(path_, "Debug", "Long"));
 }
 
 TEST_F(SettingsFileTest, WriteCreatesFileSectionAndKey) {
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Start", "09:00"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Start", "09:00").ok());
   EXPECT_EQ("[Debug]\nStart=09:00\n", ReadRaw());
 
-  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/hd.db"));
+  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/hd.db").ok());
   EXPECT_EQ("[Debug]\nStart=09:00\n[Settings]\nDBPath=/srv/hd.db\n", ReadRaw());
 
   // A new key goes after the last key of its section, before what follows.
   WriteRaw("[A]\na=1\n\n; note\n[B]\nb=2\n");
-  ASSERT_TRUE(WriteIniString(path_, "a", "c", "3"));
+  ASSERT_TRUE(WriteIniString(path_, "a", "c", "3").ok());
   EXPECT_EQ("[A]\na=1\nc=3\n\n; note\n[B]\nb=2\n", ReadRaw());
 
   // An empty section gets the key right under its header.
   WriteRaw("[A]\n[B]\nb=2\n");
-  ASSERT_TRUE(WriteIniString(path_, "A", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "A", "a", "1").ok());
   EXPECT_EQ("[A]\na=1\n[B]\nb=2\n", ReadRaw());
 }
 
@@ -242,7 +242,7 @@ TEST_F(SettingsFileTest, AnEditOfAnOldFileShowsWithTheNextRead) {
   WriteRaw("[Settings]\nDBPath=/srv/b.db\n");  // same size, in place
   age(1800);
   EXPECT_EQ("/srv/b.db", ReadIniString(path_, "Settings", "DBPath"));
-  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/c.db"));
+  ASSERT_TRUE(WriteIniString(path_, "Settings", "DBPath", "/srv/c.db").ok());
   EXPECT_EQ("/srv/c.db", ReadIniString(path_, "Settings", "DBPath"));
   age(3600);
   EXPECT_EQ("/srv/c.db", ReadIniString(path_, "Settings", "DBPath"));
@@ -253,12 +253,14 @@ TEST_F(SettingsFileTest, AnEditOfAnOldFileShowsWithTheNextRead) {
 TEST_F(SettingsFileTest, ABatchWritesLikeOneWriteAfterAnother) {
   WriteRaw("[Settings]\nDBPath=/srv/hd.db\n");
   ASSERT_TRUE(WriteIniStrings(
-      path_, "Debug",
-      {{"Step", "Started"}, {"Hours", "1.00"}, {"Step", "Done"}}));
+                  path_, "Debug",
+                  {{"Step", "Started"}, {"Hours", "1.00"}, {"Step", "Done"}})
+                  .ok());
   EXPECT_EQ("[Settings]\nDBPath=/srv/hd.db\n[Debug]\nStep=Done\nHours=1.00\n",
             ReadRaw());
   // One unwritable key refuses the whole batch.
-  EXPECT_FALSE(WriteIniStrings(path_, "Debug", {{"Fine", "1"}, {"a=b", "2"}}));
+  EXPECT_FALSE(
+      WriteIniStrings(path_, "Debug", {{"Fine", "1"}, {"a=b", "2"}}).ok());
   EXPECT_EQ("", ReadIniString(path_, "Debug", "Fine"));
 }
 
@@ -270,7 +272,7 @@ TEST_F(SettingsFileTest, RewritingOneKeyLeavesEveryOtherLineAsItWas) {
   after[5] = "Target=new value";
   for (const Encoding& encoding : kEncodings) {
     WriteRaw(Encode(before, encoding));
-    ASSERT_TRUE(WriteIniString(path_, "Settings", "Target", "new value"))
+    ASSERT_TRUE(WriteIniString(path_, "Settings", "Target", "new value").ok())
         << encoding.name;
     EXPECT_EQ(Shown(Encode(after, encoding)), Shown(ReadRaw()))
         << encoding.name;
@@ -288,7 +290,8 @@ TEST_F(SettingsFileTest, AddingAKeyLeavesEveryOtherLineAsItWas) {
                                           "New=1"};
   for (const Encoding& encoding : kEncodings) {
     WriteRaw(Encode(before, encoding));
-    ASSERT_TRUE(WriteIniString(path_, "Third", "New", "1")) << encoding.name;
+    ASSERT_TRUE(WriteIniString(path_, "Third", "New", "1").ok())
+        << encoding.name;
     EXPECT_EQ(Shown(Encode(after, encoding)), Shown(ReadRaw()))
         << encoding.name;
   }
@@ -296,20 +299,20 @@ TEST_F(SettingsFileTest, AddingAKeyLeavesEveryOtherLineAsItWas) {
 
 TEST_F(SettingsFileTest, MixedLineEndsAreKept) {
   WriteRaw("[A]\r\na=1\nb=2\r\n; note\n");
-  ASSERT_TRUE(WriteIniString(path_, "A", "b", "3"));
+  ASSERT_TRUE(WriteIniString(path_, "A", "b", "3").ok());
   EXPECT_EQ(Shown("[A]\r\na=1\nb=3\r\n; note\n"), Shown(ReadRaw()));
 }
 
 TEST_F(SettingsFileTest, WriteRewritesTheKeyThatReadsSee) {
   WriteRaw("[Settings]\nDup=first\ndup=second\n[settings]\nDup=third\n");
-  ASSERT_TRUE(WriteIniString(path_, "SETTINGS", "DUP", "new"));
+  ASSERT_TRUE(WriteIniString(path_, "SETTINGS", "DUP", "new").ok());
   EXPECT_EQ("new", ReadIniString(path_, "Settings", "Dup"));
   EXPECT_EQ("[Settings]\nDUP=new\ndup=second\n[settings]\nDup=third\n",
             ReadRaw());
 }
 
 TEST_F(SettingsFileTest, ValuesCannotAddLines) {
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Trace", "a\n[Evil]\r\nx=1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "Trace", "a\n[Evil]\r\nx=1").ok());
   EXPECT_EQ("a [Evil]  x=1", ReadIniString(path_, "Debug", "Trace"));
   EXPECT_EQ("", ReadIniString(path_, "Evil", "x"));
 }
@@ -328,7 +331,8 @@ TEST_F(SettingsFileTest, NamesThatWouldChangeTheFileAreRefused) {
   };
   for (const Case& c : cases) {
     WriteRaw(contents);
-    EXPECT_FALSE(WriteIniString(path_, c.section, c.key, "2"))
+    EXPECT_EQ(Status::Code::kInvalidArgument,
+              WriteIniString(path_, c.section, c.key, "2").code())
         << "[" << Shown(c.section) << "] " << Shown(c.key);
     EXPECT_EQ(contents, ReadRaw())
         << "[" << Shown(c.section) << "] " << Shown(c.key);
@@ -337,29 +341,33 @@ TEST_F(SettingsFileTest, NamesThatWouldChangeTheFileAreRefused) {
 
 TEST_F(SettingsFileTest, BlanksAroundNamesDoNotCount) {
   WriteRaw("[Debug]\nTrace=1\n");
-  ASSERT_TRUE(WriteIniString(path_, " Debug ", "\tTrace ", "2"));
+  ASSERT_TRUE(WriteIniString(path_, " Debug ", "\tTrace ", "2").ok());
   EXPECT_EQ("[Debug]\nTrace=2\n", ReadRaw());
   EXPECT_EQ("2", ReadIniString(path_, "  debug", "trace  "));
 }
 
 TEST_F(SettingsFileTest, WriteFailsWhereNoFileCanBe) {
-  EXPECT_FALSE(
-      WriteIniString(dir_ + "/no/such/dir/KIRVS.INI", "Debug", "a", "1"));
+  const std::string missing = dir_ + "/no/such/dir/KIRVS.INI";
+  Status s = WriteIniString(missing, "Debug", "a", "1");
+  EXPECT_EQ(Status::Code::kIOError, s.code());
+  // The message names the file, in the system's words.
+  EXPECT_NE(std::string::npos, s.message().find(missing)) << s.message();
   const std::string directory = dir_ + "/folder";
   ASSERT_TRUE(std::filesystem::create_directory(directory));
-  EXPECT_FALSE(WriteIniString(directory, "Debug", "a", "1"));
+  EXPECT_EQ(Status::Code::kIOError,
+            WriteIniString(directory, "Debug", "a", "1").code());
 }
 
 TEST_F(SettingsFileTest, WriteKeepsThePermissionsOfTheFile) {
   WriteRaw("[Settings]\nDBPath=x\n");
   ASSERT_EQ(0, ::chmod(path_.c_str(), 0640));
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1").ok());
   struct stat info;
   ASSERT_EQ(0, ::stat(path_.c_str(), &info));
   EXPECT_EQ(0640u, info.st_mode & 07777);
   // A file the write creates is its owner's only.
   ASSERT_EQ(0, ::unlink(path_.c_str()));
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1").ok());
   ASSERT_EQ(0, ::stat(path_.c_str(), &info));
   EXPECT_EQ(0600u, info.st_mode & 07777);
 }
@@ -371,7 +379,7 @@ TEST_F(SettingsFileTest, WriteThroughASymbolicLinkKeepsTheLink) {
     out << "[Settings]\nDBPath=x\n";
   }
   ASSERT_EQ(0, ::symlink(target.c_str(), path_.c_str()));
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1").ok());
   EXPECT_TRUE(std::filesystem::is_symlink(path_));
   EXPECT_EQ("[Settings]\nDBPath=x\n[Debug]\na=1\n", ReadRaw());
   EXPECT_EQ("1", ReadIniString(path_, "Debug", "a"));
@@ -383,7 +391,7 @@ TEST_F(SettingsFileTest, UnreadableFileIsNotReplaced) {
   }
   WriteRaw("[Settings]\nDBPath=x\n");
   ASSERT_EQ(0, ::chmod(path_.c_str(), 0200));
-  EXPECT_FALSE(WriteIniString(path_, "Debug", "a", "1"));
+  EXPECT_FALSE(WriteIniString(path_, "Debug", "a", "1").ok());
   ASSERT_EQ(0, ::chmod(path_.c_str(), 0600));
   EXPECT_EQ("[Settings]\nDBPath=x\n", ReadRaw());
 }
@@ -406,7 +414,7 @@ bool WriteKeysFromThreads(const std::string& path, int process, int threads,
     writers.emplace_back([&, t] {
       for (int k = 0; k < keys; ++k) {
         std::string key = KeyName(process, t, k);
-        if (!WriteIniString(path, "Debug", key, "value of " + key)) {
+        if (!WriteIniString(path, "Debug", key, "value of " + key).ok()) {
           all_written = false;
         }
       }
@@ -500,7 +508,7 @@ TEST_F(SettingsFileTest, WriteRemovesTemporaryFilesOfDeadWriters) {
     std::ofstream(dir_ + "/" + stray.name) << "[Settings]\nhalf";
     if (stray.kept) kept.insert(stray.name);
   }
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1"));
+  ASSERT_TRUE(WriteIniString(path_, "Debug", "a", "1").ok());
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
     names.insert(entry.path().filename().string());

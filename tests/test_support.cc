@@ -82,7 +82,7 @@ std::string TempDir::File(std::string_view name) const {
 HelpDeskFixture::HelpDeskFixture(std::string_view sql)
     : db_path_(dir_.File("helpdesk.db")), ini_path_(dir_.File("KIRVS.INI")) {
   ExecSql(db_path_, sql);
-  if (!WriteIniString(ini_path_, "Settings", "DBPath", db_path_)) {
+  if (!WriteIniString(ini_path_, "Settings", "DBPath", db_path_).ok()) {
     ADD_FAILURE() << "cannot write " << ini_path_;
   }
 }

@@ -79,7 +79,7 @@ class UpgradeTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::copy_file(
         std::string(KIRVS_FIXTURES) + "/previous_release_demo.db", db_);
-    WriteIniString(ini_, "Settings", "DBPath", db_);
+    ASSERT_TRUE(WriteIniString(ini_, "Settings", "DBPath", db_).ok());
   }
 
   std::string LogIn(const std::string& user, const std::string& password) {

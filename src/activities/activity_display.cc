@@ -1,49 +1,30 @@
 #include "activities/activity_display.h"
 
-#include "data/settings.h"
 #include "kirvs/submitted_form.h"
 #include "pages/page_fragments.h"
+#include "pages/page_source.h"
 #include "pages/posted_fields.h"
-#include "pages/request_form.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
 
 namespace kirvs {
 
-namespace {
-
-std::string RetrievalFailure(const Status& s) {
-  return "An error occurred while trying to retrieve an activity from the "
-         "Request_Activities table (" +
-         EscapeHtml(s.message()) + ").";
-}
-
-}  // namespace
-
 bool ShowActivity(SessionState* session, const Variant& form_value,
                   const Variant& act_no) {
-  session->error_text.clear();
-  session->current_rs.reset();
   const SubmittedForm* form = form_value.form();
   const int32_t request_no = form ? PostedNumber(form->Get("RequestNo")) : 0;
   const std::string number = FormatInteger(request_no);
   const std::string activity = act_no.ToText();
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  std::string column_list =
-      ReadColumnList(session->settings_path, "DisplayActivity");
-
-  Status s;
+  Status composed;
   if (!ParseInteger(activity)) {
-    s = Status::InvalidArgument("not an activity number: " + activity);
-  } else {
-    std::string query = "SELECT " + column_list +
-                        " FROM [Request_Activities] Where RequestNo=" + number +
-                        " And ActNo=" + activity;
-    s = RecordSource::Open(db_path, query, OpenMode::kRead,
-                           &session->current_rs);
+    composed = Status::InvalidArgument("not an activity number: " + activity);
   }
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
+  constexpr PageSource kActivitySource = {
+      .column_list_key = "DisplayActivity",
+      .task = "retrieve an activity from the Request_Activities table"};
+  if (!OpenPageSource(session, kActivitySource, composed,
+                      " FROM [Request_Activities] Where RequestNo=" + number +
+                          " And ActNo=" + activity)) {
     return false;
   }
 
@@ -54,16 +35,9 @@ bool ShowActivity(SessionState* session, const Variant& form_value,
   AppendHtmlUnquoted(&page, activity);
   page += " type=hidden>";
   page += kIndent;
-  page += kActivityFormButtons;
+  AppendButtons(&page, kActivityFormButtons);
   page += "<br>";
-  s = RenderRequestForm(session, &page);
-  session->current_rs.reset();
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
-    return false;
-  }
-  session->page_text = std::move(page);
-  return true;
+  return FinishRecordPage(session, kActivitySource, std::move(page));
 }
 
 }  // namespace kirvs

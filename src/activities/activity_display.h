@@ -12,12 +12,9 @@
 
 namespace kirvs {
 
-// The button row of both activity forms.
-inline constexpr std::string_view kActivityFormButtons =
-    "<input name=KIRVSCommand value='Save Activity' type=submit><input "
-    "name=KIRVSCommand value='Show Request' type=submit><input "
-    "name=KIRVSCommand value='Show List' type=submit><input "
-    "name=KIRVSCommand value='Logout' type=submit><br>";
+// The captions of the button row of both activity forms.
+inline constexpr std::string_view kActivityFormButtons[] = {
+    "Save Activity", "Show Request", "Show List", "Logout"};
 
 // The handler of "SHOW ACTIVITY": activity `act_no` of the request posted as
 // RequestNo in `form` (0 when it is not a number), in the columns of the

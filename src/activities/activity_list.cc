@@ -1,57 +1,37 @@
 #include "activities/activity_list.h"
 
-#include "data/settings.h"
 #include "pages/list_table.h"
 #include "pages/page_fragments.h"
+#include "pages/page_source.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
 
 namespace kirvs {
 
-namespace {
-
-std::string RetrievalFailure(const Status& s) {
-  return "An error occurred while trying to retrieve activities from "
-         "Request_Activities table (" +
-         EscapeHtml(s.message()) + ").";
-}
-
-}  // namespace
-
 bool ShowActivityList(SessionState* session, const Variant& request_no) {
-  session->page_text.clear();
-  session->error_text.clear();
-  session->current_rs.reset();
   const std::string number = request_no.ToText();
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  std::string column_list =
-      ReadColumnList(session->settings_path, "ActivityList");
-
-  Status s;
+  Status composed;
   if (!ParseInteger(number)) {
-    s = Status::InvalidArgument("not a request number: " + number);
-  } else {
-    // ActNo breaks ties of Date/Time, so that the log lists activities in
-    // the order in which adding an activity numbers them.
-    std::string query = "SELECT " + column_list +
-                        " FROM Request_Activities WHERE RequestNo=" + number +
-                        " ORDER BY [DATE/TIME], ActNo";
-    s = RecordSource::Open(db_path, query, OpenMode::kRead,
-                           &session->current_rs);
+    composed = Status::InvalidArgument("not a request number: " + number);
   }
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
+  // ActNo breaks ties of Date/Time, so that the log lists activities in the
+  // order in which adding an activity numbers them.
+  constexpr PageSource kActivityListSource = {
+      .column_list_key = "ActivityList",
+      .task = "retrieve activities from Request_Activities table",
+      .clears_page = true};
+  if (!OpenPageSource(session, kActivityListSource, composed,
+                      " FROM Request_Activities WHERE RequestNo=" + number +
+                          " ORDER BY [DATE/TIME], ActNo")) {
     return false;
   }
 
   std::string page;
   AppendBanner(&page, "Activity Log for Service Request: ", number);
-  page +=
-      "<blockquote><blockquote><font face=arial><input type=submit "
-      "name=KIRVSCommand value='Add Activity'><input type=submit "
-      "name=KIRVSCommand value='Show Request'><input type=submit "
-      "name=KIRVSCommand value='Show List'><input type=submit "
-      "name=KIRVSCommand value='Logout'><br>";
+  page += "<blockquote><blockquote><font face=arial>";
+  AppendButtons(&page, {"Add Activity", "Show Request", "Show List", "Logout"},
+                ButtonMarkup::kTypeFirst);
+  page += "<br>";
   page += "<br>";
   page += "<input type=hidden name='RequestNo' value='";
   AppendHtml(&page, number);
@@ -63,13 +43,11 @@ bool ShowActivityList(SessionState* session, const Variant& request_no) {
   style.button_end = "' type=submit></td>";
   int32_t count = AppendListTable(&page, *session->current_rs, style);
   if (!session->current_rs->status().ok()) {
-    session->error_text = RetrievalFailure(session->current_rs->status());
-    session->current_rs.reset();
-    return false;
+    return FailPage(session, kActivityListSource,
+                    session->current_rs->status());
   }
   AppendCountLine(&page, count, " activities in current list.</i>");
-  session->current_rs.reset();
-  session->page_text = std::move(page);
+  FinishListPage(session, std::move(page));
   return true;
 }
 

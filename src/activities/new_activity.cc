@@ -8,9 +8,8 @@
 #include "activities/activity_display.h"
 #include "data/activity_pages.h"
 #include "data/lookups.h"
-#include "data/settings.h"
 #include "pages/page_fragments.h"
-#include "pages/request_form.h"
+#include "pages/page_source.h"
 #include "platform/clock.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
@@ -27,7 +26,8 @@ namespace {
 int32_t Renumber(RecordSource& rs,
                  std::vector<std::pair<int32_t, int32_t>>* moves) {
   int32_t counter = 0;
-  for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
+  Status walk = rs.MoveFirst();
+  for (; walk.ok() && !rs.eof() && !rs.bof(); walk = rs.MoveNext()) {
     ++counter;
     Variant current;
     const bool numbered = rs.Get("ActNo", &current).ok() && current.IsNumber();
@@ -40,68 +40,67 @@ int32_t Renumber(RecordSource& rs,
   return counter;
 }
 
-std::string RetrievalFailure(const Status& s) {
-  return "An error occurred while trying to retrieve an activity from the "
-         "Request_Activities table (" +
-         EscapeHtml(s.message()) + ").";
-}
-
 }  // namespace
 
 bool NewActivity(SessionState* session, const Variant& request_no,
                  const Variant& person_value) {
-  session->error_text.clear();
-  session->current_rs.reset();
   const std::string number = request_no.ToText();
   const std::string person = person_value.ToText();
-  const std::string& settings = session->settings_path;
-  std::string db_path = ReadSetting(settings, "DBPath");
-  std::string column_list = ReadColumnList(settings, "DisplayActivity");
-
-  // The renumbering is one transaction: a save of another activity of the
-  // request waits for it rather than meeting half-renumbered rows.
   std::optional<int32_t> parsed = ParseInteger(number);
-  std::shared_ptr<Database> db;
-  Status s;
+  Status composed;
   if (!parsed) {
-    s = Status::InvalidArgument("not a request number: " + number);
-  } else {
-    s = Database::Open(db_path, &db);
+    composed = Status::InvalidArgument("not a request number: " + number);
   }
-  if (s.ok()) s = db->Begin();
-  if (s.ok()) {
-    // ActNo breaks ties of Date/Time, so that repeated calls number
-    // activities of the same moment alike.
-    std::string query = "SELECT " + column_list +
-                        " FROM [Request_Activities] Where RequestNo=" + number +
-                        " ORDER BY [Date/Time], ActNo";
-    s = RecordSource::Open(db, query, OpenMode::kUpdate, &session->current_rs);
-  }
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
+  // The renumbering is one transaction: a save of another activity of the
+  // request waits for it rather than meeting half-renumbered rows. ActNo
+  // breaks ties of Date/Time, so that repeated calls number activities of
+  // the same moment alike.
+  constexpr PageSource kNewActivitySource = {
+      .column_list_key = "DisplayActivity",
+      .task = "retrieve an activity from the Request_Activities table"};
+  std::shared_ptr<Database> db;
+  if (!OpenPageSource(session, kNewActivitySource, composed,
+                      " FROM [Request_Activities] Where RequestNo=" + number +
+                          " ORDER BY [Date/Time], ActNo",
+                      nullptr, &db)) {
     return false;
   }
   RecordSource& rs = *session->current_rs;
   std::vector<std::pair<int32_t, int32_t>> moves;
   const int32_t act_no = Renumber(rs, &moves) + 1;
   if (!rs.status().ok()) {
-    session->error_text = RetrievalFailure(rs.status());
-    session->current_rs.reset();
-    return false;
+    return FailPage(session, kNewActivitySource, rs.status());
   }
   // Pages saved before keep finding their activities under the new numbers.
-  RenumberActivityPages(db.get(), *parsed, moves);
-  if (!db->Commit().ok()) db->Rollback();
+  // When they cannot follow, the renumbering is undone with them, so that
+  // the pages and the activities never disagree; the page is shown either
+  // way.
+  Status s = RenumberActivityPages(db.get(), *parsed, moves);
+  if (s.ok()) s = db->Commit();
+  if (!s.ok()) db->Rollback();
 
   // The new row is only the content of the form; "SAVE ACTIVITY" stores it.
-  const std::string work_group = LookupValue(settings, "Personnel", person, 1);
-  const double now = CurrentMoment();
-  rs.AddNew();
-  rs.Set("RequestNo", Variant::Integer(*parsed));
-  rs.Set("ActNo", Variant::Integer(act_no));
-  rs.Set("Date/Time", Variant::Date(now));
-  rs.Set("Personnel", person_value);
-  rs.Set("WorkGroup", Variant(work_group));
+  // A column the page does not show takes no default.
+  const std::string work_group =
+      LookupValue(session->settings_path, "Personnel", person, 1);
+  const Variant now = Variant::Date(CurrentMoment());
+  (void)rs.AddNew();
+  (void)rs.Set("RequestNo", Variant::Integer(*parsed));
+  (void)rs.Set("ActNo", Variant::Integer(act_no));
+  (void)rs.Set("Date/Time", now);
+  (void)rs.Set("Personnel", person_value);
+  (void)rs.Set("WorkGroup", Variant(work_group));
+
+  std::string trace = "Got workgroup: " + EscapeHtml(work_group) +
+                      " for person: " + EscapeHtml(person) + "<br>";
+  trace += "<br>Calculated activity #" + FormatInteger(act_no);
+  Variant date_time;
+  if (rs.Get("Date/Time", &date_time).ok()) {
+    trace +=
+        " Date/Time: " + EscapeHtml(date_time.type() == Variant::Type::kDate
+                                        ? FormatGeneralDate(date_time.date())
+                                        : date_time.ToText());
+  }
 
   std::string page;
   AppendBanner(&page, "New Activity Details for Service Request ", number);
@@ -114,28 +113,13 @@ bool NewActivity(SessionState* session, const Variant& request_no,
   page += "<input type=hidden name=" + std::string(kActivityPageField) +
           " value=" + NewActivityPageId() + ">";
   page += kIndent;
-  page += kActivityFormButtons;
+  AppendButtons(&page, kActivityFormButtons);
   page += "<br>";
-  s = RenderRequestForm(session, &page);
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
-    session->current_rs.reset();
+  if (!FinishRecordPage(session, kNewActivitySource, std::move(page))) {
     return false;
   }
-  session->page_text = std::move(page);
-
-  std::string trace = "Got workgroup: " + EscapeHtml(work_group) +
-                      " for person: " + EscapeHtml(person) + "<br>";
-  trace += "<br>Calculated activity #" + FormatInteger(act_no);
-  Variant date_time;
-  if (rs.Get("Date/Time", &date_time).ok()) {
-    trace +=
-        " Date/Time: " + EscapeHtml(date_time.type() == Variant::Type::kDate
-                                        ? FormatGeneralDate(date_time.date())
-                                        : date_time.ToText());
-  }
+  // The trace replaces what the form renderer left in ErrorDescription.
   session->error_text = std::move(trace);
-  session->current_rs.reset();
   return true;
 }
 

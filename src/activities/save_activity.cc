@@ -4,9 +4,8 @@
 
 #include "activities/new_activity.h"
 #include "data/activity_pages.h"
-#include "data/settings.h"
 #include "kirvs/submitted_form.h"
-#include "login/logout.h"
+#include "pages/page_source.h"
 #include "pages/posted_fields.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
@@ -69,11 +68,8 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   const int32_t request_no = PostedNumber(posted_request);
   const int32_t act_no = PostedNumber(form->Get("ActNo"));
   const std::string user_id = form->Get("KIRVSCurrentUser");
-  if (!HasLoginEntry(session, user_id)) {
-    session->error_text =
-        "Unable to update current activity.  There is no login entry for the "
-        "current user.<br><br>Re-enter your login details and retry the "
-        "transaction.";
+  if (!RequireLoginEntry(session, db_path, user_id,
+                         "update current activity")) {
     return false;
   }
 
@@ -106,9 +102,7 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   std::string trace = EscapeHtml(query);
   if (!s.ok()) {
     session->error_text =
-        "An error occurred while trying to open Request_Activities table in "
-        "database " +
-        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+        ErrorMessage(OpenTableTask("Request_Activities", db_path), s);
     return false;
   }
   if (!request_exists) {
@@ -147,10 +141,8 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   }
   if (!trace.empty() && trace.back() == ',') trace.pop_back();
   if (!fields.ok()) {
-    session->error_text =
-        "An error occurred whilst trying to update fields for the current "
-        "activity (" +
-        EscapeHtml(fields.message()) + ").";
+    session->error_text = ErrorMessage("update fields for the current activity",
+                                       fields, Wording::kWhilst);
     return false;
   }
 
@@ -163,8 +155,7 @@ bool SaveActivity(SessionState* session, const Variant& form_value) {
   if (s.ok()) s = db->Commit();
   if (!s.ok()) {
     session->error_text =
-        "An error occurred whilst trying to save the current activity (" +
-        EscapeHtml(s.message()) + ").";
+        ErrorMessage("save the current activity", s, Wording::kWhilst);
     return false;
   }
   session->error_text = std::move(trace);

@@ -111,14 +111,12 @@ Status MakeDatabase(const fs::path& db_path, const InitOptions& options) {
 
 Status WriteSettings(const fs::path& ini_path, const fs::path& db_path) {
   const std::string ini = ini_path.string();
-  if (!WriteIniString(ini, "Settings", "DBPath", db_path.string())) {
-    return Status::IOError("cannot write " + ini);
-  }
+  Status s = WriteIniString(ini, "Settings", "DBPath", db_path.string());
   for (const Setting& setting : kPageSettings) {
-    if (!WriteIniString(ini, "Settings", setting.key, setting.value)) {
-      return Status::IOError("cannot write " + ini);
-    }
+    if (s.ok()) s = WriteIniString(ini, "Settings", setting.key, setting.value);
   }
+  if (!s.ok())
+    return Status::IOError("cannot write " + ini + ": " + s.message());
   // A path that the settings file cannot hold as it stands (line breaks,
   // blanks at either end) would send every command to the wrong file.
   if (ReadIniString(ini, "Settings", "DBPath") != db_path.string()) {

@@ -62,7 +62,8 @@ Status OpenCurrent(const std::string& db_path, std::shared_ptr<Database>* db) {
 
 std::string TextOf(RecordSource& rs, std::string_view column) {
   Variant value;
-  rs.Get(column, &value);
+  // A value that cannot be read shows as empty text.
+  (void)rs.Get(column, &value);
   return value.ToText();
 }
 
@@ -115,7 +116,8 @@ Status CheckNewProfile(const std::shared_ptr<Database>& db,
                 &rs);
   if (s.ok() && !rs->eof()) {
     Variant name;
-    rs->Get(0, &name);
+    // The refusal stands whether or not the profile's name can be read.
+    (void)rs->Get(0, &name);
     s = Status::InvalidArgument("the user id " + account.user_id +
                                 " already has the personnel profile " +
                                 name.ToText());
@@ -265,11 +267,14 @@ Status RemoveAccount(const std::string& db_path, const std::string& user_id,
   std::vector<std::string> profiles;
   if (s.ok() && with_profile) {
     s = OpenWhere(db, "Personnel", "UserId", user_id, OpenMode::kRead, &rs);
-    for (; s.ok() && !rs->eof(); rs->MoveNext()) {
+    for (; s.ok() && !rs->eof(); s = rs->MoveNext()) {
       Variant name;
-      rs->Get(0, &name);
+      s = rs->Get(0, &name);
+      if (!s.ok()) break;
       profiles.push_back(name.ToText());
     }
+    // A profile that could not be read would be deleted unchecked.
+    if (s.ok()) s = rs->status();
     for (const std::string& name : profiles) {
       if (!s.ok()) break;
       std::unique_ptr<RecordSource> requests;
@@ -307,25 +312,26 @@ Status ListAccounts(const std::string& db_path,
     s = RecordSource::Open(db, "SELECT * FROM System_Users ORDER BY UserId",
                            OpenMode::kRead, &users);
   }
-  for (; s.ok() && !users->eof(); users->MoveNext()) {
+  for (; s.ok() && !users->eof(); s = users->MoveNext()) {
     AccountSummary account;
     account.user_id = TextOf(*users, "UserId");
+    // A value that cannot be read is listed as empty.
     Variant password;
-    users->Get(1, &password);
+    (void)users->Get(1, &password);
     account.has_password = HasValue(password);
     Variant last_login;
-    users->Get("LastLogin", &last_login);
+    (void)users->Get("LastLogin", &last_login);
     account.last_login = last_login.ToText();
 
     std::unique_ptr<RecordSource> rs;
     s = OpenWhere(db, "Personnel", "UserId", account.user_id, OpenMode::kRead,
                   &rs);
     if (s.ok() && !rs->eof()) {
-      Variant value;
-      rs->Get(0, &value);
-      account.person = value.ToText();
-      rs->Get(1, &value);
-      account.work_group = value.ToText();
+      Variant person, work_group;
+      (void)rs->Get(0, &person);
+      (void)rs->Get(1, &work_group);
+      account.person = person.ToText();
+      account.work_group = work_group.ToText();
     }
     if (s.ok()) {
       s = OpenWhere(db, "User_Factors", "UserId", account.user_id,
@@ -343,7 +349,8 @@ Status ListAccounts(const std::string& db_path,
     }
     if (s.ok()) accounts->push_back(std::move(account));
   }
-  return s;
+  // A user that could not be read would be missing from the list.
+  return s.ok() && users ? users->status() : s;
 }
 
 bool StoredPasswordMatches(const Variant& stored, std::string_view password) {
@@ -383,7 +390,9 @@ bool CheckLoginPassword(const std::string& db_path, const std::string& user_id,
     s = rs->Set(1, Variant(hash));
     if (s.ok()) s = rs->Update();
   }
-  if (db) Finish(db.get(), s);
+  // The password matched: a hash that could not be stored leaves the plain
+  // text, which the next login tries to replace again.
+  if (db) (void)Finish(db.get(), s);
   return true;
 }
 
@@ -399,8 +408,10 @@ void NoteLastLogin(const std::string& db_path, const std::string& user_id,
                   &rs);
   }
   if (!s.ok() || rs->FieldIndex("LastLogin") < 0) return;
+  // LastLogin is a note for the administrator: when it cannot be written
+  // the previous one stays, and the login goes on.
   if (!rs->eof() && rs->Set("LastLogin", Variant::Date(moment)).ok()) {
-    rs->Update();
+    (void)rs->Update();
   }
 }
 

@@ -13,7 +13,7 @@ constexpr size_t kMaxUpdateDescription = 255;
 // A column of the request row as text; empty when missing or null.
 std::string Column(RecordSource& request, std::string_view name) {
   Variant value;
-  request.Get(name, &value);
+  if (!request.Get(name, &value).ok()) return "";
   return value.ToText();
 }
 
@@ -106,27 +106,26 @@ std::string AuditDescription(int event, RecordSource& request,
   }
 }
 
-bool AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
-                   std::string_view change_list) {
+Status AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
+                     std::string_view change_list) {
   std::string description = AuditDescription(event, request, change_list);
-  if (description.empty() || request.database() == nullptr) return true;
-  std::unique_ptr<RecordSource> trail;
-  if (!RecordSource::Open(request.database(),
-                          "SELECT * FROM [Request_AuditTrail]",
-                          OpenMode::kUpdate, &trail)
-           .ok()) {
-    return true;
-  }
+  if (description.empty() || request.database() == nullptr) return Status();
   Variant request_no;
-  request.Get(0, &request_no);
-  trail->AddNew();
-  trail->Set(0, request_no);
-  trail->Set(1, Variant::Date(CurrentMoment()));
-  trail->Set(2, Variant(std::string(user_id)));
-  trail->Set(3, Variant(std::string(EventName(event))));
-  trail->Set(4, Variant(std::move(description)));
-  trail->Update();
-  return true;
+  Status s = request.Get(0, &request_no);
+  std::unique_ptr<RecordSource> trail;
+  if (s.ok()) {
+    s = RecordSource::Open(request.database(),
+                           "SELECT * FROM [Request_AuditTrail]",
+                           OpenMode::kUpdate, &trail);
+  }
+  if (s.ok()) s = trail->AddNew();
+  if (s.ok()) s = trail->Set(0, request_no);
+  if (s.ok()) s = trail->Set(1, Variant::Date(CurrentMoment()));
+  if (s.ok()) s = trail->Set(2, Variant(std::string(user_id)));
+  if (s.ok()) s = trail->Set(3, Variant(std::string(EventName(event))));
+  if (s.ok()) s = trail->Set(4, Variant(std::move(description)));
+  if (s.ok()) s = trail->Update();
+  return s;
 }
 
 }  // namespace kirvs

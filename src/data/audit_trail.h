@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/record_source.h"
+#include "platform/status.h"
 
 namespace kirvs {
 
@@ -34,10 +35,10 @@ std::string AuditDescription(int event, RecordSource& request,
 // Adds an entry for the request row that the caller has just stored (the
 // current row of `request`), on the request's own database connection, so
 // that it joins the caller's transaction when there is one. An entry whose
-// description is empty is not written. Failures are not reported: the entry
-// is then simply missing. Returns true.
-bool AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
-                   std::string_view change_list);
+// description is empty is not written (ok). Fails when the entry cannot be
+// written; the request row stays usable and the transaction open.
+Status AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
+                     std::string_view change_list);
 
 }  // namespace kirvs
 

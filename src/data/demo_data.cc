@@ -5,6 +5,7 @@
 
 #include "data/demo_inserter.h"
 #include "data/demo_parts.h"
+#include "platform/escape.h"
 #include "platform/password_hash.h"
 
 namespace kirvs {
@@ -145,9 +146,12 @@ constexpr CodeRow kResolutionCodes[] = {
 
 Status FillCodeTable(Database* db, std::string_view table,
                      std::string_view column, std::span<const CodeRow> rows) {
-  RowInserter insert(db, "INSERT INTO [" + std::string(table) + "] ([" +
-                             std::string(column) +
-                             "], Description) VALUES (?, ?)");
+  std::string sql = "INSERT INTO ";
+  AppendSqlName(&sql, table);
+  sql += " (";
+  AppendSqlName(&sql, column);
+  sql += ", Description) VALUES (?, ?)";
+  RowInserter insert(db, sql);
   for (const CodeRow& row : rows) insert.Insert(row.code, row.description);
   return insert.status();
 }

@@ -39,9 +39,11 @@ bool SameValue(const Variant& option, const Variant& current) {
 Status AppendSelectList(std::string* out, const std::string& settings_path,
                         std::string_view field_name, std::string_view table,
                         const Variant& current) {
-  std::string db_path = ReadSetting(settings_path, "DBPath");
+  std::string db_path = ReadDatabasePath(settings_path);
   std::unique_ptr<RecordSource> rs;
-  std::string query = "SELECT * FROM [" + std::string(table) + "] ORDER BY 1";
+  std::string query = "SELECT * FROM ";
+  AppendSqlName(&query, table);
+  query += " ORDER BY 1";
   Status s = RecordSource::Open(db_path, query, OpenMode::kRead, &rs);
   if (!s.ok()) return s;
   std::string markup = "<select name='";
@@ -51,15 +53,18 @@ Status AppendSelectList(std::string* out, const std::string& settings_path,
       current.IsEmpty() || (current.IsText() && current.text().empty());
   markup +=
       nothing_current ? "<option value=' ' selected> " : "<option value=' '> ";
-  for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) {
+  for (s = rs->MoveFirst(); s.ok() && !rs->eof(); s = rs->MoveNext()) {
     Variant value;
-    rs->Get(0, &value);
+    s = rs->Get(0, &value);
+    if (!s.ok()) return s;
     std::string text = EscapeHtml(value.ToText());
     markup += "<option value='" + text + "'";
     markup += SameValue(value, current) ? " selected>" : ">";
     markup += text;
   }
-  if (!rs->status().ok()) return rs->status();
+  // A failed read ends the walk early and sticks in status().
+  if (s.ok()) s = rs->status();
+  if (!s.ok()) return s;
   markup += "</select>";
   out->append(markup);
   return Status();
@@ -69,21 +74,24 @@ std::string BuildSelectList(const std::string& settings_path,
                             std::string_view field_name, std::string_view table,
                             const Variant& current) {
   std::string markup;
-  AppendSelectList(&markup, settings_path, field_name, table, current);
+  // A table that cannot be read leaves the markup empty, which is this
+  // function's answer for it.
+  (void)AppendSelectList(&markup, settings_path, field_name, table, current);
   return markup;
 }
 
 std::string LookupValue(const std::string& settings_path,
                         std::string_view table, std::string_view key,
                         int position) {
-  std::string db_path = ReadSetting(settings_path, "DBPath");
+  std::string db_path = ReadDatabasePath(settings_path);
   std::shared_ptr<Database> db;
   if (!Database::Open(db_path, &db).ok()) return "";
   // An update-mode open reads no row: it only names the first column, so
   // that the database can find the one row by key instead of us reading the
   // whole table.
   std::unique_ptr<RecordSource> columns;
-  std::string table_query = "SELECT * FROM [" + std::string(table) + "]";
+  std::string table_query = "SELECT * FROM ";
+  AppendSqlName(&table_query, table);
   if (!RecordSource::Open(db, table_query, OpenMode::kUpdate, &columns).ok() ||
       columns->field_count() == 0) {
     return "";

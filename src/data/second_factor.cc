@@ -79,8 +79,10 @@ Status CheckCode(const std::shared_ptr<Database>& db,
     return Status::NotFound("user id " + user_id + " has no second factor");
   }
   Variant secret_text, last_step;
-  rs->Get("Secret", &secret_text);
-  rs->Get("LastStep", &last_step);
+  // A secret that cannot be read is refused below as damaged; a last step
+  // that cannot be read is none.
+  (void)rs->Get("Secret", &secret_text);
+  (void)rs->Get("LastStep", &last_step);
   const std::optional<std::string> secret = Base32Decode(secret_text.ToText());
   if (!secret || secret->empty()) {
     return Status::InvalidArgument("the second factor of user id " + user_id +
@@ -123,10 +125,12 @@ Status RemoveSecondFactor(const std::string& db_path,
   std::unique_ptr<RecordSource> rs;
   s = RecordSource::Open(db, WhereUser("User_Factors", "UserId", user_id),
                          OpenMode::kUpdate, &rs);
-  for (; s.ok() && !rs->eof(); rs->MoveNext()) {
+  for (; s.ok() && !rs->eof(); s = rs->MoveNext()) {
     s = rs->Delete();
     *removed = true;
   }
+  // A factor that could not be read was not removed.
+  if (s.ok()) s = rs->status();
   s = Finish(db.get(), s);
   if (!s.ok()) *removed = false;
   return s;

@@ -9,6 +9,10 @@ std::string ReadSetting(const std::string& settings_path,
   return ReadIniString(settings_path, "Settings", key);
 }
 
+std::string ReadDatabasePath(const std::string& settings_path) {
+  return ReadSetting(settings_path, "DBPath");
+}
+
 std::string ReadColumnList(const std::string& settings_path,
                            std::string_view key) {
   std::string list = ReadSetting(settings_path, key);

@@ -13,6 +13,10 @@ namespace kirvs {
 // The value of `key` in section "Settings"; empty text when missing.
 std::string ReadSetting(const std::string& settings_path, std::string_view key);
 
+// The setting DBPath: the path of the help-desk database; empty text when
+// missing.
+std::string ReadDatabasePath(const std::string& settings_path);
+
 // A column list: the value of `key` in section "Settings", "*" when empty.
 // It is the administrator's SQL and is inserted into queries as it stands.
 std::string ReadColumnList(const std::string& settings_path,

@@ -31,7 +31,9 @@ class DebugTrace {
  public:
   explicit DebugTrace(const std::string& settings_path)
       : settings_path_(settings_path) {}
-  ~DebugTrace() { WriteIniStrings(settings_path_, "Debug", lines_); }
+  // The trace is only for the administrator's eyes: a settings file that
+  // cannot take it must not stop the close that it describes.
+  ~DebugTrace() { (void)WriteIniStrings(settings_path_, "Debug", lines_); }
   void Add(const char* key, std::string value) {
     lines_.emplace_back(key, std::move(value));
   }
@@ -114,13 +116,17 @@ double WorkingHours(const std::string& settings_path, double start,
 
 namespace {
 
-bool SetRequestTimes(const std::string& settings_path, RecordSource& row,
+// Columns that cannot be read count as empty, and a figure whose column the
+// table lacks is not kept: the close must not fail for a column the
+// administrator left out of the table.
+void SetRequestTimes(const std::string& settings_path, RecordSource& row,
                      DebugTrace& trace) {
   trace.Add("SetRequestTimes", "Started");
   const double now = CurrentMoment();
   Variant requested, completed, down_flag;
-  row.Get("Requested", &requested);
-  row.Get("Completed", &completed);
+  // A column the row lacks stays empty, which reads as no date.
+  (void)row.Get("Requested", &requested);
+  (void)row.Get("Completed", &completed);
   // Dates are read wherever they are held: a desk whose columns are text or
   // numbers still measures from its dates. Both moments count to the nearest
   // second, in the trace as in the working hours.
@@ -136,21 +142,20 @@ bool SetRequestTimes(const std::string& settings_path, RecordSource& row,
             FormatGeneralDate(start) + " to " + FormatGeneralDate(end));
   double hours = WorkingHours(settings_path, start, end);
   trace.Add("NineToFive", FormatPattern(hours, "0.00"));
-  row.Set("LeadTime", Variant::Double(hours));
-  row.Get("DownFlag", &down_flag);
+  (void)row.Set("LeadTime", Variant::Double(hours));
+  (void)row.Get("DownFlag", &down_flag);
   bool down =
       !down_flag.IsNull() && !down_flag.IsEmpty() &&
       !(down_flag.type() == Variant::Type::kBoolean && !down_flag.boolean()) &&
       !(down_flag.IsNumber() && down_flag.number() == 0);
-  row.Set("DownTime", Variant::Double(down ? hours : 0));
-  return true;
+  (void)row.Set("DownTime", Variant::Double(down ? hours : 0));
 }
 
 }  // namespace
 
-bool SetRequestTimes(const std::string& settings_path, RecordSource& row) {
+void SetRequestTimes(const std::string& settings_path, RecordSource& row) {
   DebugTrace trace(settings_path);
-  return SetRequestTimes(settings_path, row, trace);
+  SetRequestTimes(settings_path, row, trace);
 }
 
 Status CalculateRequestTimes(const std::string& settings_path,
@@ -158,7 +163,7 @@ Status CalculateRequestTimes(const std::string& settings_path,
   DebugTrace trace(settings_path);
   trace.Add("CalculateRequestTimes", "Started");
   Variant request_no;
-  row.Get("RequestNo", &request_no);
+  (void)row.Get("RequestNo", &request_no);
   int32_t number = 0;
   if (request_no.IsNumber()) number = RoundToInt32(request_no.number());
   trace.Add("RequestNo", FormatInteger(number));
@@ -173,10 +178,13 @@ Status CalculateRequestTimes(const std::string& settings_path,
       RecordSource::Open(row.database(), query, OpenMode::kRead, &activities);
   if (!s.ok()) return s;
   count = activities->RecordCount();
-  for (activities->MoveFirst(); !activities->eof(); activities->MoveNext()) {
+  // A failed read sticks and ends the walk; status() reports it below.
+  Status walk = activities->MoveFirst();
+  for (; walk.ok() && !activities->eof(); walk = activities->MoveNext()) {
+    // A missing duration or rate reads as empty text, which counts as 0.
     Variant duration, rate;
-    activities->Get("Duration", &duration);
-    activities->Get("ChargeRate", &rate);
+    (void)activities->Get("Duration", &duration);
+    (void)activities->Get("ChargeRate", &rate);
     double d = LeadingNumber(duration.ToText());
     cost += LeadingNumber(rate.ToText()) * d;
     hours += d;
@@ -185,8 +193,8 @@ Status CalculateRequestTimes(const std::string& settings_path,
   activities->Close();
   if (!s.ok()) return s;
   trace.Add("RecordCount", FormatPattern(count, "0"));
-  row.Set("RequestCost", Variant::Double(cost));
-  row.Set("HoursWorked", Variant::Double(hours));
+  (void)row.Set("RequestCost", Variant::Double(cost));
+  (void)row.Set("HoursWorked", Variant::Double(hours));
   trace.Add("RequestCost", FormatPattern(cost, "0.00"));
   trace.Add("HoursWorked", FormatPattern(hours, "0.0"));
   SetRequestTimes(settings_path, row, trace);

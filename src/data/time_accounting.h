@@ -35,9 +35,9 @@ double WorkingHours(const std::string& settings_path, double start, double end);
 // now) and DownTime (the same when DownFlag is set, else 0) into the current
 // row of `row`, without storing it. Requested and Completed are read as
 // moments whatever their columns' types (MomentOf): a Requested that names no
-// date, or day 0, means now; a Completed that names none means day 0.
-// Returns true.
-bool SetRequestTimes(const std::string& settings_path, RecordSource& row);
+// date, or day 0, means now; a Completed that names none means day 0. A
+// column the row lacks is left out.
+void SetRequestTimes(const std::string& settings_path, RecordSource& row);
 
 // Writes RequestCost (the sum of ChargeRate x Duration) and HoursWorked (the
 // sum of Duration) over the request's activities into the current row of

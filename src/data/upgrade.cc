@@ -26,12 +26,14 @@ Status ReadRows(const std::shared_ptr<Database>& db, const std::string& query,
     std::vector<std::string> row;
     for (int i = 0; i < rs->field_count(); ++i) {
       Variant value;
-      rs->Get(i, &value);
+      s = rs->Get(i, &value);
+      if (!s.ok()) return s;
       row.push_back(value.ToText());
     }
     rows->push_back(std::move(row));
   }
-  return s;
+  // A failed read ends the walk early and sticks in status().
+  return s.ok() ? rs->status() : s;
 }
 
 std::string Name(std::string_view name) {
@@ -278,7 +280,9 @@ Status UpgradeDatabase(const std::string& db_path, UpgradeReport* report) {
   // it: the table of that name is back a moment later.
   s = db->Execute("PRAGMA legacy_alter_table=ON");
   if (s.ok()) s = Upgrade(db, report);
-  db->Execute("PRAGMA legacy_alter_table=OFF");
+  // The outcome is the upgrade's: a connection left with the setting on
+  // only renames tables the old way, and nothing after the upgrade renames.
+  (void)db->Execute("PRAGMA legacy_alter_table=OFF");
   if (!s.ok()) {
     const int from = report->from_version;
     *report = UpgradeReport();

@@ -3,9 +3,10 @@
 #include <memory>
 
 #include "data/accounts.h"
+#include "data/login_entries.h"
 #include "data/settings.h"
 #include "kirvs/submitted_form.h"
-#include "platform/ascii.h"
+#include "pages/page_source.h"
 #include "platform/clock.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
@@ -13,11 +14,6 @@
 namespace kirvs {
 
 namespace {
-
-// "fixed words" + " (" + error text + ")." with the error text escaped.
-std::string Failure(std::string words, const std::string& error_text) {
-  return words + " (" + EscapeHtml(error_text) + ").";
-}
 
 std::string UserQuery(std::string_view table, const std::string& user_id) {
   std::string query = "SELECT * FROM ";
@@ -44,7 +40,7 @@ bool Login(SessionState* session, const Variant& form) {
         "Unable to login.  User Id has not been correctly specified.";
     return false;
   }
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
+  std::string db_path = ReadDatabasePath(session->settings_path);
   if (db_path.empty()) {
     session->error_text = kNoDbPathMessage;
     return false;
@@ -58,16 +54,12 @@ bool Login(SessionState* session, const Variant& form) {
 
 bool AuthenticateUser(SessionState* session, const std::string& db_path,
                       const std::string& user_id, const std::string& password) {
-  const std::string path = EscapeHtml(db_path);
   std::unique_ptr<RecordSource> rs;
   Status s = RecordSource::Open(db_path, UserQuery("System_Users", user_id),
                                 OpenMode::kRead, &rs);
   if (!s.ok()) {
-    session->error_text = Failure(
-        "An error occurred while trying to open System_Users table in "
-        "database " +
-            path,
-        s.message());
+    session->error_text =
+        ErrorMessage(OpenTableTask("System_Users", db_path), s);
     return false;
   }
   if (rs->eof()) {
@@ -75,14 +67,14 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
     // user ids exist.
     CheckNoPassword(password);
     session->error_text = "Unable to locate user: " + EscapeHtml(user_id) +
-                          " in database: " + path;
+                          " in database: " + EscapeHtml(db_path);
     return false;
   }
   Variant stored;
-  rs->Get(1, &stored);
+  // A stored password that cannot be read stays empty; a null or empty
+  // stored password is no password at all: it matches nothing.
+  (void)rs->Get(1, &stored);
   rs->Close();
-  // A null or empty stored password is no password at all: it matches
-  // nothing.
   if (!CheckLoginPassword(db_path, user_id, stored, password)) {
     session->error_text =
         "Unable to complete login process.  Supplied password is incorrect.";
@@ -91,20 +83,19 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
   s = RecordSource::Open(db_path, UserQuery("Personnel", user_id),
                          OpenMode::kRead, &rs);
   if (!s.ok()) {
-    session->error_text = Failure(
-        "An error occurred while trying to open Personnel table in database " +
-            path,
-        s.message());
+    session->error_text = ErrorMessage(OpenTableTask("Personnel", db_path), s);
     return false;
   }
   if (rs->eof()) {
     session->error_text =
         "Unable to locate personnel profile for user: " + EscapeHtml(user_id) +
-        " in database: " + path;
+        " in database: " + EscapeHtml(db_path);
     return false;
   }
   Variant name;
-  rs->Get(0, &name);
+  // A profile whose name cannot be read signs in without a name: the name
+  // only labels his list.
+  (void)rs->Get(0, &name);
   session->personnel_name = name.ToText();
   return true;
 }
@@ -112,46 +103,23 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
 bool WriteLoginEntry(SessionState* session, const std::string& db_path,
                      const std::string& user_id) {
   std::shared_ptr<Database> db;
-  Status s = Database::Open(db_path, &db);
-  if (s.ok()) s = db->Begin();
-  std::unique_ptr<RecordSource> rs;
-  if (s.ok()) {
-    std::string query = "SELECT * FROM Logins WHERE UserName='";
-    AppendSqlText(&query, user_id);
-    query += "'";
-    s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
-  }
-  auto logins_failure = [&](const Status& failure) {
-    session->error_text = Failure(
-        "An error occurred while trying to open Logins table in database " +
-            EscapeHtml(db_path),
-        failure.message());
+  std::unique_ptr<RecordSource> entries;
+  if (!OpenTableForWrite(session, db_path, "Logins", LoginEntriesQuery(user_id),
+                         &db, &entries)) {
     return false;
-  };
-  if (!s.ok()) return logins_failure(s);
-  const Variant now = Variant::Date(CurrentMoment());
-  for (rs->MoveFirst(); !rs->eof(); rs->MoveNext()) {
-    Variant name;
-    rs->Get(1, &name);
-    if (!EqualsIgnoringCase(name.ToText(), user_id)) continue;
-    // Refreshing the time of an existing entry may fail unreported: the
-    // user is signed in either way.
-    if (rs->Set(2, now).ok() && rs->Update().ok()) db->Commit();
-    return true;
   }
   // An entry that could not be read must not be added a second time.
-  if (!rs->status().ok()) return logins_failure(rs->status());
-  s = rs->AddNew();
-  if (s.ok()) s = rs->Set(1, Variant(user_id));
-  if (s.ok()) s = rs->Set(2, now);
-  if (s.ok()) s = rs->Update();
-  rs->Close();
-  if (s.ok()) s = db->Commit();
+  Status s = SeekLoginEntry(*entries, user_id);
   if (!s.ok()) {
-    session->error_text = Failure(
+    session->error_text = ErrorMessage(OpenTableTask("Logins", db_path), s);
+    return false;
+  }
+  s = RecordLoginEntry(*db, *entries, user_id);
+  if (!s.ok()) {
+    session->error_text =
         "Unable to login to Dravel database. An error occured while trying "
-        "to write login entry",
-        s.message());
+        "to write login entry (" +
+        EscapeHtml(s.message()) + ").";
     return false;
   }
   return true;

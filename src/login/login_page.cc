@@ -8,10 +8,9 @@ namespace kirvs {
 std::optional<bool> ShowLoginPage(SessionState* session,
                                   const Variant& user_id) {
   if (!user_id.IsText() && !user_id.IsEmpty()) return std::nullopt;
-  std::string page =
-      "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
-      "size=4><strong>Dravel Technical Support Services</strong></font></p>";
-  page += "<blockquote><blockquote>";
+  std::string page;
+  AppendBanner(&page, "Dravel Technical Support Services");
+  page += kIndent;
   page += "<table>";
   page +=
       "<tr><td><font size=2 face=arial>User ID:</td><td><input type='Text' "
@@ -21,9 +20,10 @@ std::optional<bool> ShowLoginPage(SessionState* session,
   page +=
       "<tr><td><font size=2 face=arial>Password:</td><td><input "
       "type='Password' size=18 name='txtPassword'></td></tr>";
+  page += "<tr><td></td><td>";
+  AppendButtons(&page, {"Login"}, ButtonMarkup::kTypeFirstQuoted);
   page +=
-      "<tr><td></td><td><input type=submit name='KIRVSCommand' "
-      "value='Login'></td><td><font size = 1 face=arial>Enter your login "
+      "</td><td><font size = 1 face=arial>Enter your login "
       "details and click Login button to see a list of available Technical "
       "Support Services functions.</td></tr>";
   page += "</table>";

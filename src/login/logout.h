@@ -1,4 +1,4 @@
-// Signing out, and the check of a login entry that the save handlers make.
+// Signing out: removing the login entries of a user id.
 
 #ifndef KIRVS_SRC_LOGIN_LOGOUT_H_
 #define KIRVS_SRC_LOGIN_LOGOUT_H_
@@ -9,15 +9,11 @@
 namespace kirvs {
 
 // The handler of "LOGOUT": removes every login entry of `user_id` (the
-// database's own text comparison decides which match). Returns true whether
-// or not an entry was found; false with ErrorDescription set when DBPath is
-// missing or Logins cannot be read.
+// database's own text comparison decides which match), all of them or none.
+// Returns true whether or not an entry was found; false with
+// ErrorDescription set when DBPath is missing or the entries cannot be read
+// or removed.
 bool Logout(SessionState* session, const Variant& user_id);
-
-// Whether Logins holds an entry whose user name equals `user_id`, ASCII case
-// ignored (as the database compares user ids).
-// Sets ErrorDescription (and returns false) when Logins cannot be read.
-bool HasLoginEntry(SessionState* session, const std::string& user_id);
 
 }  // namespace kirvs
 

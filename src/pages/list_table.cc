@@ -59,7 +59,10 @@ int32_t AppendListTable(std::string* page, RecordSource& rs,
       "><font size=2>";
   std::string text;
   int32_t count = 0;
-  for (rs.MoveFirst(); !rs.eof() && !rs.bof(); rs.MoveNext()) {
+  // A failed read ends the walk and sticks in rs.status(), which the caller
+  // checks.
+  Status walk = rs.MoveFirst();
+  for (; walk.ok() && !rs.eof() && !rs.bof(); walk = rs.MoveNext()) {
     page->append("<tr>");
     ++count;
     for (int i = 0; i < columns; ++i) {

@@ -38,14 +38,16 @@ Variant ValueFor(const FieldInfo& field, const std::string& posted) {
 Status WriteField(RecordSource& rs, int index, const std::string& posted,
                   std::string* change_list) {
   const FieldInfo& field = rs.field(index);
+  // A value that cannot be read counts as unset (empty) on either side of
+  // the write, so the change list names the column rather than losing it.
   Variant before;
-  rs.Get(index, &before);
+  (void)rs.Get(index, &before);
   Status s = rs.Set(index, ValueFor(field, posted));
   if (!s.ok() || change_list == nullptr || field.type_code == kTypeBoolean) {
     return s;
   }
   Variant after;
-  rs.Get(index, &after);
+  (void)rs.Get(index, &after);
   if (Changed(before, after)) {
     // The change list is stored in the audit trail as it stands; pages that
     // show it escape it there.
@@ -65,7 +67,7 @@ const SubmittedForm* FormAndDatabasePath(SessionState* session,
         "Unable to process request object submitted by ASP form.";
     return nullptr;
   }
-  *db_path = ReadSetting(session->settings_path, "DBPath");
+  *db_path = ReadDatabasePath(session->settings_path);
   if (db_path->empty()) {
     session->error_text = kNoDbPathMessage;
     return nullptr;

@@ -150,10 +150,12 @@ Status RecordSource::FetchAll() { return FetchUntil(SIZE_MAX - 1); }
 bool RecordSource::eof() {
   if (closed_) return true;
   if (new_row_ != nullptr) return false;
+  // A failed read sticks in status_ and leaves the rows short, so the walk
+  // ends here and the caller learns of it from status().
   if (mode_ == OpenMode::kRead) {
-    FetchUntil(current_);
+    (void)FetchUntil(current_);
   } else {
-    FetchAll();
+    (void)FetchAll();
   }
   return current_ >= rows_.size();
 }
@@ -184,7 +186,8 @@ Status RecordSource::MoveNext() {
 
 int32_t RecordSource::RecordCount() {
   if (closed_) return 0;
-  FetchAll();
+  // A failed read sticks in status_; the count is then of the rows before it.
+  (void)FetchAll();
   int32_t count = 0;
   for (const Row& row : rows_) {
     if (!row.deleted) ++count;

@@ -38,7 +38,9 @@ Status RecordSource::Update() {
     if (mode_ == OpenMode::kUpdate && statement_ != nullptr) {
       ++added_unread_;
     } else {
-      FetchAll();
+      // A failed read sticks in status_, which the next walk reports; the
+      // row itself is stored.
+      (void)FetchAll();
     }
     rows_.push_back(std::move(*new_row_));
     new_row_.reset();

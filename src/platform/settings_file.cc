@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -265,13 +266,19 @@ void RemoveStaleTempFiles(const std::string& path) {
   ::closedir(listing);
 }
 
+// The error's text of a failed system call on `path`.
+Status FileError(std::string_view what, const std::string& path) {
+  return Status::IOError(std::string(what) + " " + path + ": " +
+                         std::strerror(errno));
+}
+
 // Replaces the file at `path` by one holding `contents`, with the owner and
 // permissions of the file it replaces. A new file is for its owner only: it
 // names the database, and the administrator opens it up if he wants to.
-bool ReplaceFile(const std::string& path, const std::string& contents) {
+Status ReplaceFile(const std::string& path, const std::string& contents) {
   const std::string temp = TempFileName(path);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
+  if (fd < 0) return FileError("cannot create", temp);
   struct stat old_file;
   if (::stat(path.c_str(), &old_file) == 0) {
     // Only root can hand the file back to another owner; for anyone else
@@ -288,11 +295,16 @@ bool ReplaceFile(const std::string& path, const std::string& contents) {
     if (n <= 0) break;
     written += static_cast<size_t>(n);
   }
-  bool ok = written == contents.size() && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(temp.c_str());
-  return false;
+  Status s;
+  if (written != contents.size() || ::fsync(fd) != 0) {
+    s = FileError("cannot write", temp);
+  }
+  if (::close(fd) != 0 && s.ok()) s = FileError("cannot write", temp);
+  if (s.ok() && ::rename(temp.c_str(), path.c_str()) != 0) {
+    s = FileError("cannot replace", path);
+  }
+  if (!s.ok()) ::unlink(temp.c_str());
+  return s;
 }
 
 }  // namespace
@@ -383,27 +395,34 @@ std::string ReadIniString(const std::string& path, std::string_view section,
   return value == "empty" ? "" : value;
 }
 
-bool WriteIniString(const std::string& path, std::string_view section,
-                    std::string_view key, std::string_view value) {
+Status WriteIniString(const std::string& path, std::string_view section,
+                      std::string_view key, std::string_view value) {
   return WriteIniStrings(path, section,
                          {{std::string(key), std::string(value)}});
 }
 
-bool WriteIniStrings(const std::string& path, std::string_view section,
-                     const std::vector<SettingEntry>& entries) {
+Status WriteIniStrings(const std::string& path, std::string_view section,
+                       const std::vector<SettingEntry>& entries) {
   section = TrimBlanks(section);
-  if (!IsWritableSection(section)) return false;
+  if (!IsWritableSection(section)) {
+    return Status::InvalidArgument("not a section name: " +
+                                   std::string(section));
+  }
   for (const SettingEntry& entry : entries) {
-    if (!IsWritableKey(TrimBlanks(entry.first))) return false;
+    if (!IsWritableKey(TrimBlanks(entry.first))) {
+      return Status::InvalidArgument("not a key name: " + entry.first);
+    }
   }
   const std::string target = WriteTarget(path);
   WriterLock lock(target);
-  if (!lock.held()) return false;
+  if (!lock.held()) return FileError("cannot lock", target + ".lock");
   RemoveStaleTempFiles(target);
   std::string contents;
   // A file that exists but cannot be read is left alone: writing our keys in
   // its place would lose every other setting.
-  if (ReadWholeFile(target, &contents) == ReadResult::kFailed) return false;
+  if (ReadWholeFile(target, &contents) == ReadResult::kFailed) {
+    return FileError("cannot read", target);
+  }
   Document doc = Parse(contents);
   for (const SettingEntry& setting : entries) {
     std::string_view key = TrimBlanks(setting.first);

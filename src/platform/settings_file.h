@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace kirvs {
 
 // The longest value a read returns, in characters (UTF-8 code points).
@@ -42,14 +44,14 @@ std::string DefaultSettingsPath();
 std::string ReadIniString(const std::string& path, std::string_view section,
                           std::string_view key);
 
-// Writes `value` under `key` in `section` of the file at `path`. Returns
-// true when the value was written. Line ends inside `value` become blanks, so
-// that a value can never add lines of its own. Fails, changing nothing, when
-// the file exists but cannot be read, or when a name could not be read back
-// as written: an empty name, a line end in either name, "]" in the section,
+// Writes `value` under `key` in `section` of the file at `path`. Line ends
+// inside `value` become blanks, so that a value can never add lines of its own.
+// Fails, changing nothing, when the file exists but cannot be read, or when a
+// name could not be read back as written: an empty name, a line end in either
+// name, "]" in the section,
 // "=" in the key or "[" at its start. Blanks around names do not count.
-bool WriteIniString(const std::string& path, std::string_view section,
-                    std::string_view key, std::string_view value);
+Status WriteIniString(const std::string& path, std::string_view section,
+                      std::string_view key, std::string_view value);
 
 // A key and its value.
 using SettingEntry = std::pair<std::string, std::string>;
@@ -57,8 +59,8 @@ using SettingEntry = std::pair<std::string, std::string>;
 // Writes several keys of one section at once, in order, as WriteIniString
 // writes each (a later entry of the same key wins), under one lock and with
 // one replacement of the file; all of them or, on failure, none.
-bool WriteIniStrings(const std::string& path, std::string_view section,
-                     const std::vector<SettingEntry>& entries);
+Status WriteIniStrings(const std::string& path, std::string_view section,
+                       const std::vector<SettingEntry>& entries);
 
 }  // namespace kirvs
 

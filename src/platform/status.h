@@ -1,11 +1,8 @@
 // Status: the result of an operation below the engine's handlers (settings
 // file, database, record source). ok() or a code with a message in our own
-// or SQLite's words.
-//
-// PendingError: the continue-after-error mode of a handler. A failing step
-// notes its Status and the handler goes on with the next step; the handler
-// tests failed() at the points where it reports, as a rule right after opening
-// a record source.
+// or SQLite's words. A Status cannot be dropped unseen: the compiler warns
+// about a discarded one, so every failure is either handled or discarded on
+// purpose with a `(void)` cast and a comment saying why.
 //
 // Thread safety: plain values; not shared between threads.
 
@@ -17,7 +14,7 @@
 
 namespace kirvs {
 
-class Status {
+class [[nodiscard]] Status {
  public:
   enum class Code {
     kOk = 0,
@@ -56,23 +53,6 @@ class Status {
 
   Code code_ = Code::kOk;
   std::string message_;
-};
-
-class PendingError {
- public:
-  // Keeps `status` as the pending error when it failed; the latest failure
-  // wins. Returns status.ok() so that a step can also branch on it.
-  bool Note(const Status& status) {
-    if (!status.ok()) status_ = status;
-    return status.ok();
-  }
-  void Clear() { status_ = Status(); }
-  bool failed() const { return !status_.ok(); }
-  // The error's text; empty when nothing is pending.
-  const std::string& text() const { return status_.message(); }
-
- private:
-  Status status_;
 };
 
 }  // namespace kirvs

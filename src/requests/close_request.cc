@@ -5,10 +5,9 @@
 #include "data/settings.h"
 #include "data/time_accounting.h"
 #include "kirvs/submitted_form.h"
-#include "login/logout.h"
+#include "pages/page_source.h"
 #include "pages/posted_fields.h"
 #include "platform/ascii.h"
-#include "platform/escape.h"
 #include "platform/record_source.h"
 #include "platform/text_forms.h"
 #include "requests/save_request.h"
@@ -38,31 +37,30 @@ bool OptionIsSet(const Variant& value) {
 }
 
 std::string CompletedFailure(const Status& s) {
-  return "An error occurred whilst trying to update fields in the completed "
-         "requests table (" +
-         EscapeHtml(s.message()) + ").";
+  return ErrorMessage("update fields in the completed requests table", s,
+                      Wording::kWhilst);
 }
 
 }  // namespace
 
-bool SurveyRequired(const std::string& settings_path) {
+bool SurveyRequired(const std::string& db_path) {
   std::unique_ptr<RecordSource> rs;
-  if (!RecordSource::Open(ReadSetting(settings_path, "DBPath"),
+  Variant value;
+  // An option that cannot be read is not set: closing needs no survey.
+  if (!RecordSource::Open(db_path,
                           "SELECT * FROM Options WHERE "
                           "Option='UserSurveyRequired'",
                           OpenMode::kRead, &rs)
            .ok() ||
-      rs->eof()) {
+      rs->eof() || !rs->Get(1, &value).ok()) {
     return false;
   }
-  Variant value;
-  rs->Get(1, &value);
   return OptionIsSet(value);
 }
 
-bool SurveyCompleted(const std::string& settings_path, int32_t request_no) {
+bool SurveyCompleted(const std::string& db_path, int32_t request_no) {
   std::unique_ptr<RecordSource> rs;
-  return RecordSource::Open(ReadSetting(settings_path, "DBPath"),
+  return RecordSource::Open(db_path,
                             "SELECT * FROM Survey WHERE RequestNo=" +
                                 FormatInteger(request_no),
                             OpenMode::kRead, &rs)
@@ -74,28 +72,21 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   const SubmittedForm* form = form_value.form();
   const std::string posted_number = form ? form->Get("RequestNo") : "";
   const int32_t request_no = PostedNumber(posted_number);
-  if (SurveyRequired(session->settings_path) &&
-      !SurveyCompleted(session->settings_path, request_no)) {
+  const std::string db_path = ReadDatabasePath(session->settings_path);
+  if (SurveyRequired(db_path) && !SurveyCompleted(db_path, request_no)) {
     session->error_text =
         "Unable to close the current request.<br>The user satisfaction "
         "survey has not been completed by the help desk staff.";
     return false;
   }
   // The close details are stored first, on their own: they stay stored even
-  // when the move below fails.
+  // when the move below fails. The save also reports a missing form or
+  // DBPath.
   if (!SaveRequestRow(session, form_value, "", MissingRequest::kFail)) {
     return false;
   }
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  if (db_path.empty()) {
-    session->error_text = kNoDbPathMessage;
-    return false;
-  }
-  if (!HasLoginEntry(session, form->Get("KIRVSCurrentUser"))) {
-    session->error_text =
-        "Unable to close current request.  There is no login entry for the "
-        "current user.<br><br>Re-enter your login details and retry the "
-        "transaction.";
+  if (!RequireLoginEntry(session, db_path, form->Get("KIRVSCurrentUser"),
+                         "close current request")) {
     return false;
   }
 
@@ -103,39 +94,34 @@ bool CloseRequestNow(SessionState* session, const Variant& form_value) {
   // once, or a failure half-way, never leave it in both tables or in none.
   std::shared_ptr<Database> db;
   std::unique_ptr<RecordSource> outstanding, completed;
-  Status s = Database::Open(db_path, &db);
-  if (s.ok()) s = db->Begin();
-  if (s.ok()) {
-    s = RecordSource::Open(db,
-                           "SELECT * FROM [Current_Requests] WHERE RequestNo=" +
-                               FormatInteger(request_no),
-                           OpenMode::kUpdate, &outstanding);
-  }
-  if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to open Current_Requests table in "
-        "database " +
-        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+  if (!OpenTableForWrite(session, db_path, "Current_Requests",
+                         "SELECT * FROM [Current_Requests] WHERE RequestNo=" +
+                             FormatInteger(request_no),
+                         &db, &outstanding)) {
     return false;
   }
-  outstanding->MoveFirst();
-  if (outstanding->eof()) {
+  if (!outstanding->MoveFirst().ok() || outstanding->eof()) {
     session->error_text = NotOutstandingMessage(posted_number);
     return false;
   }
-  s = RecordSource::Open(db, "SELECT * FROM [Completed_Requests]",
-                         OpenMode::kUpdate, &completed);
+  Status s = RecordSource::Open(db, "SELECT * FROM [Completed_Requests]",
+                                OpenMode::kUpdate, &completed);
   if (s.ok()) s = completed->AddNew();
   if (!s.ok()) {
     session->error_text = CompletedFailure(s);
     return false;
   }
   // Column by column, by position: the two tables share their column order.
+  // A column the completed table lacks or cannot hold stays empty there, as
+  // does Status in a completed table without it: the move itself must not
+  // fail for a column the administrator chose not to keep.
   for (int k = 0; k < outstanding->field_count(); ++k) {
     Variant value;
-    if (outstanding->Get(k, &value).ok()) completed->Set(k, value);
+    if (outstanding->Get(k, &value).ok()) (void)completed->Set(k, value);
   }
-  completed->Set("Status", Variant("Closed"));
+  (void)completed->Set("Status", Variant("Closed"));
+  // A cost summed over only some activities would pass for the whole cost:
+  // a failed roll-up fails the close and the transaction rolls back.
   s = CalculateRequestTimes(session->settings_path, *completed);
   if (s.ok()) s = completed->Update();
   if (s.ok()) s = outstanding->Delete();

@@ -13,10 +13,11 @@
 
 namespace kirvs {
 
-// Whether the option UserSurveyRequired of table Options is set.
-bool SurveyRequired(const std::string& settings_path);
+// Whether the option UserSurveyRequired of table Options in the database at
+// `db_path` is set; an option that cannot be read is not set.
+bool SurveyRequired(const std::string& db_path);
 // Whether table Survey holds a row for the request.
-bool SurveyCompleted(const std::string& settings_path, int32_t request_no);
+bool SurveyCompleted(const std::string& db_path, int32_t request_no);
 
 // The handler of "CLOSE NOW". Saves the posted close page (a number that is
 // not outstanding fails and registers nothing), then, in one transaction,

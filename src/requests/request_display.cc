@@ -1,8 +1,7 @@
 #include "requests/request_display.h"
 
-#include "data/settings.h"
 #include "pages/page_fragments.h"
-#include "pages/request_form.h"
+#include "pages/page_source.h"
 #include "platform/escape.h"
 #include "platform/text_forms.h"
 
@@ -10,20 +9,11 @@ namespace kirvs {
 
 namespace {
 
+constexpr std::string_view kRequestButtons[] = {
+    "Save Request", "Allocate",  "Schedule", "Close",
+    "Activities",   "Show List", "Logout"};
 constexpr RequestPageKind kRequestDisplay = {
-    "DisplayRequest", "Service Request ",
-    "<input name=KIRVSCommand value='Save Request' type=submit><input "
-    "name=KIRVSCommand value='Allocate' type=submit><input name=KIRVSCommand "
-    "value='Schedule' type=submit><input name=KIRVSCommand value='Close' "
-    "type=submit><input name=KIRVSCommand value='Activities' "
-    "type=submit><input name=KIRVSCommand value='Show List' type=submit><input "
-    "name=KIRVSCommand value='Logout' type=submit><br>"};
-
-std::string RetrievalFailure(const Status& s) {
-  return "An error occurred while trying to retrieve a request from the "
-         "Current_Requests table (" +
-         EscapeHtml(s.message()) + ").";
-}
+    "DisplayRequest", "Service Request ", kRequestButtons};
 
 }  // namespace
 
@@ -35,28 +25,18 @@ bool ShowRequest(SessionState* session, const Variant& request_no,
 bool ShowRequestPage(SessionState* session, const Variant& request_no,
                      const Variant& person_value, const RequestPageKind& kind,
                      void (*fill_defaults)(SessionState*)) {
-  session->error_text.clear();
-  session->current_rs.reset();
   const std::string number = request_no.ToText();
-  std::string db_path = ReadSetting(session->settings_path, "DBPath");
-  std::string column_list =
-      ReadColumnList(session->settings_path, kind.column_list_key);
-
-  Status s;
+  Status composed;
   if (!ParseInteger(number)) {
-    s = Status::InvalidArgument("not a request number: " + number);
-  } else {
-    std::string query =
-        "SELECT " + column_list + " FROM Current_Requests Where Personnel='";
-    AppendSqlText(&query, person_value.ToText());
-    query += "' And RequestNo=" + number;
-    s = RecordSource::Open(db_path, query, OpenMode::kRead,
-                           &session->current_rs);
+    composed = Status::InvalidArgument("not a request number: " + number);
   }
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
-    return false;
-  }
+  std::string tail = " FROM Current_Requests Where Personnel='";
+  AppendSqlText(&tail, person_value.ToText());
+  tail += "' And RequestNo=" + number;
+  const PageSource source = {
+      .column_list_key = kind.column_list_key,
+      .task = "retrieve a request from the Current_Requests table"};
+  if (!OpenPageSource(session, source, composed, tail)) return false;
   if (fill_defaults != nullptr) fill_defaults(session);
 
   std::string page;
@@ -65,16 +45,9 @@ bool ShowRequestPage(SessionState* session, const Variant& request_no,
   AppendHtmlUnquoted(&page, number);
   page += " type=hidden>";
   page += kIndent;
-  page += kind.button_row;
+  AppendButtons(&page, kind.buttons);
   page += "<br>";
-  s = RenderRequestForm(session, &page);
-  session->current_rs.reset();
-  if (!s.ok()) {
-    session->error_text = RetrievalFailure(s);
-    return false;
-  }
-  session->page_text = std::move(page);
-  return true;
+  return FinishRecordPage(session, source, std::move(page));
 }
 
 }  // namespace kirvs

@@ -4,6 +4,7 @@
 #ifndef KIRVS_SRC_REQUESTS_REQUEST_DISPLAY_H_
 #define KIRVS_SRC_REQUESTS_REQUEST_DISPLAY_H_
 
+#include <span>
 #include <string_view>
 
 #include "kirvs/variant.h"
@@ -16,7 +17,8 @@ namespace kirvs {
 struct RequestPageKind {
   std::string_view column_list_key;  // setting with the page's columns
   std::string_view title_prefix;     // banner title before the number
-  std::string_view button_row;       // the page's buttons, whole
+  // The captions of the page's buttons, in order.
+  std::span<const std::string_view> buttons;
 };
 
 // Shows the request `request_no` of `person` with the columns of the

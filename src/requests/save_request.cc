@@ -4,9 +4,8 @@
 
 #include "data/audit_trail.h"
 #include "data/request_numbers.h"
-#include "data/settings.h"
 #include "kirvs/submitted_form.h"
-#include "login/logout.h"
+#include "pages/page_source.h"
 #include "pages/posted_fields.h"
 #include "platform/clock.h"
 #include "platform/escape.h"
@@ -24,11 +23,6 @@ int AuditEventFor(const std::string& command) {
   if (command == "SAVE ALLOCATION") return kAuditAllocated;
   if (command == "SAVE SCHEDULE") return kAuditScheduled;
   return -1;
-}
-
-std::string SaveFailure(const Status& s) {
-  return "An error occurred whilst trying to save the current request (" +
-         EscapeHtml(s.message()) + ").";
 }
 
 }  // namespace
@@ -53,11 +47,7 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   const std::string posted_number = form->Get("RequestNo");
   const int32_t request_no = PostedNumber(posted_number);
   const std::string user_id = form->Get("KIRVSCurrentUser");
-  if (!HasLoginEntry(session, user_id)) {
-    session->error_text =
-        "Unable to update current request.  There is no login entry for the "
-        "current user.<br><br>Re-enter your login details and retry the "
-        "transaction.";
+  if (!RequireLoginEntry(session, db_path, user_id, "update current request")) {
     return false;
   }
 
@@ -69,14 +59,8 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   // stored together or not at all.
   std::shared_ptr<Database> db;
   std::unique_ptr<RecordSource> rs;
-  Status s = Database::Open(db_path, &db);
-  if (s.ok()) s = db->Begin();
-  if (s.ok()) s = RecordSource::Open(db, query, OpenMode::kUpdate, &rs);
-  if (!s.ok()) {
-    session->error_text =
-        "An error occurred while trying to open Current_Requests table in "
-        "database " +
-        EscapeHtml(db_path) + " (" + EscapeHtml(s.message()) + ").";
+  if (!OpenTableForWrite(session, db_path, "Current_Requests", query, &db,
+                         &rs)) {
     return false;
   }
   const bool is_new = rs->RecordCount() == 0;
@@ -106,13 +90,12 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   if (fields.ok()) fields = written;
   if (!trace.empty() && trace.back() == ',') trace.pop_back();
   if (!fields.ok()) {
-    session->error_text =
-        "An error occurred whilst trying to update fields for the current "
-        "request (" +
-        trace + ").";
+    session->error_text = ErrorMessageWithDetails(
+        "update fields for the current request", trace, Wording::kWhilst);
     return false;
   }
 
+  Status s;
   if (is_new) {
     int32_t number = 0;
     s = NextRequestNumber(db, &number);
@@ -122,14 +105,17 @@ bool SaveRequestRow(SessionState* session, const Variant& form_value,
   if (s.ok()) {
     int event = is_new ? kAuditLogged : AuditEventFor(command);
     if (event >= 0) {
-      AddAuditEntry(event, *rs, user_id,
-                    event == kAuditUpdated ? change_list : "");
+      // The audit trail records the save; an entry that cannot be written
+      // is missing from it but does not undo the save.
+      (void)AddAuditEntry(event, *rs, user_id,
+                          event == kAuditUpdated ? change_list : "");
     }
     rs->Close();
     s = db->Commit();
   }
   if (!s.ok()) {
-    session->error_text = SaveFailure(s);
+    session->error_text =
+        ErrorMessage("save the current request", s, Wording::kWhilst);
     return false;
   }
   session->error_text = trace;

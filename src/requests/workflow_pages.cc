@@ -7,34 +7,29 @@ namespace kirvs {
 
 namespace {
 
+constexpr std::string_view kAllocateButtons[] = {
+    "Save Allocation", "Show Request", "Show List", "Logout"};
 constexpr RequestPageKind kAllocatePage = {
-    "AllocateRequest", "Allocate Service Request ",
-    "<input name=KIRVSCommand value='Save Allocation' type=submit><input "
-    "name=KIRVSCommand value='Show Request' type=submit><input "
-    "name=KIRVSCommand value='Show List' type=submit><input name=KIRVSCommand "
-    "value='Logout' type=submit><br>"};
+    "AllocateRequest", "Allocate Service Request ", kAllocateButtons};
 
+constexpr std::string_view kScheduleButtons[] = {
+    "Save Schedule", "Show Request", "Show List", "Logout"};
 constexpr RequestPageKind kSchedulePage = {
-    "ScheduleRequest", "Schedule Service Request ",
-    "<input name=KIRVSCommand value='Save Schedule' type=submit><input "
-    "name=KIRVSCommand value='Show Request' type=submit><input "
-    "name=KIRVSCommand value='Show List' type=submit><input name=KIRVSCommand "
-    "value='Logout' type=submit><br>"};
+    "ScheduleRequest", "Schedule Service Request ", kScheduleButtons};
 
+constexpr std::string_view kCloseButtons[] = {
+    "Close Now", "Save Close Details", "Show Request", "Show List", "Logout"};
 constexpr RequestPageKind kClosePage = {
-    "CloseRequest", "Close Service Request ",
-    "<input name=KIRVSCommand value='Close Now' type=submit><input "
-    "name=KIRVSCommand value='Save Close Details' type=submit><input "
-    "name=KIRVSCommand value='Show Request' type=submit><input "
-    "name=KIRVSCommand value='Show List' type=submit><input name=KIRVSCommand "
-    "value='Logout' type=submit><br>"};
+    "CloseRequest", "Close Service Request ", kCloseButtons};
 
 // Shows the current moment in an empty date column of the row in memory.
 void DefaultToNow(SessionState* session, const char* column) {
   RecordSource& rs = *session->current_rs;
   Variant value;
   if (rs.Get(column, &value).ok() && value.IsNull()) {
-    rs.Set(column, Variant::Date(CurrentMoment()));
+    // The column was just read, so it can take a date; the default is only
+    // shown, never stored.
+    (void)rs.Set(column, Variant::Date(CurrentMoment()));
   }
 }
 

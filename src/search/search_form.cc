@@ -17,21 +17,15 @@ namespace {
 struct SearchFormKind {
   std::string_view command;
   std::string_view field_list_key;
-  std::string_view banner;
-  std::string_view button_row;
+  std::string_view title;
+  std::string_view button;  // the caption of the form's one button
 };
 
 constexpr SearchFormKind kSearchForms[] = {
-    {"SEARCH SOLUTIONS", "SearchSolutions",
-     "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
-     "size=4><strong>Search Solutions Database</strong></font></p>",
-     "<tr><td></td><td><input type=submit name='KIRVSCommand' value='Search "
-     "Solutions Now'></td></tr>"},
-    {"SEARCH INVENTORY", "SearchInventory",
-     "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
-     "size=4><strong>Search Inventory Database</strong></font></p>",
-     "<tr><td></td><td><input type=submit name='KIRVSCommand' value='Search "
-     "Inventory Now'></td></tr>"},
+    {"SEARCH SOLUTIONS", "SearchSolutions", "Search Solutions Database",
+     "Search Solutions Now"},
+    {"SEARCH INVENTORY", "SearchInventory", "Search Inventory Database",
+     "Search Inventory Now"},
 };
 
 // Items carry a product type, which requests do not: its code table serves
@@ -70,7 +64,8 @@ std::optional<bool> ShowSearchForm(SessionState* session,
   std::vector<std::string> fields = SplitFieldList(
       ReadColumnList(session->settings_path, kind->field_list_key));
 
-  std::string page(kind->banner);
+  std::string page;
+  AppendBanner(&page, kind->title);
   page += kIndent;
   page += "<table>";
   for (const std::string& field : fields) {
@@ -88,7 +83,9 @@ std::optional<bool> ShowSearchForm(SessionState* session,
     }
     page += "</td></tr>";
   }
-  page += kind->button_row;
+  page += "<tr><td></td><td>";
+  AppendButtons(&page, {kind->button}, ButtonMarkup::kTypeFirstQuoted);
+  page += "</td></tr>";
   page += "</table>";
   page += "</blockquote>";
   page += kRuleLine;

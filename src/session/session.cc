@@ -29,7 +29,6 @@ void RunStep(CommandStep step, CommandCall& call) {
 bool KIRVSession::RunCommand(Variant& command, Variant& p1, Variant& p2,
                              Variant& /*p3: never read*/) {
   try {
-    state_->pending.Clear();
     // A command of any other kind (a number, a Boolean) is looked up by its
     // text form; only null is no command at all.
     if (command.IsNull()) return state_->status;
@@ -54,9 +53,9 @@ bool KIRVSession::RunCommand(Variant& command, Variant& p1, Variant& p2,
 
 Variant KIRVSession::UserId() const { return Variant(state_->user_id); }
 Variant KIRVSession::HTMLString() const { return Variant(state_->page_text); }
-Variant KIRVSession::RequestNo() const {
-  return Variant::Integer(state_->request_no);
-}
+// No command sets the request number: a page carries its request in its
+// own fields, so the property always reads 0.
+Variant KIRVSession::RequestNo() const { return Variant::Integer(0); }
 Variant KIRVSession::PersonnelName() const {
   return Variant(state_->personnel_name);
 }
