@@ -74,6 +74,7 @@ class Browser {
   }
 
   void Get(const std::string& path = "/") {
+    set_cookies_.clear();
     Remember(client_.Get(path.c_str(), CookieHeaders()));
   }
 
@@ -88,9 +89,17 @@ class Browser {
   // Posts exactly these fields: no token or page number added.
   void PostFields(const Fields& fields) { PostRaw(FormBody(fields)); }
 
+  // Posts as a browser does: a 303 answer is followed by a GET of its
+  // Location, and status() is then the status of that GET.
   void PostRaw(const std::string& body,
                const std::string& type = "application/x-www-form-urlencoded") {
+    set_cookies_.clear();
     Remember(client_.Post("/", CookieHeaders(), body, type.c_str()));
+    post_status_ = status_;
+    redirected_to_.clear();
+    if (status_ != 303) return;
+    redirected_to_ = header("Location");
+    Remember(client_.Get(redirected_to_.c_str(), CookieHeaders()));
   }
 
   void LogIn(const std::string& user, const std::string& password) {
@@ -99,6 +108,10 @@ class Browser {
   }
 
   int status() const { return status_; }
+  // The status the last post itself was answered with, and where a 303
+  // sent the browser (empty: nowhere).
+  int post_status() const { return post_status_; }
+  const std::string& redirected_to() const { return redirected_to_; }
   const std::string& page() const { return page_; }
   const std::string& token() const { return token_; }
   std::string header(const std::string& name) const {
@@ -135,7 +148,6 @@ class Browser {
     status_ = result->status;
     page_ = result->body;
     headers_.clear();
-    set_cookies_.clear();
     for (const auto& [name, value] : result->headers) {
       headers_.emplace(name, value);
       if (name != "Set-Cookie") continue;
@@ -161,7 +173,9 @@ class Browser {
   std::string token_;
   std::string page_number_;
   std::string page_;
+  std::string redirected_to_;
   int status_ = 0;
+  int post_status_ = 0;
 };
 
 // The server's clock, moved by hand: idle timeouts and login delays pass
@@ -627,6 +641,125 @@ TEST_F(WebServerTest, SavingAndClosingChangeWhatTheListShows) {
   EXPECT_TRUE(browser.Shows("5 allocated requests in current list."));
 }
 
+// Every page has an address that a GET shows again; an address of no page
+// is not found.
+TEST_F(WebServerTest, EveryPageHasAnAddress) {
+  const std::pair<std::string, std::string> pages[] = {
+      {"/", "<strong>Outstanding Service Issues for: Ann Archer</strong>"},
+      {"/?sort=Priority", "<option selected value='Priority'>"},
+      {"/requests/1017", "<strong>Service Request 1017</strong>"},
+      {"/requests/1017/allocate", "<strong>Allocate Service Request 1017"},
+      {"/requests/1017/schedule", "<strong>Schedule Service Request 1017"},
+      {"/requests/1017/close", "<strong>Close Service Request 1017"},
+      {"/requests/1017/activities", "Activity Log for Service Request: 1017"},
+      {"/requests/1017/activities/new", "New Activity Details for Service"},
+      {"/requests/new", "<strong>Register New Service Request"},
+      {"/inventory", "<strong>Search Inventory Database"},
+      {"/inventory?Manufacturer=Cisco", "*SW-0007"},
+      {"/items/RT-0006", "<strong>Inventory Item Details: RT-0006"},
+      {"/items/RT-0006/configuration", "Configuration Details for Item: RT"},
+      {"/solutions", "<strong>Search Solutions Database"},
+      {"/solutions?Description=%25printer%25", "Duplex jams on laser"},
+  };
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  for (const auto& [path, shown] : pages) {
+    browser.Get(path);
+    EXPECT_EQ(200, browser.status()) << path;
+    EXPECT_TRUE(browser.Shows(shown)) << path;
+    EXPECT_FALSE(browser.Shows("kv-alert-error")) << path;
+  }
+  for (const char* path : {"/requests/x", "/requests/1017/bogus",
+                           "/requests/1017/activities/x", "/items/"}) {
+    browser.Get(path);
+    EXPECT_EQ(404, browser.status()) << path;
+  }
+}
+
+// A click that worked answers 303 to the address of the page that follows,
+// so that Back and Reload never post it again.
+TEST_F(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
+  struct Row {
+    std::string caption;
+    Fields fields;
+    std::string location;
+  };
+  const Row rows[] = {
+      {"Show List", {}, "/"},
+      {"Sort List Now", {{"sortrequests", "Priority"}}, "/?sort=Priority"},
+      {"1017", {}, "/requests/1017"},
+      {"Schedule", {{"requestno", "1017"}}, "/requests/1017/schedule"},
+      {"Activities", {{"requestno", "1017"}}, "/requests/1017/activities"},
+      {"Add Activity",
+       {{"requestno", "1017"}},
+       "/requests/1017/activities/new"},
+      {"Register New Request", {}, "/requests/new"},
+      {"Search Inventory Now",
+       {{"ItemId", ""}, {"Manufacturer", "Cisco"}, {"Location", " "}},
+       "/inventory?Manufacturer=Cisco"},
+      {"Search Solutions Now",
+       {{"Description", ""}},
+       "/solutions?Description="},
+      {"*RT-0006", {}, "/items/RT-0006"},
+      {"Show Configuration",
+       {{"itemid", "RT-0006"}, {"ItemId", "RT-0006"}},
+       "/items/RT-0006/configuration"},
+      {"Save Request", {{"requestno", "1017"}, {"Telephone", "x77"}}, "/"},
+  };
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  EXPECT_EQ(303, browser.post_status());
+  EXPECT_EQ("/", browser.redirected_to());
+  for (const Row& row : rows) {
+    browser.Click(row.caption, row.fields);
+    EXPECT_EQ(303, browser.post_status()) << row.caption;
+    EXPECT_EQ(row.location, browser.redirected_to()) << row.caption;
+    EXPECT_EQ(200, browser.status()) << row.caption;
+    EXPECT_FALSE(browser.Shows("kv-alert-error")) << row.caption;
+  }
+  EXPECT_EQ("x77", QueryValue(db_path_,
+                              "SELECT Telephone FROM Current_Requests WHERE "
+                              "RequestNo=1017"));
+}
+
+// A new-request form carries a one-time id: posted again (a double click, a
+// retry), it stores nothing new and goes where the first post went.
+TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
+  const std::string count_query = "SELECT COUNT(*) FROM Current_Requests";
+  const std::string before = QueryValue(db_path_, count_query);
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  browser.Get("/requests/new");
+  const std::string form_id = HiddenValue(browser.page(), "KIRVSFormId");
+  ASSERT_EQ(32u, form_id.size());
+  const Fields fields = {
+      {"KIRVSCommand", "Save Request"},
+      {"KIRVSToken", browser.token()},
+      {"KIRVSPage", HiddenValue(browser.page(), "KIRVSPage")},
+      {"KIRVSFormId", form_id},
+      {"requestno", "0"},
+      {"Description", "Printer on fire"}};
+  // Two at once: the second waits for the first, then replays it.
+  Set(&pause_on_, "SAVE REQUEST");
+  Browser twin(port_);
+  twin.set_cookie("kirvs_session", browser.cookie("kirvs_session"));
+  std::thread second([&] { twin.PostFields(fields); });
+  browser.PostFields(fields);
+  second.join();
+  browser.PostFields(fields);
+  for (Browser* b : {&browser, &twin}) {
+    EXPECT_EQ(303, b->post_status());
+    EXPECT_EQ("/", b->redirected_to());
+  }
+  EXPECT_EQ(std::to_string(std::stoi(before) + 1),
+            QueryValue(db_path_, count_query));
+  int saves = 0;
+  for (const SeenCall& call : TakeCalls()) {
+    saves += call.command == "SAVE REQUEST";
+  }
+  EXPECT_EQ(1, saves);
+}
+
 TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
   Browser browser(port_);
   for (int i = 0; i < 3; ++i) {
@@ -759,8 +892,8 @@ TEST_F(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
 
   // Lines are written after each answer has gone out, so the last ones
   // (from two connections) may come in any order.
-  std::vector<std::string> lines = Log(5);
-  ASSERT_EQ(5u, lines.size());
+  std::vector<std::string> lines = Log(7);
+  ASSERT_EQ(7u, lines.size());
   auto count = [&](const std::string& a, const std::string& b = "") {
     return std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
       return line.find(a) != std::string::npos &&
@@ -768,9 +901,12 @@ TEST_F(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
     });
   };
   EXPECT_EQ(1, count(" GET / command=\"STARTUP\" result=ok status=200 "));
-  EXPECT_EQ(1, count(" POST / command=\"LOGIN\" result=ok status=200 ",
+  EXPECT_EQ(1, count(" POST / command=\"LOGIN\" result=ok status=303 ",
                      " user=\"ann\""));
-  EXPECT_EQ(1, count(" POST / command=\"SHOW REQUEST\" result=ok status=200"));
+  EXPECT_EQ(1, count(" GET / command=\"SHOW LIST\" result=ok status=200 "));
+  EXPECT_EQ(1, count(" POST / command=\"SHOW REQUEST\" result=ok status=303"));
+  EXPECT_EQ(1, count(" GET /requests/1017 command=\"SHOW REQUEST\" result=ok "
+                     "status=200"));
   EXPECT_EQ(1, count(" GET /nowhere command=\"-\" result=- status=404 "));
   EXPECT_EQ(1, count(" GET /a%0D%0Ab%0Ac command=\"-\" result=- status=404 "));
   for (const std::string& line : lines) {
@@ -789,7 +925,7 @@ TEST_F(WebServerTest, AnInternalErrorAnswers500AndIsLogged) {
   browser.Click("Search Solutions");
   EXPECT_EQ(500, browser.status());
   EXPECT_TRUE(browser.Shows("Something went wrong"));
-  EXPECT_NE(std::string::npos, Log(3).back().find("error=\"test"));
+  EXPECT_NE(std::string::npos, Log(4).back().find("error=\"test"));
   Set(&throw_on_, "");
   browser.Get();
   EXPECT_EQ(200, browser.status());
@@ -800,7 +936,7 @@ TEST_F(WebServerTest, StopLetsRequestsInFlightFinish) {
   browser.LogIn("ann", "ann123");
   Set(&pause_on_, "SHOW LIST");
   TakeCalls();
-  std::thread slow([&] { browser.Click("Show List"); });
+  std::thread slow([&] { browser.Get("/"); });
   // Stop while the engine is busy with it.
   for (int i = 0; i < 500 && TakeCalls().empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

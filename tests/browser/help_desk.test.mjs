@@ -179,7 +179,13 @@ test('opens a request, changes a field and saves it', async () => {
   await click('Save Request');
   assert.equal(await errorBox(), '');
   assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
+  // The save answered with the list's own address: Reload shows the list
+  // again and posts nothing.
+  assert.equal(page.url(), `${base}/`);
+  await page.reload();
+  assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
   await click(openRequest);
+  assert.equal(page.url(), `${base}/requests/${openRequest}`);
   assert.equal(await page.inputValue('input[name="Telephone"]'), 'x5555');
   assert.equal(await page.inputValue('select[name="Status"]'), 'In Progress');
   await shoot('05-request-saved');
@@ -196,8 +202,8 @@ test('allocates it', async () => {
   await click('Save Allocation');
   assert.equal(await errorBox(), '');
   assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
-  await click(openRequest);
-  await click('Allocate');
+  // The allocation page has an address of its own.
+  await page.goto(`${base}/requests/${openRequest}/allocate`);
   assert.equal(await page.inputValue('input[name="Allocated"]'),
                '2025-03-03 09:30:00');
   assert.equal(await page.inputValue('select[name="WorkGroup"]'), 'Network');

@@ -60,7 +60,10 @@ void AppendHead(std::string* page, std::string_view title_html) {
   *page +=
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, "
-      "initial-scale=1\">\n<title>";
+      "initial-scale=1\">\n"
+      // The engine's fragments name the logo relative to the page; under
+      // an address such as /requests/1017/close it is still the one at /.
+      "<base href=\"/\">\n<title>";
   *page += title_html;
   *page += " \xE2\x80\x93 ";  // en dash
   *page += kAppName;
@@ -141,6 +144,13 @@ std::string RenderPage(const PageView& view) {
     page += kPageField;
     page += "\" value=\"";
     page += std::to_string(view.page_number);
+    page += "\">";
+  }
+  if (!view.form_id.empty()) {
+    page += "<input type=\"hidden\" name=\"";
+    page += kFormIdField;
+    page += "\" value=\"";
+    AppendHtml(&page, view.form_id);
     page += "\">";
   }
   page += "\n";

@@ -25,6 +25,8 @@ struct PageView {
   std::string token;
   // KIRVSPage of the form: which kept page it is; 0 adds no field.
   uint64_t page_number = 0;
+  // KIRVSFormId of a form that registers something new; empty: none.
+  std::string form_id;
   // Shown in the error box when not empty: safe HTML (the engine's
   // ErrorDescription, whose values are escaped, or an escaped message).
   std::string error_html;

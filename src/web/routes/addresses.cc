@@ -10,6 +10,7 @@
 #include "web/http/request_log.h"
 #include "web/http/request_parsing.h"
 #include "web/pages/assets.h"
+#include "web/routes/page_addresses.h"
 
 namespace kirvs::web {
 
@@ -25,6 +26,7 @@ void SendReply(httplib::Response& res, Reply reply) {
   for (const std::string& cookie : reply.set_cookies) {
     res.set_header("Set-Cookie", cookie);
   }
+  if (!reply.location.empty()) res.set_header("Location", reply.location);
   if (!reply.retry_after.empty()) {
     res.set_header("Retry-After", reply.retry_after);
   }
@@ -48,10 +50,18 @@ Visit VisitOf(const httplib::Request& req) {
 
 void AddRoutes(httplib::Server* server, HelpDeskFront* front,
                size_t body_limit) {
-  server->Get("/",
-              [front](const httplib::Request& req, httplib::Response& res) {
-                SendReply(res, front->Home(VisitOf(req)));
-              });
+  // Every page's address; the files below are registered first, since the
+  // library takes the first pattern that matches.
+  auto show = [front](const httplib::Request& req, httplib::Response& res) {
+    size_t mark = req.target.find('?');
+    std::string_view query;
+    if (mark != std::string::npos) {
+      query = std::string_view(req.target).substr(mark);
+    }
+    std::optional<AddressedPage> page = PageAtAddress(req.path, query);
+    if (!page) return SetProblem(res, 404);
+    SendReply(res, front->Show(VisitOf(req), *page));
+  };
 
   server->Post("/", httplib::Server::HandlerWithContentReader(
                         [front, body_limit](
@@ -83,6 +93,10 @@ void AddRoutes(httplib::Server* server, HelpDeskFront* front,
   server->Get("/kirvs.js", [](const httplib::Request&, httplib::Response& res) {
     SetAsset(res, Script(), "text/javascript; charset=utf-8");
   });
+  for (const char* pattern :
+       {"/", "/requests/.+", "/items/.+", "/inventory", "/solutions"}) {
+    server->Get(pattern, show);
+  }
 }
 
 }  // namespace kirvs::web

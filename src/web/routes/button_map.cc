@@ -71,6 +71,7 @@ bool IsItemKey(std::string_view key) {
 bool IsFrontField(std::string_view name) {
   return EqualsIgnoringCase(name, kTokenField) ||
          EqualsIgnoringCase(name, kPageField) ||
+         EqualsIgnoringCase(name, kFormIdField) ||
          EqualsIgnoringCase(name, "KIRVSCurrentUser") ||
          EqualsIgnoringCase(name, "KIRVSCurrentPerson");
 }

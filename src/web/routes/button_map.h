@@ -79,7 +79,7 @@ struct Identity {
 // The posted fields as the engine gets them: every field as posted, except
 // that KIRVSCurrentUser and KIRVSCurrentPerson are replaced by the session's
 // identity (left out without one) and the front's own fields (KIRVSToken,
-// KIRVSPage) are dropped.
+// KIRVSPage, KIRVSFormId) are dropped.
 SubmittedForm EngineForm(const SubmittedForm& posted, const Identity* identity);
 
 // The value of one parameter for a button posted with `posted` fields.

@@ -9,6 +9,7 @@
 #include "platform/escape.h"
 #include "web/identity/csrf.h"
 #include "web/pages/page.h"
+#include "web/pages/problem_pages.h"
 
 namespace kirvs::web {
 
@@ -52,22 +53,45 @@ HelpDeskFront::HelpDeskFront(const ServeOptions& options)
     : options_(options),
       secret_(NewSecret()),
       sessions_(options),
+      state_(options),
       throttle_(options) {}
 
-Reply HelpDeskFront::Home(const Visit& visit) {
+Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
   Reply reply;
-  if (auto session = sessions_.Find(visit.session_cookie)) {
-    reply.user = session->user_id;
-    return SignedIn(*session, *FindButton("Show List"), visit,
-                    std::move(reply));
+  auto session = sessions_.Find(visit.session_cookie);
+  if (!session) {
+    std::string notice;
+    if (!visit.session_cookie.empty()) {
+      notice = "Your session has ended. Please log in again.";
+      reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
+    }
+    return LoginPage(visit, std::move(reply), StartupFragment(""), "",
+                     std::move(notice));
   }
-  std::string notice;
-  if (!visit.session_cookie.empty()) {
-    notice = "Your session has ended. Please log in again.";
-    reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
+  reply.user = session->user_id;
+  std::vector<SubmittedForm::Field> fields = {{kCommandField, page.caption}};
+  fields.insert(fields.end(), page.fields.begin(), page.fields.end());
+  SubmittedForm asked(std::move(fields));
+  std::optional<Button> button = FindButton(page.caption);
+  if (!button) {
+    reply.status = 404;
+    reply.result = "refused";
+    reply.body = RenderStatusPage(404);
+    return reply;
   }
-  return LoginPage(visit, std::move(reply), StartupFragment(""), "",
-                   std::move(notice));
+  EngineResult result = RunButton(*session, *button, asked, &reply);
+  if (result.ok && !result.html.empty()) {
+    std::string form_id;
+    if (page.one_time_form) {
+      form_id = state_.IssueFormId(session->id, session->user_id);
+    }
+    return ShowNewPage(*session, std::move(result.html), std::move(form_id),
+                       std::move(reply));
+  }
+  // An address typed in or kept as a bookmark that no longer shows a page
+  // (a request closed since): the error above the latest page.
+  return ShowPostedFromPage(*session, Visit(), ErrorOrGeneric(result.error),
+                            std::move(reply));
 }
 
 Reply HelpDeskFront::Post(const Visit& visit) {
@@ -109,22 +133,40 @@ Reply HelpDeskFront::Post(const Visit& visit) {
                    std::move(notice));
 }
 
+HelpDeskFront::EngineResult HelpDeskFront::RunButton(
+    const SessionView& session, const Button& button,
+    const SubmittedForm& posted, Reply* reply) {
+  const ButtonRow& row = *button.row;
+  Identity identity{session.user_id, session.personnel_name};
+  Variant form = Variant::Form(
+      std::make_shared<const SubmittedForm>(EngineForm(posted, &identity)));
+  Variant p1 = Argument(row.p1, button, posted, form, &identity);
+  Variant p2 = Argument(row.p2, button, posted, form, &identity);
+  reply->command = std::string(row.command);
+  EngineResult result = Run(row.command, std::move(p1), std::move(p2));
+  reply->result = result.ok ? "ok" : "failed";
+  return result;
+}
+
 Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
                               const Visit& visit, Reply reply) {
   const ButtonRow& row = *button.row;
-  Identity identity{session.user_id, session.personnel_name};
-  Variant form = Variant::Form(std::make_shared<const SubmittedForm>(
-      EngineForm(visit.posted, &identity)));
-  Variant p1 = Argument(row.p1, button, visit.posted, form, &identity);
-  Variant p2 = Argument(row.p2, button, visit.posted, form, &identity);
-  reply.command = std::string(row.command);
-  EngineResult result = Run(row.command, std::move(p1), std::move(p2));
-  reply.result = result.ok ? "ok" : "failed";
+  std::string form_id = FirstValue(visit.posted, kFormIdField);
+  FormClaim claim = state_.ClaimForm(session.id, form_id);
+  if (claim.kind == FormClaim::kReplay) {
+    // The same form posted again (a double click, a retry after a lost
+    // answer): it stored what it had to the first time.
+    reply.command = std::string(row.command);
+    reply.result = "replayed";
+    return Redirect(std::move(claim.location), std::move(reply));
+  }
+  EngineResult result = RunButton(session, button, visit.posted, &reply);
 
   if (row.effect == Effect::kLogout) {
     // The engine has removed every login entry of the user, so every
     // session of his ends with it.
     sessions_.EndUser(session.user_id);
+    state_.EndUser(session.user_id);
     reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
     std::string fragment = result.html.empty()
                                ? StartupFragment(session.user_id)
@@ -132,11 +174,28 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     return LoginPage(visit, std::move(reply), std::move(fragment), "",
                      "You have logged out.");
   }
-  if (result.ok && !result.html.empty()) {
-    return ShowNewPage(session, std::move(result.html), std::move(reply));
+  bool shown = result.ok && !result.html.empty();
+  std::string location = shown ? AddressAfter(button, visit.posted) : "";
+  if (location.empty()) {
+    if (claim.kind == FormClaim::kRun) state_.ReleaseForm(session.id, form_id);
+    if (shown) {
+      return ShowNewPage(session, std::move(result.html), "", std::move(reply));
+    }
+    return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
+                              std::move(reply));
   }
-  return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
-                            std::move(reply));
+  if (claim.kind == FormClaim::kRun) {
+    state_.FinishForm(session.id, form_id, location);
+  }
+  return Redirect(std::move(location), std::move(reply));
+}
+
+Reply HelpDeskFront::Redirect(std::string location, Reply reply) {
+  reply.status = 303;
+  reply.body =
+      RenderProblemPage("Done", "The help desk moves on to the next page.");
+  reply.location = std::move(location);
+  return reply;
 }
 
 Reply HelpDeskFront::LoginAttempt(const Visit& visit,
@@ -175,9 +234,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));
   reply.user = session.user_id;
   reply.result = result.ok ? "ok" : "failed";
-  if (result.ok && !result.html.empty()) {
-    return ShowNewPage(session, std::move(result.html), std::move(reply));
-  }
+  if (result.ok && !result.html.empty()) return Redirect("/", std::move(reply));
   return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
                             std::move(reply));
 }
@@ -231,8 +288,10 @@ Reply HelpDeskFront::Forbidden(Reply reply) {
 }
 
 Reply HelpDeskFront::ShowNewPage(const SessionView& session,
-                                 std::string fragment, Reply reply) {
+                                 std::string fragment, std::string form_id,
+                                 Reply reply) {
   PageView view;
+  view.form_id = std::move(form_id);
   view.page_number = sessions_.KeepPage(session.id, fragment);
   view.fragment = std::move(fragment);
   view.token = session.token;
@@ -253,7 +312,10 @@ Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
     view.fragment = std::move(kept->fragment);
     view.page_number = kept->number;
     // His values belong on the page he typed them into, on no other.
-    if (kept->number == posted_from) view.refill = RefillFields(visit.posted);
+    if (kept->number == posted_from) {
+      view.refill = RefillFields(visit.posted);
+      view.form_id = FirstValue(visit.posted, kFormIdField);
+    }
   } else {
     view.fragment = kFallbackFragment;
   }
@@ -285,6 +347,7 @@ std::string HelpDeskFront::StartupFragment(std::string_view user_id) {
 }
 
 void HelpDeskFront::Sweep() {
+  state_.Sweep();
   std::unique_lock gate(login_gate_);
   for (const std::string& user : sessions_.Sweep()) {
     Run("LOGOUT", Variant(user), Variant());
@@ -292,6 +355,7 @@ void HelpDeskFront::Sweep() {
 }
 
 void HelpDeskFront::EndAllSessions() {
+  state_.Clear();
   std::unique_lock gate(login_gate_);
   for (const std::string& user : sessions_.EndAll()) {
     Run("LOGOUT", Variant(user), Variant());

@@ -27,6 +27,8 @@
 #include "web/identity/session_store.h"
 #include "web/options/serve_options.h"
 #include "web/routes/button_map.h"
+#include "web/routes/front_state.h"
+#include "web/routes/page_addresses.h"
 
 namespace kirvs::web {
 
@@ -44,6 +46,7 @@ struct Reply {
   std::string body;                      // a whole HTML document
   std::vector<std::string> set_cookies;  // Set-Cookie header values
   std::string retry_after;               // seconds, for 429
+  std::string location;                  // where a 303 sends the browser
   std::string command = "-";             // the CommandString run
   std::string result = "-";              // ok, failed, refused, throttled
   std::string user = "-";                // the signed-in user id
@@ -56,10 +59,13 @@ class HelpDeskFront {
 
   explicit HelpDeskFront(const ServeOptions& options);
 
-  // GET /: the login page, or for a signed-in session his request list.
-  Reply Home(const Visit& visit);
+  // GET of a page's address: the login page without a session, else the
+  // page, run as the click that shows it.
+  Reply Show(const Visit& visit, const AddressedPage& page);
 
-  // POST /: the button the user clicked.
+  // POST /: the button the user clicked. A click that worked is answered
+  // with 303 to the address of the page that follows, so that neither Back
+  // nor Reload posts it again; one that failed shows the page posted from.
   Reply Post(const Visit& visit);
 
   // Ends idle sessions and removes the login entries of the users who have
@@ -80,8 +86,11 @@ class HelpDeskFront {
 
   EngineResult Run(std::string_view command, Variant p1, Variant p2);
 
+  EngineResult RunButton(const SessionView& session, const Button& button,
+                         const SubmittedForm& posted, Reply* reply);
   Reply SignedIn(const SessionView& session, const Button& button,
                  const Visit& visit, Reply reply);
+  Reply Redirect(std::string location, Reply reply);
   Reply LoginAttempt(const Visit& visit, const SessionView* current,
                      Reply reply);
   Reply LoginPage(const Visit& visit, Reply reply, std::string fragment,
@@ -93,7 +102,7 @@ class HelpDeskFront {
   // A new page in the session: kept, so that it can come back under an
   // error box.
   Reply ShowNewPage(const SessionView& session, std::string fragment,
-                    Reply reply);
+                    std::string form_id, Reply reply);
   // The page the user posted from, with an error and his values.
   Reply ShowPostedFromPage(const SessionView& session, const Visit& visit,
                            std::string error_html, Reply reply);
@@ -105,6 +114,7 @@ class HelpDeskFront {
   const ServeOptions& options_;
   const std::string secret_;  // keys the login forms' tokens
   SessionStore sessions_;
+  FrontState state_;
   LoginThrottle throttle_;
   // Logins hold it shared, the removal of login entries for idle sessions
   // exclusively: a user who logs in again meanwhile keeps his entry.
