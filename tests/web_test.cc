@@ -722,6 +722,62 @@ TEST_F(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
                               "RequestNo=1017"));
 }
 
+// After every change the next page says what happened, once, with a link
+// to the request while it is outstanding.
+TEST_F(WebServerTest, ChangesSayWhatHappenedOnTheNextPage) {
+  struct Row {
+    std::string caption;
+    Fields fields;
+    std::string notice;
+  };
+  const std::string link = " <a href=\"/requests/1017\">Open request 1017</a>";
+  const Row rows[] = {
+      {"Save Request",
+       {{"requestno", "1017"}, {"Telephone", "x1"}},
+       "Request 1017 saved." + link},
+      {"Save Allocation",
+       {{"requestno", "1025"}, {"Personnel", "Bob Baker"}},
+       "Request 1025 allocated to Bob Baker. <a href=\"/requests/1025\">"},
+      {"Save Schedule",
+       {{"requestno", "1017"}, {"Scheduled", "2026-12-08 09:00"}},
+       "Request 1017 scheduled for 2026-12-08 09:00." + link},
+      {"Save Close Details",
+       {{"requestno", "1017"}, {"Resolution", "Waiting for a part."}},
+       "Close details of request 1017 saved." + link},
+      {"Close Now",
+       {{"requestno", "1021"},
+        {"Completed", "2025-03-01 10:00:00"},
+        {"ResolutionCode", "FIXED"},
+        {"Resolution", "Moved the extension."}},
+       "Request 1021 closed.</div>"},
+  };
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  EXPECT_FALSE(browser.Shows("role=\"status\""));
+  for (const Row& row : rows) {
+    browser.Click(row.caption, row.fields);
+    EXPECT_EQ("/", browser.redirected_to()) << row.caption;
+    EXPECT_TRUE(browser.Shows("role=\"status\">" + row.notice))
+        << row.caption << "\n"
+        << browser.page();
+    browser.Get("/");
+    EXPECT_FALSE(browser.Shows("role=\"status\"")) << row.caption;
+  }
+
+  browser.Get("/requests/new");
+  browser.Click("Save Request", {{"requestno", "0"},
+                                 {"Description", "Headset crackles."},
+                                 {"Personnel", "Ann Archer"}});
+  std::string number =
+      QueryValue(db_path_,
+                 "SELECT RequestNo FROM Current_Requests WHERE Description = "
+                 "'Headset crackles.'");
+  EXPECT_TRUE(browser.Shows("role=\"status\">Request " + number +
+                            " registered. <a href=\"/requests/" + number +
+                            "\">"))
+      << browser.page();
+}
+
 // A new-request form carries a one-time id: posted again (a double click, a
 // retry), it stores nothing new and goes where the first post went.
 TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {

@@ -100,6 +100,12 @@ async function click(caption) {
   ]);
 }
 
+// The notice that says what the last change did ('' when none).
+async function notice() {
+  const box = page.locator('.kv-alert-info[role="status"]');
+  return await box.count() ? (await box.textContent()).trim() : '';
+}
+
 async function shoot(name) {
   await page.screenshot({path: path.join(shots, `${name}.png`), fullPage: true});
 }
@@ -182,7 +188,10 @@ test('opens a request, changes a field and saves it', async () => {
   // The save answered with the list's own address: Reload shows the list
   // again and posts nothing.
   assert.equal(page.url(), `${base}/`);
+  assert.equal(await notice(),
+               `Request ${openRequest} saved. Open request ${openRequest}`);
   await page.reload();
+  assert.equal(await notice(), '', 'a notice is shown once');
   assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
   await click(openRequest);
   assert.equal(page.url(), `${base}/requests/${openRequest}`);
@@ -201,6 +210,8 @@ test('allocates it', async () => {
   await page.selectOption('select[name="WorkGroup"]', 'Network');
   await click('Save Allocation');
   assert.equal(await errorBox(), '');
+  assert.match(await notice(),
+               new RegExp(`^Request ${openRequest} allocated to Ann Archer\\.`));
   assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
   // The allocation page has an address of its own.
   await page.goto(`${base}/requests/${openRequest}/allocate`);
@@ -228,6 +239,8 @@ test('adds an activity and saves it', async (t) => {
   assert.equal(await errorBox(), '');
   assert.equal(await heading(),
                `Activity Log for Service Request: ${openRequest}`);
+  assert.match(await notice(),
+               new RegExp(`^Activity \\d+ of request ${openRequest} saved\\.`));
   assert.ok((await listRows()).length > before, 'the log has a new entry');
   assert.match(await page.locator('main').textContent(),
                /Patched the desk port\./);
@@ -248,6 +261,7 @@ test('closes a request and sees it leave the list', async () => {
   await shoot('09-close');
   await click('Close Now');
   assert.equal(await errorBox(), '');
+  assert.equal(await notice(), `Request ${closing} closed.`);
   assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
   assert.ok(!(await requestNumbers()).includes(closing),
             `request ${closing} left the list`);
@@ -270,6 +284,9 @@ test('registers a new request', async () => {
   await click('Save Request');
   assert.equal(await errorBox(), '');
   assert.equal(await heading(), 'Outstanding Service Issues for: Ann Archer');
+  const registered = /^Request (\d+) registered\./.exec(await notice());
+  assert.ok(registered, 'the list says which number the request got');
+  assert.ok((await requestNumbers()).includes(registered[1]));
   assert.equal(await countLine(), count + 1);
   assert.match(await page.locator('main').textContent(),
                /Second monitor flickers after lunch\./);

@@ -130,6 +130,13 @@ std::string RenderPage(const PageView& view) {
   if (!view.notice.empty()) {
     page += "<div class=\"kv-alert kv-alert-info\" role=\"status\">";
     AppendHtml(&page, view.notice);
+    if (!view.notice_link_href.empty()) {
+      page += " <a href=\"";
+      AppendHtml(&page, view.notice_link_href);
+      page += "\">";
+      AppendHtml(&page, view.notice_link_text);
+      page += "</a>";
+    }
     page += "</div>\n";
   }
   page +=

@@ -30,8 +30,11 @@ struct PageView {
   // Shown in the error box when not empty: safe HTML (the engine's
   // ErrorDescription, whose values are escaped, or an escaped message).
   std::string error_html;
-  // Shown as a notice when not empty: plain text.
+  // Shown as a notice when not empty: plain text, followed by a link to
+  // `notice_link_href` (an address of the help desk) when that is not empty.
   std::string notice;
+  std::string notice_link_href;
+  std::string notice_link_text;
   // Who is signed in (plain text), for the bar at the top; empty: nobody.
   std::string signed_in_as;
   // Values to put back into the form's inputs (after a failed command).

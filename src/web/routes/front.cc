@@ -5,11 +5,13 @@
 #include <mutex>
 #include <utility>
 
+#include "data/audit_trail.h"
 #include "kirvs/session.h"
 #include "platform/escape.h"
 #include "web/identity/csrf.h"
 #include "web/pages/page.h"
 #include "web/pages/problem_pages.h"
+#include "web/routes/notices.h"
 
 namespace kirvs::web {
 
@@ -158,7 +160,17 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     // answer): it stored what it had to the first time.
     reply.command = std::string(row.command);
     reply.result = "replayed";
+    if (!claim.notice.text.empty()) {
+      state_.SetNotice(session.id, session.user_id, std::move(claim.notice));
+    }
     return Redirect(std::move(claim.location), std::move(reply));
+  }
+  // A request save registers a new request when its number is not
+  // outstanding; the audit trail then names the number it got.
+  int32_t logged_before = 0;
+  if (row.command == "SAVE REQUEST") {
+    logged_before =
+        LastRequestLoggedBy(options_.settings_path, session.user_id);
   }
   EngineResult result = RunButton(session, button, visit.posted, &reply);
 
@@ -184,8 +196,18 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
                               std::move(reply));
   }
+  int32_t new_request_no = 0;
+  if (row.command == "SAVE REQUEST") {
+    int32_t last = LastRequestLoggedBy(options_.settings_path, session.user_id);
+    if (last != logged_before) new_request_no = last;
+  }
+  Notice notice;
+  if (auto said = NoticeAfter(button, visit.posted, new_request_no)) {
+    notice = std::move(*said);
+    state_.SetNotice(session.id, session.user_id, notice);
+  }
   if (claim.kind == FormClaim::kRun) {
-    state_.FinishForm(session.id, form_id, location);
+    state_.FinishForm(session.id, form_id, location, std::move(notice));
   }
   return Redirect(std::move(location), std::move(reply));
 }
@@ -292,6 +314,11 @@ Reply HelpDeskFront::ShowNewPage(const SessionView& session,
                                  Reply reply) {
   PageView view;
   view.form_id = std::move(form_id);
+  if (auto notice = state_.TakeNotice(session.id)) {
+    view.notice = std::move(notice->text);
+    view.notice_link_href = std::move(notice->link_href);
+    view.notice_link_text = std::move(notice->link_text);
+  }
   view.page_number = sessions_.KeepPage(session.id, fragment);
   view.fragment = std::move(fragment);
   view.token = session.token;

@@ -27,6 +27,7 @@ std::optional<Notice> FrontState::TakeNotice(std::string_view session_id) {
   std::lock_guard lock(mu_);
   auto it = entries_.find(std::string(session_id));
   if (it == entries_.end()) return std::nullopt;
+  it->second.last_seen = options_.clock->Now();
   return std::exchange(it->second.notice, std::nullopt);
 }
 
@@ -76,19 +77,23 @@ FormClaim FrontState::ClaimForm(std::string_view session_id,
     form = FindForm(session_id, form_id);
   }
   if (form == nullptr) return FormClaim{};
-  if (form->used) return FormClaim{FormClaim::kReplay, form->location};
+  if (form->used) {
+    return FormClaim{FormClaim::kReplay, form->location, form->notice};
+  }
   form->busy = true;
-  return FormClaim{FormClaim::kRun, ""};
+  return FormClaim{FormClaim::kRun, "", {}};
 }
 
 void FrontState::FinishForm(std::string_view session_id,
-                            std::string_view form_id, std::string location) {
+                            std::string_view form_id, std::string location,
+                            Notice notice) {
   {
     std::lock_guard lock(mu_);
     if (FormId* form = FindForm(session_id, form_id)) {
       form->busy = false;
       form->used = true;
       form->location = std::move(location);
+      form->notice = std::move(notice);
     }
   }
   form_done_.notify_all();

@@ -40,6 +40,7 @@ struct FormClaim {
   };
   Kind kind = kUnknown;
   std::string location;
+  Notice notice;  // for kReplay: what the first post said
 };
 
 class FrontState {
@@ -52,7 +53,8 @@ class FrontState {
 
   void SetNotice(std::string_view session_id, std::string_view user_id,
                  Notice notice);
-  // The notice for this page, once.
+  // The notice for this page, once. Every page asks, which keeps the entry
+  // of a session in use from being swept.
   std::optional<Notice> TakeNotice(std::string_view session_id);
 
   void SetSort(std::string_view session_id, std::string_view user_id,
@@ -65,9 +67,9 @@ class FrontState {
   // Claims `form_id` for one post. A post of the same id made meanwhile
   // waits until that one has finished, then replays or runs.
   FormClaim ClaimForm(std::string_view session_id, std::string_view form_id);
-  // The claimed post succeeded and went to `location`.
+  // The claimed post succeeded, said `notice` and went to `location`.
   void FinishForm(std::string_view session_id, std::string_view form_id,
-                  std::string location);
+                  std::string location, Notice notice);
   // The claimed post failed: the form may be posted again.
   void ReleaseForm(std::string_view session_id, std::string_view form_id);
 
@@ -83,6 +85,7 @@ class FrontState {
     bool busy = false;
     bool used = false;
     std::string location;
+    Notice notice;
   };
   struct Entry {
     std::string user_id;
