@@ -19,6 +19,7 @@
 #include "cli/init_command.h"
 #include "kirvs/submitted_form.h"
 #include "platform/clock.h"
+#include "platform/settings_file.h"
 #include "test_support.h"
 #include "web/serve.h"
 #include "web/web_server.h"
@@ -776,6 +777,87 @@ TEST_F(WebServerTest, ChangesSayWhatHappenedOnTheNextPage) {
                             " registered. <a href=\"/requests/" + number +
                             "\">"))
       << browser.page();
+}
+
+// The required fields of [Web] in the settings file: a post that leaves
+// one empty never reaches the engine, and the page says which field.
+TEST_F(WebServerTest, RequiredFieldsAreAskedForBeforeTheEngineRuns) {
+  struct Row {
+    std::string caption;
+    Fields fields;
+    std::vector<std::string> refused;  // empty: it goes ahead
+  };
+  const Row defaults[] = {
+      {"Save Request",
+       {{"requestno", "1017"}, {"Description", " "}, {"Priority", ""}},
+       {"Description", "Priority"}},
+      {"Save Allocation",
+       {{"requestno", "1017"}, {"Personnel", " "}, {"WorkGroup", ""}},
+       {"Personnel"}},
+      {"Close Now",
+       {{"requestno", "1021"}, {"ResolutionCode", " "}, {"Resolution", "x"}},
+       {"ResolutionCode"}},
+      // Fields the page does not show are not asked for.
+      {"Save Request", {{"requestno", "1017"}, {"Telephone", ""}}, {}},
+  };
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  auto check = [&](const Row& row) {
+    TakeCalls();
+    browser.Click(row.caption, row.fields);
+    std::vector<SeenCall> calls = TakeCalls();
+    if (row.refused.empty()) {
+      EXPECT_EQ(303, browser.post_status()) << row.caption;
+      return;
+    }
+    EXPECT_TRUE(calls.empty()) << row.caption;
+    EXPECT_EQ(200, browser.post_status()) << row.caption;
+    std::string json;
+    for (const std::string& field : row.refused) {
+      EXPECT_TRUE(browser.Shows("<li>" + field + ": fill this in;"))
+          << row.caption << " " << field;
+      json += (json.empty() ? "[\"" : ",\"") + field + "\"";
+    }
+    EXPECT_TRUE(browser.Shows("id=\"kv-invalid\">" + json + "]</script>"))
+        << row.caption;
+  };
+  for (const Row& row : defaults) check(row);
+  EXPECT_EQ("1021", QueryValue(db_path_,
+                               "SELECT RequestNo FROM Current_Requests "
+                               "WHERE RequestNo=1021"));
+
+  ASSERT_TRUE(WriteIniString(options_.settings_path, "Web", "RequiredToSave",
+                             "Telephone"));
+  check({"Save Request",
+         {{"requestno", "1017"}, {"Telephone", ""}, {"Description", ""}},
+         {"Telephone"}});
+  check({"Save Request",
+         {{"requestno", "1017"}, {"Telephone", "x1"}, {"Description", ""}},
+         {}});
+}
+
+// What the front adds to the engine's pages: Enter on the close page saves
+// the details and never closes; a new request is made out to the person
+// signed in and his work group; items are only shown.
+TEST_F(WebServerTest, PagesAreMadeSaferOnTheWayOut) {
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  browser.Get("/requests/1017/close");
+  size_t enter = browser.page().find(
+      "value=\"Save Close Details\" class=\"kv-default-submit\"");
+  ASSERT_NE(std::string::npos, enter);
+  EXPECT_LT(enter, browser.page().find("value='Close Now'"));
+
+  browser.Get("/requests/new");
+  EXPECT_TRUE(browser.Shows("<option value='Ann Archer' selected>"));
+  EXPECT_TRUE(browser.Shows("<option value='Service Desk' selected>"));
+  EXPECT_FALSE(
+      browser.Shows("<option value=' ' selected> <option "
+                    "value='Ann Archer'"));
+
+  browser.Get("/items/RT-0006");
+  EXPECT_TRUE(browser.Shows("<input readonly name='ItemId'"));
+  EXPECT_FALSE(browser.Shows("<input name='"));
 }
 
 // A new-request form carries a one-time id: posted again (a double click, a

@@ -256,9 +256,42 @@ test('closes a request and sees it leave the list', async () => {
   await click(closing);
   await click('Close');
   assert.equal(await heading(), `Close Service Request ${closing}`);
-  await page.selectOption('select[name="ResolutionCode"]', 'FIXED');
+  // Closing needs a resolution: the front asks for it, at the field.
   await page.fill('input[name="Resolution"]', 'Replaced the patch cable.');
+  // Enter in a field saves the close details; it never closes.
+  await Promise.all([
+    page.waitForNavigation({waitUntil: 'load'}),
+    page.press('input[name="Resolution"]', 'Enter'),
+  ]);
+  assert.match(await notice(), new RegExp(
+      `^Close details of request ${closing} saved\\.`));
+  assert.ok((await requestNumbers()).includes(closing));
+  await page.goto(`${base}/requests/${closing}/close`);
+  assert.equal(await page.inputValue('input[name="Resolution"]'),
+               'Replaced the patch cable.');
+  page.once('dialog', (dialog) => dialog.accept());
+  await click('Close Now');
+  assert.match(await errorBox(), /ResolutionCode: fill this in/);
+  assert.equal(await page.evaluate(() => document.activeElement.name),
+               'ResolutionCode');
+  assert.equal(await page.getAttribute('select[name="ResolutionCode"]',
+                                       'aria-invalid'), 'true');
+  await page.selectOption('select[name="ResolutionCode"]', 'FIXED');
   await shoot('09-close');
+  // Close Now comes last and asks first; dismissed, nothing happens.
+  const captions = await page.$$eval(
+      'main input[type="submit"]:not(.kv-default-submit)',
+      (buttons) => buttons.map((button) => button.value));
+  assert.equal(captions[captions.length - 1], 'Close Now');
+  let asked = '';
+  page.once('dialog', (dialog) => {
+    asked = dialog.message();
+    dialog.dismiss();
+  });
+  await page.click('input[type="submit"][value="Close Now"]');
+  assert.equal(asked, `Close request ${closing}? It leaves the list.`);
+  assert.equal(await heading(), `Close Service Request ${closing}`);
+  page.once('dialog', (dialog) => dialog.accept());
   await click('Close Now');
   assert.equal(await errorBox(), '');
   assert.equal(await notice(), `Request ${closing} closed.`);
@@ -273,13 +306,21 @@ test('registers a new request', async () => {
   const count = await countLine();
   await click('Register New Request');
   assert.equal(await heading(), 'Register New Service Request');
-  // The form is made out to the person signed in.
+  // The form is made out to the person signed in, and he takes it.
   assert.equal(await page.inputValue('input[name="UserId"]'), 'ann');
+  assert.equal(await page.inputValue('select[name="Personnel"]'),
+               'Ann Archer');
+  assert.equal(await page.inputValue('select[name="WorkGroup"]'),
+               'Service Desk');
   await page.fill('input[name="Description"]',
                   'Second monitor flickers after lunch.');
   await page.selectOption('select[name="RequestType"]', 'Fault');
   await page.selectOption('select[name="Priority"]', '2-High');
-  await page.selectOption('select[name="Personnel"]', 'Ann Archer');
+  await click('Save Request');
+  assert.match(await errorBox(), /Status: fill this in/);
+  assert.equal(await page.inputValue('input[name="Description"]'),
+               'Second monitor flickers after lunch.');
+  await page.selectOption('select[name="Status"]', 'Open');
   await shoot('11-new-request');
   await click('Save Request');
   assert.equal(await errorBox(), '');
@@ -309,6 +350,8 @@ test('searches the inventory, opens an item and its configuration',
   await click('*RT-0006');
   if (skipIfNotAvailable(t, await errorBox())) return;
   assert.equal(await heading(), 'Inventory Item Details: RT-0006');
+  assert.ok(await page.locator('input[name="Description"]')
+      .evaluate((input) => input.readOnly), 'items are only shown');
   await shoot('14-item');
   await click('Show Configuration');
   if (skipIfNotAvailable(t, await errorBox())) return;

@@ -5,6 +5,7 @@
 #include "platform/ascii.h"
 #include "platform/escape.h"
 #include "web/pages/assets.h"
+#include "web/pages/enhance.h"
 #include "web/pages/form_fields.h"
 
 namespace kirvs::web {
@@ -121,7 +122,8 @@ std::string RenderPage(const PageView& view) {
   page += "<main>\n";
   if (!view.error_html.empty()) {
     page +=
-        "<div class=\"kv-alert kv-alert-error\" role=\"alert\">"
+        "<div class=\"kv-alert kv-alert-error\" role=\"alert\" "
+        "id=\"kv-error\">"
         "<p class=\"kv-alert-title\">The command could not be completed</p>"
         "<div class=\"kv-alert-body\">";
     page += view.error_html;
@@ -160,6 +162,16 @@ std::string RenderPage(const PageView& view) {
     AppendHtml(&page, view.form_id);
     page += "\">";
   }
+  if (std::string_view caption = DefaultCaption(view.fragment);
+      !caption.empty()) {
+    page += "<input type=\"submit\" name=\"";
+    page += kCommandField;
+    page += "\" value=\"";
+    AppendHtml(&page, caption);
+    page +=
+        "\" class=\"kv-default-submit\" tabindex=\"-1\" "
+        "aria-hidden=\"true\">";
+  }
   page += "\n";
   page += view.fragment;
   page += "\n</form>\n";
@@ -172,6 +184,14 @@ std::string RenderPage(const PageView& view) {
       page += ',';
       AppendJsonString(&page, view.refill[i].second);
       page += ']';
+    }
+    page += "]</script>\n";
+  }
+  if (!view.invalid_fields.empty()) {
+    page += "<script type=\"application/json\" id=\"kv-invalid\">[";
+    for (size_t i = 0; i < view.invalid_fields.size(); ++i) {
+      if (i > 0) page += ',';
+      AppendJsonString(&page, view.invalid_fields[i]);
     }
     page += "]</script>\n";
   }

@@ -39,6 +39,8 @@ struct PageView {
   std::string signed_in_as;
   // Values to put back into the form's inputs (after a failed command).
   std::vector<SubmittedForm::Field> refill;
+  // The fields the error is about: marked, and the first one focused.
+  std::vector<std::string> invalid_fields;
 };
 
 // The document for a page of the help desk.

@@ -294,6 +294,12 @@ main table:not([cellpadding]):not([frame]) select { width: 100%; }
 }
 
 form.kv-busy input[type="submit"] { cursor: progress; opacity: 0.75; }
+/* Enter's button on pages whose first button must not run on Enter. */
+.kv-default-submit {
+  position: absolute; left: -10000px; width: 1px; height: 1px;
+  overflow: hidden;
+}
+.kv-invalid { outline: 3px solid #b3261e; outline-offset: 1px; }
 
 @media (max-width: 720px) {
   body { font-size: 15px; }

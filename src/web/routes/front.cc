@@ -6,11 +6,15 @@
 #include <utility>
 
 #include "data/audit_trail.h"
+#include "data/lookups.h"
 #include "kirvs/session.h"
+#include "platform/ascii.h"
 #include "platform/escape.h"
 #include "web/identity/csrf.h"
+#include "web/pages/enhance.h"
 #include "web/pages/page.h"
 #include "web/pages/problem_pages.h"
+#include "web/routes/form_checks.h"
 #include "web/routes/notices.h"
 
 namespace kirvs::web {
@@ -83,6 +87,7 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
   }
   EngineResult result = RunButton(*session, *button, asked, &reply);
   if (result.ok && !result.html.empty()) {
+    Enhance(*session, page.caption, &result.html);
     std::string form_id;
     if (page.one_time_form) {
       form_id = state_.IssueFormId(session->id, session->user_id);
@@ -153,6 +158,25 @@ HelpDeskFront::EngineResult HelpDeskFront::RunButton(
 Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
                               const Visit& visit, Reply reply) {
   const ButtonRow& row = *button.row;
+  // The front's own checks come first: a post they refuse never reaches
+  // the engine.
+  std::vector<FieldProblem> missing =
+      MissingRequiredFields(row.command, visit.posted, options_.settings_path);
+  if (!missing.empty()) {
+    reply.command = std::string(row.command);
+    reply.result = "refused";
+    std::string error = "<ul class=\"kv-problems\">";
+    std::vector<std::string> fields;
+    for (const FieldProblem& problem : missing) {
+      error += "<li>";
+      AppendHtml(&error, problem.message);
+      error += "</li>";
+      fields.push_back(problem.field);
+    }
+    error += "</ul>";
+    return ShowPostedFromPage(session, visit, std::move(error),
+                              std::move(reply), std::move(fields));
+  }
   std::string form_id = FirstValue(visit.posted, kFormIdField);
   FormClaim claim = state_.ClaimForm(session.id, form_id);
   if (claim.kind == FormClaim::kReplay) {
@@ -327,11 +351,12 @@ Reply HelpDeskFront::ShowNewPage(const SessionView& session,
   return reply;
 }
 
-Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
-                                        const Visit& visit,
-                                        std::string error_html, Reply reply) {
+Reply HelpDeskFront::ShowPostedFromPage(
+    const SessionView& session, const Visit& visit, std::string error_html,
+    Reply reply, std::vector<std::string> invalid_fields) {
   uint64_t posted_from = PostedPageNumber(visit.posted);
   PageView view;
+  view.invalid_fields = std::move(invalid_fields);
   view.token = session.token;
   view.signed_in_as = SignedInAs(session);
   view.error_html = std::move(error_html);
@@ -348,6 +373,19 @@ Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
   }
   reply.body = RenderPage(view);
   return reply;
+}
+
+void HelpDeskFront::Enhance(const SessionView& session,
+                            std::string_view caption, std::string* fragment) {
+  if (EqualsIgnoringCase(caption, "Register New Request")) {
+    // Most requests are taken by the person who registers them.
+    PreselectOption(fragment, "Personnel", session.personnel_name);
+    PreselectOption(fragment, "WorkGroup",
+                    LookupValue(options_.settings_path, "Personnel",
+                                session.personnel_name, 1));
+  } else if (caption.starts_with("*")) {
+    MakeInputsReadOnly(fragment);
+  }
 }
 
 HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,

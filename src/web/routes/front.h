@@ -105,7 +105,11 @@ class HelpDeskFront {
                     std::string form_id, Reply reply);
   // The page the user posted from, with an error and his values.
   Reply ShowPostedFromPage(const SessionView& session, const Visit& visit,
-                           std::string error_html, Reply reply);
+                           std::string error_html, Reply reply,
+                           std::vector<std::string> invalid_fields = {});
+  // What the front adds to a page that `caption` showed.
+  void Enhance(const SessionView& session, std::string_view caption,
+               std::string* fragment);
 
   std::string StartupFragment(std::string_view user_id);
   std::string Cookie(std::string_view name, std::string_view value,

@@ -1,0 +1,30 @@
+// What the front changes in an engine's page on the way out, so that it is
+// safer to use; the engine's own fragment is never changed for the front.
+//
+// Pure and thread-safe.
+
+#ifndef KIRVS_SRC_WEB_PAGES_ENHANCE_H_
+#define KIRVS_SRC_WEB_PAGES_ENHANCE_H_
+
+#include <string>
+#include <string_view>
+
+namespace kirvs::web {
+
+// The caption that Enter in a field of `fragment` must run, when it is not
+// the first button of the page: on the close page Enter saves the close
+// details and never closes. Empty: the browser's own choice is safe.
+std::string_view DefaultCaption(std::string_view fragment);
+
+// Selects the option `value` (plain text) of the list `select_name` in
+// `fragment`, instead of the one selected there; nothing changes when the
+// list or the option is missing.
+void PreselectOption(std::string* fragment, std::string_view select_name,
+                     std::string_view value);
+
+// Makes every input of `fragment` read-only (the item pages only show).
+void MakeInputsReadOnly(std::string* fragment);
+
+}  // namespace kirvs::web
+
+#endif  // KIRVS_SRC_WEB_PAGES_ENHANCE_H_
