@@ -206,6 +206,17 @@ test('allocates it', async () => {
   // An unallocated request offers the present moment.
   assert.match(await page.inputValue('input[name="Allocated"]'),
                /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/);
+  // A date the help desk cannot read: a sentence at the field, no query.
+  await page.fill('input[name="Allocated"]', 'next tuesday');
+  await click('Save Allocation');
+  assert.match(await errorBox(),
+               /Allocated: enter a date such as 2026-12-07 09:00\./);
+  assert.ok(!(await page.content()).includes('SELECT'));
+  assert.equal(await page.evaluate(() => document.activeElement.name),
+               'Allocated');
+  assert.equal(await page.getAttribute('input[name="Allocated"]',
+                                       'aria-invalid'), 'true');
+  await shoot('06-allocation-error');
   await page.fill('input[name="Allocated"]', '2025-03-03 09:30:00');
   await page.selectOption('select[name="WorkGroup"]', 'Network');
   await click('Save Allocation');

@@ -34,6 +34,7 @@ void SendReply(httplib::Response& res, Reply reply) {
   note.command = std::move(reply.command);
   note.result = std::move(reply.result);
   note.user = std::move(reply.user);
+  if (!reply.error.empty()) note.error = std::move(reply.error);
   SetDocument(res, reply.status, std::move(reply.body));
 }
 

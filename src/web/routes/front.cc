@@ -16,6 +16,7 @@
 #include "web/pages/problem_pages.h"
 #include "web/routes/form_checks.h"
 #include "web/routes/notices.h"
+#include "web/routes/plain_errors.h"
 
 namespace kirvs::web {
 
@@ -48,7 +49,7 @@ std::string SignedInAs(const SessionView& session) {
 }
 
 std::string ErrorOrGeneric(const std::string& error) {
-  // ErrorDescription is markup in which the engine has escaped every value.
+  // Markup in which every value is escaped.
   return error.empty() ? "The help desk could not carry out this command."
                        : error;
 }
@@ -97,8 +98,7 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
   }
   // An address typed in or kept as a bookmark that no longer shows a page
   // (a request closed since): the error above the latest page.
-  return ShowPostedFromPage(*session, Visit(), ErrorOrGeneric(result.error),
-                            std::move(reply));
+  return ShowFailure(*session, Visit(), result, std::move(reply));
 }
 
 Reply HelpDeskFront::Post(const Visit& visit) {
@@ -217,8 +217,7 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     if (shown) {
       return ShowNewPage(session, std::move(result.html), "", std::move(reply));
     }
-    return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
-                              std::move(reply));
+    return ShowFailure(session, visit, result, std::move(reply));
   }
   int32_t new_request_no = 0;
   if (row.command == "SAVE REQUEST") {
@@ -269,8 +268,13 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   if (result.user_id.empty()) {
     throttle_.RecordFailure(user_id, visit.address);
     reply.result = "failed";
+    reply.error = PlainText(result.error);
+    std::string error =
+        result.error.empty()
+            ? ErrorOrGeneric("")
+            : EscapeHtml(PlainErrorOf(result.error, visit.posted).text);
     return LoginPage(visit, std::move(reply), StartupFragment(user_id),
-                     ErrorOrGeneric(result.error), "");
+                     std::move(error), "");
   }
   throttle_.RecordSuccess(user_id);
   // A new session id at every login: an id someone planted or saw before
@@ -281,8 +285,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   reply.user = session.user_id;
   reply.result = result.ok ? "ok" : "failed";
   if (result.ok && !result.html.empty()) return Redirect("/", std::move(reply));
-  return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
-                            std::move(reply));
+  return ShowFailure(session, visit, result, std::move(reply));
 }
 
 Reply HelpDeskFront::LoginPage(const Visit& visit, Reply reply,
@@ -373,6 +376,19 @@ Reply HelpDeskFront::ShowPostedFromPage(
   }
   reply.body = RenderPage(view);
   return reply;
+}
+
+Reply HelpDeskFront::ShowFailure(const SessionView& session, const Visit& visit,
+                                 const EngineResult& result, Reply reply) {
+  constexpr size_t kLogged = 600;
+  reply.error = PlainText(result.error).substr(0, kLogged);
+  if (result.error.empty()) {
+    return ShowPostedFromPage(session, visit, ErrorOrGeneric(""),
+                              std::move(reply));
+  }
+  PlainError plain = PlainErrorOf(result.error, visit.posted);
+  return ShowPostedFromPage(session, visit, EscapeHtml(plain.text),
+                            std::move(reply), std::move(plain.fields));
 }
 
 void HelpDeskFront::Enhance(const SessionView& session,

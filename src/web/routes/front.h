@@ -50,6 +50,7 @@ struct Reply {
   std::string command = "-";             // the CommandString run
   std::string result = "-";              // ok, failed, refused, throttled
   std::string user = "-";                // the signed-in user id
+  std::string error;                     // the engine's text of a failure
 };
 
 class HelpDeskFront {
@@ -107,6 +108,10 @@ class HelpDeskFront {
   Reply ShowPostedFromPage(const SessionView& session, const Visit& visit,
                            std::string error_html, Reply reply,
                            std::vector<std::string> invalid_fields = {});
+  // The page posted from (or the latest one), under the engine's failure in
+  // words a person understands; the engine's own text goes to the log.
+  Reply ShowFailure(const SessionView& session, const Visit& visit,
+                    const EngineResult& result, Reply reply);
   // What the front adds to a page that `caption` showed.
   void Enhance(const SessionView& session, std::string_view caption,
                std::string* fragment);
