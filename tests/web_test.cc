@@ -919,6 +919,59 @@ TEST_F(WebServerTest, PagesAreMadeSaferOnTheWayOut) {
   EXPECT_FALSE(browser.Shows("<input name='"));
 }
 
+// The numbers of the requests a list page shows, in its order.
+std::vector<std::string> ListedNumbers(const std::string& page) {
+  std::vector<std::string> numbers;
+  const std::string marker = "<tr><td><input name=KIRVSCommand value=";
+  for (size_t at = page.find(marker); at != std::string::npos;
+       at = page.find(marker, at + 1)) {
+    size_t start = at + marker.size();
+    numbers.push_back(page.substr(start, page.find(' ', start) - start));
+  }
+  return numbers;
+}
+
+// The bar on every signed-in page, and a list sorted by clicking a column's
+// header (again: the other way round), kept for the session.
+TEST_F(WebServerTest, TopBarAndSortingByColumnHeaders) {
+  Browser browser(port_);
+  browser.Get();
+  EXPECT_FALSE(browser.Shows("<nav"));
+  browser.LogIn("ann", "ann123");
+  for (const char* link :
+       {"<a href=\"/\">My requests</a>", "<a href=\"/requests/new\">",
+        "<a href=\"/solutions\">", "<a href=\"/inventory\">",
+        "value=\"Logout\">Sign out</button>"}) {
+    EXPECT_TRUE(browser.Shows(link)) << link;
+  }
+  // Sorted by its number at first: the number's header turns it round.
+  EXPECT_TRUE(browser.Shows("href=\"/?sort=RequestNo&amp;dir=desc\""));
+  std::vector<std::string> ascending = ListedNumbers(browser.page());
+  ASSERT_EQ(6u, ascending.size());
+
+  browser.Get("/?sort=Priority");
+  EXPECT_TRUE(browser.Shows("href=\"/?sort=Priority&amp;dir=desc\""));
+  EXPECT_TRUE(browser.Shows("href=\"/?sort=RequestNo\""));
+  std::vector<std::string> by_priority = ListedNumbers(browser.page());
+  EXPECT_NE(ascending, by_priority);
+
+  browser.Get("/?sort=Priority&dir=desc");
+  EXPECT_TRUE(browser.Shows("href=\"/?sort=Priority\""));
+  std::vector<std::string> reversed(by_priority.rbegin(), by_priority.rend());
+  EXPECT_EQ(reversed, ListedNumbers(browser.page()));
+  // Each request keeps its description row under it.
+  size_t first = browser.page().find("value=" + reversed[0] + " type=submit");
+  size_t description = browser.page().find("colspan=5", first);
+  EXPECT_LT(description, browser.page().find("value=" + reversed[1] + " "));
+
+  // The order stays for the session: the list comes back in it.
+  browser.Click("Show List");
+  EXPECT_EQ(reversed, ListedNumbers(browser.page()));
+  Browser other(port_);
+  other.LogIn("ann", "ann123");
+  EXPECT_EQ(ascending, ListedNumbers(other.page()));
+}
+
 // A new-request form carries a one-time id: posted again (a double click, a
 // retry), it stores nothing new and goes where the first post went.
 TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {

@@ -1,5 +1,7 @@
 #include "web/pages/enhance.h"
 
+#include <vector>
+
 #include "platform/escape.h"
 
 namespace kirvs::web {
@@ -39,6 +41,95 @@ void PreselectOption(std::string* fragment, std::string_view select_name,
   ReplaceAll(fragment, " selected>", ">", begin, &end);
   at = fragment->find(option, begin);
   fragment->insert(at + option.size(), " selected");
+}
+
+namespace {
+
+constexpr std::string_view kListTable = "<table cellpadding=2 valign=top>";
+
+// The options of the list's sort select, and which one is selected.
+std::vector<std::string> SortColumns(std::string_view fragment,
+                                     std::string* selected) {
+  std::vector<std::string> columns;
+  size_t begin = fragment.find("<select name='sortrequests'");
+  if (begin == std::string_view::npos) return columns;
+  size_t end = fragment.find("</select>", begin);
+  for (size_t at = fragment.find("<option", begin);
+       at != std::string_view::npos && at < end;
+       at = fragment.find("<option", at + 1)) {
+    size_t value = fragment.find("value='", at);
+    if (value == std::string_view::npos || value > end) break;
+    value += 7;
+    std::string column(
+        fragment.substr(value, fragment.find('\'', value) - value));
+    std::string_view tag = fragment.substr(at, value - at);
+    if (tag.find(" selected") != std::string_view::npos) *selected = column;
+    columns.push_back(std::move(column));
+  }
+  return columns;
+}
+
+}  // namespace
+
+void ReverseListRows(std::string* fragment) {
+  size_t table = fragment->find(kListTable);
+  if (table == std::string::npos) return;
+  size_t body = fragment->find("</tr>", table);
+  size_t end = fragment->find("</table>", table);
+  if (body == std::string::npos || end == std::string::npos || body > end) {
+    return;
+  }
+  body += 5;
+  // Each request starts with the row of its button; the rows after it up
+  // to the next one (its description) belong to it.
+  std::vector<std::string> requests;
+  std::string_view rows = std::string_view(*fragment).substr(body, end - body);
+  size_t at = 0;
+  while (at < rows.size()) {
+    size_t next = rows.find("<tr><td><input", at + 1);
+    if (next == std::string_view::npos) next = rows.size();
+    requests.emplace_back(rows.substr(at, next - at));
+    at = next;
+  }
+  std::string reversed;
+  for (auto it = requests.rbegin(); it != requests.rend(); ++it)
+    reversed += *it;
+  fragment->replace(body, end - body, reversed);
+}
+
+void LinkListHeaders(std::string* fragment, bool descending) {
+  std::string selected;
+  std::vector<std::string> columns = SortColumns(*fragment, &selected);
+  size_t table = fragment->find(kListTable);
+  if (columns.empty() || table == std::string::npos) return;
+  size_t end = fragment->find("</tr>", table);
+  for (const std::string& column : columns) {
+    std::string header = "<b>" + column + "</b>";
+    size_t at = fragment->find(header, table);
+    if (at == std::string::npos || at > end) continue;
+    bool current = column == selected;
+    std::string link = "<b><a class=\"kv-sort\" href=\"/?sort=";
+    for (char c : column) {
+      // The names of the sort list are plain names; a blank is the only
+      // character of them an address must escape.
+      if (c == ' ') {
+        link += "%20";
+      } else {
+        link += c;
+      }
+    }
+    if (current && !descending) link += "&amp;dir=desc";
+    link += "\"";
+    if (current) {
+      link += descending ? " aria-label=\"" + column + ", sorted descending\""
+                         : " aria-label=\"" + column + ", sorted ascending\"";
+    }
+    link += ">" + column;
+    if (current) link += descending ? " \xE2\x96\xBC" : " \xE2\x96\xB2";
+    link += "</a></b>";
+    fragment->replace(at, header.size(), link);
+    end += link.size() - header.size();
+  }
 }
 
 void MakeInputsReadOnly(std::string* fragment) {

@@ -22,6 +22,15 @@ std::string_view DefaultCaption(std::string_view fragment);
 void PreselectOption(std::string* fragment, std::string_view select_name,
                      std::string_view value);
 
+// On a request list: turns the rows round (each request with its
+// description row), for the descending order the engine does not offer.
+void ReverseListRows(std::string* fragment);
+
+// On a request list: makes each header of a column the list can be sorted
+// by a link that sorts by it, and the header of the column it is sorted by
+// (the sort list's selected option) a link that turns the order round.
+void LinkListHeaders(std::string* fragment, bool descending);
+
 // Makes every input of `fragment` read-only (the item pages only show).
 void MakeInputsReadOnly(std::string* fragment);
 

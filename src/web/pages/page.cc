@@ -76,14 +76,28 @@ void AppendHead(std::string* page, std::string_view title_html) {
   *page += "\" defer></script>\n</head>\n<body>\n";
 }
 
-void AppendTopBar(std::string* page, std::string_view signed_in_as) {
+void AppendTopBar(std::string* page, const PageView& view) {
   *page += "<header class=\"kv-top\"><span class=\"kv-brand\">";
   *page += kAppName;
   *page += "</span>";
-  if (!signed_in_as.empty()) {
-    *page += "<span class=\"kv-user\">Signed in as ";
-    AppendHtml(page, signed_in_as);
-    *page += "</span>";
+  if (!view.signed_in_as.empty()) {
+    *page +=
+        "<nav class=\"kv-nav\" aria-label=\"Help desk\">"
+        "<a href=\"/\">My requests</a>"
+        "<a href=\"/requests/new\">New request</a>"
+        "<a href=\"/solutions\">Solutions</a>"
+        "<a href=\"/inventory\">Inventory</a></nav>"
+        "<span class=\"kv-user\">Signed in as ";
+    AppendHtml(page, view.signed_in_as);
+    *page +=
+        "<form method=\"post\" action=\"/\" class=\"kv-signout\">"
+        "<input type=\"hidden\" name=\"";
+    *page += kTokenField;
+    *page += "\" value=\"";
+    AppendHtml(page, view.token);
+    *page += "\"><button type=\"submit\" name=\"";
+    *page += kCommandField;
+    *page += "\" value=\"Logout\">Sign out</button></form></span>";
   }
   *page += "</header>\n";
 }
@@ -118,7 +132,7 @@ std::string RenderPage(const PageView& view) {
   std::string page;
   page.reserve(view.fragment.size() + 2048);
   AppendHead(&page, PageTitle(view.fragment));
-  AppendTopBar(&page, view.signed_in_as);
+  AppendTopBar(&page, view);
   page += "<main>\n";
   if (!view.error_html.empty()) {
     page +=
@@ -203,7 +217,7 @@ std::string RenderProblemPage(std::string_view heading,
                               std::string_view message) {
   std::string page;
   AppendHead(&page, EscapeHtml(heading));
-  AppendTopBar(&page, "");
+  AppendTopBar(&page, PageView());
   page += "<main>\n<h1 class=\"kv-problem\">";
   AppendHtml(&page, heading);
   page += "</h1>\n<p>";

@@ -56,6 +56,17 @@ body {
 }
 .kv-top .kv-brand { font-weight: 600; color: var(--kv-accent-dark); }
 .kv-top .kv-user { color: var(--kv-text); }
+.kv-top { flex-wrap: wrap; }
+.kv-nav { display: flex; flex-wrap: wrap; gap: 4px 14px; flex: 1; }
+.kv-nav a, .kv-signout button {
+  color: var(--kv-accent-dark); text-decoration: none; font: inherit;
+}
+.kv-nav a:hover, .kv-signout button:hover { text-decoration: underline; }
+.kv-signout { display: inline; margin: 0 0 0 10px; }
+.kv-signout button {
+  background: none; border: 0; padding: 0; cursor: pointer;
+}
+a.kv-sort { color: inherit; }
 
 main {
   max-width: 1180px;

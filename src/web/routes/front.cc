@@ -76,10 +76,25 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
                      std::move(notice));
   }
   reply.user = session->user_id;
-  std::vector<SubmittedForm::Field> fields = {{kCommandField, page.caption}};
+  std::string caption = page.caption;
+  std::vector<SubmittedForm::Field> fields = {{kCommandField, caption}};
   fields.insert(fields.end(), page.fields.begin(), page.fields.end());
+  ListOrder order;
+  if (page.is_list) {
+    // The list keeps the order he chose last, for the whole session.
+    if (caption == "Sort List Now") {
+      order = ListOrder{page.fields.front().second, page.descending};
+      state_.SetOrder(session->id, session->user_id, order);
+    } else {
+      order = state_.Order(session->id);
+      if (!order.column.empty()) {
+        caption = "Sort List Now";
+        fields = {{kCommandField, caption}, {"sortrequests", order.column}};
+      }
+    }
+  }
   SubmittedForm asked(std::move(fields));
-  std::optional<Button> button = FindButton(page.caption);
+  std::optional<Button> button = FindButton(caption);
   if (!button) {
     reply.status = 404;
     reply.result = "refused";
@@ -89,6 +104,10 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
   EngineResult result = RunButton(*session, *button, asked, &reply);
   if (result.ok && !result.html.empty()) {
     Enhance(*session, page.caption, &result.html);
+    if (page.is_list) {
+      if (order.descending) ReverseListRows(&result.html);
+      LinkListHeaders(&result.html, order.descending);
+    }
     std::string form_id;
     if (page.one_time_form) {
       form_id = state_.IssueFormId(session->id, session->user_id);

@@ -31,16 +31,16 @@ std::optional<Notice> FrontState::TakeNotice(std::string_view session_id) {
   return std::exchange(it->second.notice, std::nullopt);
 }
 
-void FrontState::SetSort(std::string_view session_id, std::string_view user_id,
-                         std::string column) {
+void FrontState::SetOrder(std::string_view session_id, std::string_view user_id,
+                          ListOrder order) {
   std::lock_guard lock(mu_);
-  Touch(session_id, user_id).sort = std::move(column);
+  Touch(session_id, user_id).order = std::move(order);
 }
 
-std::string FrontState::Sort(std::string_view session_id) const {
+ListOrder FrontState::Order(std::string_view session_id) const {
   std::lock_guard lock(mu_);
   auto it = entries_.find(std::string(session_id));
-  return it == entries_.end() ? std::string() : it->second.sort;
+  return it == entries_.end() ? ListOrder() : it->second.order;
 }
 
 std::string FrontState::IssueFormId(std::string_view session_id,

@@ -31,6 +31,12 @@ struct Notice {
   std::string link_text;
 };
 
+// The order of a person's list: a column, and which way.
+struct ListOrder {
+  std::string column;  // empty: the engine's own order
+  bool descending = false;
+};
+
 // What a one-time form id allows.
 struct FormClaim {
   enum Kind {
@@ -57,9 +63,9 @@ class FrontState {
   // of a session in use from being swept.
   std::optional<Notice> TakeNotice(std::string_view session_id);
 
-  void SetSort(std::string_view session_id, std::string_view user_id,
-               std::string column);
-  std::string Sort(std::string_view session_id) const;
+  void SetOrder(std::string_view session_id, std::string_view user_id,
+                ListOrder order);
+  ListOrder Order(std::string_view session_id) const;
 
   // A new one-time id for a form shown in the session.
   std::string IssueFormId(std::string_view session_id,
@@ -91,7 +97,7 @@ class FrontState {
     std::string user_id;
     SteadyClock::TimePoint last_seen;
     std::optional<Notice> notice;
-    std::string sort;
+    ListOrder order;
     std::deque<FormId> forms;
   };
 

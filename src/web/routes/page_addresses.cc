@@ -124,12 +124,17 @@ std::optional<AddressedPage> PageAtAddress(std::string_view path,
   bool has_query = query.starts_with('?');
   Fields asked = ParseFormBody(has_query ? query.substr(1) : query);
   if (path == "/") {
+    AddressedPage list{"Show List", {}};
+    list.is_list = true;
     for (const SubmittedForm::Field& field : asked) {
       if (field.first == "sort" && !field.second.empty()) {
-        return AddressedPage{"Sort List Now", {{"sortrequests", field.second}}};
+        list.caption = "Sort List Now";
+        list.fields = {{"sortrequests", field.second}};
+      } else if (field.first == "dir") {
+        list.descending = field.second == "desc";
       }
     }
-    return AddressedPage{"Show List", {}};
+    return list;
   }
   if (path == "/inventory" || path == "/solutions") {
     bool inventory = path == "/inventory";

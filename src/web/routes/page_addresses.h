@@ -31,6 +31,10 @@ struct AddressedPage {
   // The page registers something new (a request, an activity): its form
   // carries a one-time id, so that posting it twice stores it once.
   bool one_time_form = false;
+  // The person's list ("/"): "?sort=" names a column, "&dir=desc" turns
+  // the order round; without them the order he chose last applies.
+  bool is_list = false;
+  bool descending = false;
 };
 
 // The page at `path` (decoded) with the raw query `query` (from its "?",
