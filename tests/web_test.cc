@@ -662,7 +662,7 @@ TEST_F(WebServerTest, FailedCommandShowsAPlainErrorAboveThePagePostedFrom) {
     EXPECT_TRUE(browser.Shows("<div class=\"kv-alert-body\">" + row.said))
         << row.caption << "\n"
         << browser.page();
-    EXPECT_TRUE(browser.Shows("<strong>Service Request 1017</strong>"))
+    EXPECT_TRUE(browser.Shows("level=\"1\">Service Request 1017</strong>"))
         << row.caption;
     EXPECT_FALSE(browser.Shows("strQuery")) << row.caption;
     EXPECT_FALSE(browser.Shows("An error occurred")) << row.caption;
@@ -705,20 +705,20 @@ TEST_F(WebServerTest, SavingAndClosingChangeWhatTheListShows) {
 // is not found.
 TEST_F(WebServerTest, EveryPageHasAnAddress) {
   const std::pair<std::string, std::string> pages[] = {
-      {"/", "<strong>Outstanding Service Issues for: Ann Archer</strong>"},
+      {"/", "level=\"1\">Outstanding Service Issues for: Ann Archer</strong>"},
       {"/?sort=Priority", "<option selected value='Priority'>"},
-      {"/requests/1017", "<strong>Service Request 1017</strong>"},
-      {"/requests/1017/allocate", "<strong>Allocate Service Request 1017"},
-      {"/requests/1017/schedule", "<strong>Schedule Service Request 1017"},
-      {"/requests/1017/close", "<strong>Close Service Request 1017"},
+      {"/requests/1017", "level=\"1\">Service Request 1017</strong>"},
+      {"/requests/1017/allocate", "level=\"1\">Allocate Service Request 1017"},
+      {"/requests/1017/schedule", "level=\"1\">Schedule Service Request 1017"},
+      {"/requests/1017/close", "level=\"1\">Close Service Request 1017"},
       {"/requests/1017/activities", "Activity Log for Service Request: 1017"},
       {"/requests/1017/activities/new", "New Activity Details for Service"},
-      {"/requests/new", "<strong>Register New Service Request"},
-      {"/inventory", "<strong>Search Inventory Database"},
+      {"/requests/new", "level=\"1\">Register New Service Request"},
+      {"/inventory", "level=\"1\">Search Inventory Database"},
       {"/inventory?Manufacturer=Cisco", "*SW-0007"},
-      {"/items/RT-0006", "<strong>Inventory Item Details: RT-0006"},
+      {"/items/RT-0006", "level=\"1\">Inventory Item Details: RT-0006"},
       {"/items/RT-0006/configuration", "Configuration Details for Item: RT"},
-      {"/solutions", "<strong>Search Solutions Database"},
+      {"/solutions", "level=\"1\">Search Solutions Database"},
       {"/solutions?Description=%25printer%25", "Duplex jams on laser"},
   };
   Browser browser(port_);
@@ -970,6 +970,42 @@ TEST_F(WebServerTest, TopBarAndSortingByColumnHeaders) {
   Browser other(port_);
   other.LogIn("ann", "ann123");
   EXPECT_EQ(ascending, ListedNumbers(other.page()));
+}
+
+// Every page can be used without seeing it: the logo has a text, the
+// banner is the one level-one heading, each field is labelled with its
+// column's caption, and the lists' headers are column headers.
+TEST_F(WebServerTest, PagesAreLabelledForEveryone) {
+  const std::pair<std::string, std::vector<std::string>> pages[] = {
+      {"/",
+       {"<img alt=\"Help desk logo\" src='kvlogo.gif'",
+        "<th scope=col bgcolor='#00c0ff'><font size=2><b>",
+        "<select name='sortrequests' size='1' aria-label=\"Sort requests "
+        "by\">"}},
+      {"/requests/1017",
+       {"<input name='Telephone' type=text value='x1120' maxlength=20 "
+        "aria-label=\"Telephone\">",
+        "<select name='Priority' size='1' aria-label=\"Priority\">"}},
+      {"/inventory",
+       {"<input type='Text' name='ItemId' aria-label=\"ItemId\">"}},
+  };
+  Browser browser(port_);
+  browser.Get();
+  EXPECT_TRUE(browser.Shows("name='txtPassword' aria-label=\"Password\">"));
+  browser.LogIn("ann", "ann123");
+  for (const auto& [path, shown] : pages) {
+    browser.Get(path);
+    for (const std::string& text : shown) {
+      EXPECT_TRUE(browser.Shows(text)) << path << ": " << text;
+    }
+    size_t headings = 0;
+    for (size_t at = browser.page().find("aria-level=\"1\"");
+         at != std::string::npos;
+         at = browser.page().find("aria-level=\"1\"", at + 1)) {
+      ++headings;
+    }
+    EXPECT_EQ(1u, headings) << path;
+  }
 }
 
 // A new-request form carries a one-time id: posted again (a double click, a

@@ -17,12 +17,14 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import { createRequire } from 'node:module';
 
 const root = fileURLToPath(new URL('../..', import.meta.url));
 const kirvs = process.env.KIRVS_BINARY || path.join(root, 'build', 'kirvs');
 const shots = process.env.KIRVS_SCREENSHOTS ||
     path.join(root, 'build', 'browser-screenshots');
 const NOT_AVAILABLE = 'This command is not available yet.';
+const axePath = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 
 let scratch;
 let server;
@@ -66,6 +68,8 @@ before(async () => {
            '--disable-background-networking', '--disable-component-update',
            '--disable-sync', '--no-first-run'],
     viewport: {width: 1280, height: 900},
+    // The pages allow only their own scripts; axe-core is injected.
+    bypassCSP: true,
   });
   page = context.pages()[0] || await context.newPage();
   page.setDefaultTimeout(15000);
@@ -106,8 +110,22 @@ async function notice() {
   return await box.count() ? (await box.textContent()).trim() : '';
 }
 
+// The accessibility rules axe-core checks, on the page as it stands.
+async function accessibilityViolations() {
+  if (!await page.evaluate(() => Boolean(window.axe))) {
+    await page.addScriptTag({path: axePath});
+  }
+  const result = await page.evaluate(() => window.axe.run(document));
+  return result.violations.map((violation) =>
+      `${violation.id} (${violation.impact}): ${violation.help}: ` +
+      violation.nodes.slice(0, 3).map((node) => node.target.join(' '))
+          .join(', '));
+}
+
+// Saves a screenshot of the step, and checks the page's accessibility.
 async function shoot(name) {
   await page.screenshot({path: path.join(shots, `${name}.png`), fullPage: true});
+  assert.deepEqual(await accessibilityViolations(), [], `${name}: axe-core`);
 }
 
 // The rows of the list table, each cell as its text or its button caption.

@@ -4,6 +4,7 @@
 
 #include "platform/ascii.h"
 #include "platform/escape.h"
+#include "web/pages/accessibility.h"
 #include "web/pages/assets.h"
 #include "web/pages/enhance.h"
 #include "web/pages/form_fields.h"
@@ -187,7 +188,7 @@ std::string RenderPage(const PageView& view) {
         "aria-hidden=\"true\">";
   }
   page += "\n";
-  page += view.fragment;
+  page += AccessibleFragment(view.fragment);
   page += "\n</form>\n";
   if (!view.refill.empty()) {
     page += "<script type=\"application/json\" id=\"kv-posted\">[";

@@ -189,13 +189,13 @@ table[cellpadding="2"] {
   border-collapse: collapse;
   font-weight: 400;
 }
-table[cellpadding="2"] td {
+table[cellpadding="2"] :is(td, th) {
   padding: 9px 12px;
   border-bottom: 1px solid var(--kv-border);
   vertical-align: top;
   text-align: left;
 }
-table[cellpadding="2"] td[bgcolor] {
+table[cellpadding="2"] :is(td, th)[bgcolor] {
   background: var(--kv-head);
   color: var(--kv-muted);
   font-size: 0.75rem;
@@ -204,7 +204,7 @@ table[cellpadding="2"] td[bgcolor] {
   white-space: nowrap;
   border-bottom-color: var(--kv-field);
 }
-table[cellpadding="2"] td[bgcolor] b { font-weight: 600; }
+table[cellpadding="2"] :is(td, th)[bgcolor] b { font-weight: 600; }
 /* A row and the description line under it read as one entry. */
 table[cellpadding="2"] tr:has(+ tr > td[colspan]) > td { border-bottom: 0; }
 table[cellpadding="2"] td[colspan] {
