@@ -97,7 +97,8 @@ async function errorBox() {
 
 // Clicks the first button with this caption and waits for the new page.
 async function click(caption) {
-  const button = page.locator(`input[type="submit"][value="${caption}"]`);
+  const button = page.locator(
+      `:is(input, button)[type="submit"][value="${caption}"]`);
   await Promise.all([
     page.waitForNavigation({waitUntil: 'load'}),
     button.first().click(),
@@ -132,7 +133,7 @@ async function shoot(name) {
 async function listRows() {
   return page.$$eval('table[cellpadding="2"] tr', (rows) => rows.map(
       (row) => Array.from(row.children, (cell) => {
-        const button = cell.querySelector('input[type="submit"]');
+        const button = cell.querySelector(':is(input, button)[type="submit"]');
         return button ? button.value : cell.textContent.trim();
       })));
 }
@@ -380,13 +381,18 @@ test('searches the inventory, opens an item and its configuration',
   await click('Search Inventory');
   if (skipIfNotAvailable(t, await errorBox())) return;
   assert.equal(await heading(), 'Search Inventory Database');
-  await page.fill('input[name="Manufacturer"]', 'Cisco');
+  // A word finds what contains it, whatever its case.
+  await page.fill('input[name="Manufacturer"]', 'cISCO');
   await click('Search Inventory Now');
   if (skipIfNotAvailable(t, await errorBox())) return;
   assert.equal(await heading(), 'Inventory Search Results');
   const items = (await listRows()).slice(1).map((row) => row[0])
       .filter((key) => key.startsWith('*'));
   assert.deepEqual(items, ['*RT-0006', '*SW-0007']);
+  // The buttons show the ids, and the query stays out of sight.
+  assert.equal(await page.locator('button[value="*RT-0006"]').textContent(),
+               'RT-0006');
+  assert.ok(!(await page.locator('main').textContent()).includes('SELECT'));
   await shoot('13-inventory-results');
   await click('*RT-0006');
   if (skipIfNotAvailable(t, await errorBox())) return;
@@ -411,7 +417,7 @@ test('searches the solutions', async (t) => {
   ]);
   if (skipIfNotAvailable(t, await errorBox())) return;
   assert.equal(await heading(), 'Search Solutions Database');
-  await page.fill('input[name="Description"]', '%printer%');
+  await page.fill('input[name="Description"]', 'PRINTER');
   await click('Search Solutions Now');
   if (skipIfNotAvailable(t, await errorBox())) return;
   assert.equal(await heading(), 'Solutions Search Results');
@@ -419,6 +425,8 @@ test('searches the solutions', async (t) => {
   assert.match(text, /Duplex jams on laser printers/);
   assert.match(text, /1 solutions in current list\./);
   await shoot('16-solutions');
+  await page.goto(`${base}/solutions?Description=no+such+words`);
+  assert.match(await notice(), /^Nothing matches these criteria\./);
 });
 
 test('fits a narrow screen', async () => {

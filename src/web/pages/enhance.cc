@@ -132,6 +132,41 @@ void LinkListHeaders(std::string* fragment, bool descending) {
   }
 }
 
+void RemoveQueryEcho(std::string* fragment) {
+  constexpr std::string_view kEcho =
+      "<font size=1 face=arial color=blue><i><p>";
+  size_t at = fragment->find(kEcho);
+  if (at == std::string::npos) return;
+  size_t end = fragment->find("</i></p>", at);
+  if (end == std::string::npos) return;
+  fragment->erase(at, end + 8 - at);
+}
+
+void ShowItemIds(std::string* fragment) {
+  constexpr std::string_view kButton = "<input name=KIRVSCommand value=*";
+  constexpr std::string_view kEnd = " type=submit>";
+  for (size_t at = fragment->find(kButton); at != std::string::npos;
+       at = fragment->find(kButton, at + 1)) {
+    size_t id = at + kButton.size();
+    size_t end = fragment->find(kEnd, id);
+    if (end == std::string::npos) return;
+    // The engine escaped the id for an unquoted attribute: blanks and
+    // quotes are character references, so it reads the same in quotes and
+    // as text.
+    std::string escaped = fragment->substr(id, end - id);
+    std::string button = "<button name=KIRVSCommand value=\"*" + escaped +
+                         "\" type=submit>" + escaped + "</button>";
+    fragment->replace(at, end + kEnd.size() - at, button);
+  }
+}
+
+bool IsEmptyResult(std::string_view fragment) {
+  return fragment.find("<p>0 items in current list.") !=
+             std::string_view::npos ||
+         fragment.find("<p>0 solutions in current list.") !=
+             std::string_view::npos;
+}
+
 void MakeInputsReadOnly(std::string* fragment) {
   size_t end = fragment->size();
   ReplaceAll(fragment, "<input name='", "<input readonly name='", 0, &end);

@@ -31,6 +31,17 @@ void ReverseListRows(std::string* fragment);
 // (the sort list's selected option) a link that turns the order round.
 void LinkListHeaders(std::string* fragment, bool descending);
 
+// On search results: removes the query the engine echoes under the list
+// (it is for the developer).
+void RemoveQueryEcho(std::string* fragment);
+
+// On inventory results: the row buttons, which post "*" and the item id,
+// show the item id alone.
+void ShowItemIds(std::string* fragment);
+
+// Whether search results list nothing.
+bool IsEmptyResult(std::string_view fragment);
+
 // Makes every input of `fragment` read-only (the item pages only show).
 void MakeInputsReadOnly(std::string* fragment);
 

@@ -213,7 +213,7 @@ table[cellpadding="2"] td[colspan] {
   font-size: 0.875rem;
 }
 /* Row buttons carry the row's key: request number, #activity, *item. */
-table[cellpadding="2"] td > input[type="submit"] {
+table[cellpadding="2"] td > :is(input, button)[type="submit"] {
   margin: 0;
   padding: 3px 10px;
   border: 0;
@@ -223,7 +223,7 @@ table[cellpadding="2"] td > input[type="submit"] {
   font-weight: 600;
   font-variant-numeric: tabular-nums;
 }
-table[cellpadding="2"] td > input[type="submit"]:hover {
+table[cellpadding="2"] td > :is(input, button)[type="submit"]:hover {
   background: var(--kv-accent);
   color: #ffffff;
 }

@@ -117,6 +117,19 @@ SubmittedForm EngineForm(const SubmittedForm& posted,
   return SubmittedForm(std::move(fields));
 }
 
+SubmittedForm ContainsCriteria(const SubmittedForm& posted) {
+  std::vector<SubmittedForm::Field> fields = posted.fields();
+  for (SubmittedForm::Field& field : fields) {
+    if (StartsWithIgnoringCase(field.first, "KIRVS")) continue;
+    std::string_view value = TrimBlanks(field.second);
+    bool plain = !value.empty() && value.find('%') == std::string_view::npos &&
+                 !value.starts_with('=') && !value.starts_with("<>") &&
+                 !value.starts_with("<=") && !value.starts_with(">=");
+    if (plain) field.second = "%" + std::string(value) + "%";
+  }
+  return SubmittedForm(std::move(fields));
+}
+
 std::string PostedRequestNo(const SubmittedForm& posted) {
   std::string value = posted.Get("requestno");
   return value.substr(0, value.find(','));

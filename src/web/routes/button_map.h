@@ -87,6 +87,11 @@ SubmittedForm EngineForm(const SubmittedForm& posted, const Identity* identity);
 Variant Argument(Arg arg, const Button& button, const SubmittedForm& posted,
                  const Variant& engine_form, const Identity* identity);
 
+// The criteria of a search form as the engine gets them from the web: a
+// value typed without an operator (=, <>, <=, >=) or wildcard (%) finds
+// the rows whose column contains it, whatever its case ("%value%").
+SubmittedForm ContainsCriteria(const SubmittedForm& posted);
+
 // The posted request number: the field requestno in any case, up to a
 // comma (a page that carries it twice posts "17, 17").
 std::string PostedRequestNo(const SubmittedForm& posted);

@@ -164,8 +164,10 @@ HelpDeskFront::EngineResult HelpDeskFront::RunButton(
     const SubmittedForm& posted, Reply* reply) {
   const ButtonRow& row = *button.row;
   Identity identity{session.user_id, session.personnel_name};
-  Variant form = Variant::Form(
-      std::make_shared<const SubmittedForm>(EngineForm(posted, &identity)));
+  bool search = row.command == "SEARCH INVENTORY NOW" ||
+                row.command == "SEARCH SOLUTIONS NOW";
+  Variant form = Variant::Form(std::make_shared<const SubmittedForm>(
+      EngineForm(search ? ContainsCriteria(posted) : posted, &identity)));
   Variant p1 = Argument(row.p1, button, posted, form, &identity);
   Variant p2 = Argument(row.p2, button, posted, form, &identity);
   reply->command = std::string(row.command);
@@ -420,6 +422,16 @@ void HelpDeskFront::Enhance(const SessionView& session,
                                 session.personnel_name, 1));
   } else if (caption.starts_with("*")) {
     MakeInputsReadOnly(fragment);
+  } else if (EqualsIgnoringCase(caption, "Search Inventory Now") ||
+             EqualsIgnoringCase(caption, "Search Solutions Now")) {
+    RemoveQueryEcho(fragment);
+    ShowItemIds(fragment);
+    if (IsEmptyResult(*fragment)) {
+      state_.SetNotice(session.id, session.user_id,
+                       Notice{"Nothing matches these criteria. Fewer or "
+                              "shorter ones find more.",
+                              "", ""});
+    }
   }
 }
 
