@@ -1043,6 +1043,53 @@ TEST_F(WebServerTest, SearchFindsWhatContainsTheWords) {
   EXPECT_FALSE(browser.Shows("SELECT"));
 }
 
+// The find box: a number opens its request; words find open and closed
+// requests through the index the request tables' triggers keep in step.
+// The queues list 50 requests a page.
+TEST_F(WebServerTest, FindBoxAndQueues) {
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  EXPECT_TRUE(browser.Shows("<form method=\"get\" action=\"/find\""));
+  browser.Get("/find?q=1017");
+  EXPECT_EQ(303, browser.status());
+  EXPECT_EQ("/requests/1017", browser.header("Location"));
+
+  browser.Get("/find?q=PRINT");
+  EXPECT_TRUE(browser.Shows("href=\"/requests/1017\">1017</a>"));
+  browser.Click("Save Request", {{"requestno", "1017"},
+                                 {"Description", "Toner smudges on every page"},
+                                 {"Priority", "3-Normal"}});
+  browser.Get("/find?q=toner+smudge");
+  EXPECT_TRUE(browser.Shows("href=\"/requests/1017\">1017</a>"));
+  browser.Get("/find?q=label+printer");
+  EXPECT_TRUE(browser.Shows("No requests here."));
+  browser.Click("Close Now", {{"requestno", "1021"},
+                              {"Completed", "2025-03-01 10:00:00"},
+                              {"ResolutionCode", "FIXED"},
+                              {"Resolution", "Moved the extension."}});
+  browser.Get("/find?q=extension");
+  EXPECT_TRUE(browser.Shows("1021 (closed)"));
+  EXPECT_FALSE(browser.Shows("href=\"/requests/1021\""));
+  browser.Get("/find?q=%22%27%29+OR+*");  // the index's syntax is not read
+  EXPECT_EQ(200, browser.status());
+  EXPECT_FALSE(browser.Shows("kv-alert-error"));
+
+  const std::pair<std::string, std::string> queues[] = {
+      {"/queues/open", "href=\"/requests/1017\""},
+      {"/queues/workgroup", "Open requests of Service Desk"},
+      {"/queues/closed", "1021 (closed)"},
+      {"/queues/unassigned", "Unassigned requests"},
+      {"/queues/open?page=2", "<a href=\"/queues/open?page=1\">Previous"},
+  };
+  for (const auto& [path, shown] : queues) {
+    browser.Get(path);
+    EXPECT_EQ(200, browser.status()) << path;
+    EXPECT_TRUE(browser.Shows(shown)) << path;
+  }
+  browser.Get("/queues/bogus");
+  EXPECT_EQ(404, browser.status());
+}
+
 // A new-request form carries a one-time id: posted again (a double click, a
 // retry), it stores nothing new and goes where the first post went.
 TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {

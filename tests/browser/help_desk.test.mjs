@@ -429,6 +429,33 @@ test('searches the solutions', async (t) => {
   assert.match(await notice(), /^Nothing matches these criteria\./);
 });
 
+test('finds requests and works through the queues', async () => {
+  await page.goto(`${base}/`);
+  const [number] = await requestNumbers();
+  const find = page.locator('input[name="q"]');
+  await find.fill(number);
+  await Promise.all([page.waitForNavigation(), find.press('Enter')]);
+  assert.equal(await heading(), `Service Request ${number}`);
+  await find.fill('flickers lunch');
+  await Promise.all([page.waitForNavigation(), find.press('Enter')]);
+  assert.equal(await heading(), 'Requests with: flickers lunch');
+  assert.match(await page.locator('main').textContent(),
+               /Second monitor flickers after lunch\./);
+  await shoot('17-found');
+  await Promise.all([
+    page.waitForNavigation(),
+    page.locator('.kv-nav a', {hasText: 'Queues'}).click(),
+  ]);
+  assert.equal(await heading(), 'All open requests');
+  await Promise.all([
+    page.waitForNavigation(),
+    page.locator('.kv-queues a', {hasText: 'Recently closed'}).click(),
+  ]);
+  assert.equal(await heading(), 'Recently closed requests');
+  assert.match(await page.locator('main').textContent(), /\(closed\)/);
+  await shoot('18-closed-queue');
+});
+
 test('fits a narrow screen', async () => {
   await page.goto(`${base}/`);
   await page.setViewportSize({width: 390, height: 844});
@@ -437,7 +464,7 @@ test('fits a narrow screen', async () => {
   const overflow = await page.evaluate(
       () => document.documentElement.scrollWidth - window.innerWidth);
   assert.ok(overflow <= 0, `the page is ${overflow}px wider than the screen`);
-  await shoot('17-narrow-list');
+  await shoot('19-narrow-list');
   await page.setViewportSize({width: 1280, height: 900});
 });
 
@@ -451,7 +478,7 @@ test('logs out, and the back button does not bring the list back',
   assert.equal(await heading(), 'Dravel Technical Support Services');
   assert.match(await page.locator('.kv-alert-info').textContent(),
                /You have logged out\./);
-  await shoot('18-logged-out');
+  await shoot('20-logged-out');
   let back = 'came back';
   try {
     await page.goBack({waitUntil: 'load'});
@@ -467,5 +494,5 @@ test('logs out, and the back button does not bring the list back',
   assert.ok(!shown.includes('Outstanding Service Issues'),
             'the list came back after logout');
   assert.ok(!shown.includes('Signed in as'), 'a signed-in page came back');
-  await shoot('19-back-after-logout');
+  await shoot('21-back-after-logout');
 });

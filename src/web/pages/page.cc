@@ -85,9 +85,14 @@ void AppendTopBar(std::string* page, const PageView& view) {
     *page +=
         "<nav class=\"kv-nav\" aria-label=\"Help desk\">"
         "<a href=\"/\">My requests</a>"
+        "<a href=\"/queues/open\">Queues</a>"
         "<a href=\"/requests/new\">New request</a>"
         "<a href=\"/solutions\">Solutions</a>"
         "<a href=\"/inventory\">Inventory</a></nav>"
+        "<form method=\"get\" action=\"/find\" class=\"kv-find\" "
+        "role=\"search\"><input type=\"search\" name=\"q\" "
+        "aria-label=\"Find a request by number or words\" "
+        "placeholder=\"Number or words\"></form>"
         "<span class=\"kv-user\">Signed in as ";
     AppendHtml(page, view.signed_in_as);
     *page +=

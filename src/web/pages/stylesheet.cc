@@ -67,6 +67,9 @@ body {
   background: none; border: 0; padding: 0; cursor: pointer;
 }
 a.kv-sort { color: inherit; }
+.kv-find { margin: 0; }
+.kv-find input { width: 12rem; max-width: 100%; padding: 4px 8px; }
+.kv-queues { display: flex; flex-wrap: wrap; gap: 4px 16px; margin: 8px 0; }
 
 main {
   max-width: 1180px;

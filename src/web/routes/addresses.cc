@@ -47,6 +47,13 @@ Visit VisitOf(const httplib::Request& req) {
   return visit;
 }
 
+// The raw query of the address, from its "?"; empty without one.
+std::string_view QueryOf(const httplib::Request& req) {
+  size_t mark = req.target.find('?');
+  if (mark == std::string::npos) return {};
+  return std::string_view(req.target).substr(mark);
+}
+
 }  // namespace
 
 void AddRoutes(httplib::Server* server, HelpDeskFront* front,
@@ -54,12 +61,7 @@ void AddRoutes(httplib::Server* server, HelpDeskFront* front,
   // Every page's address; the files below are registered first, since the
   // library takes the first pattern that matches.
   auto show = [front](const httplib::Request& req, httplib::Response& res) {
-    size_t mark = req.target.find('?');
-    std::string_view query;
-    if (mark != std::string::npos) {
-      query = std::string_view(req.target).substr(mark);
-    }
-    std::optional<AddressedPage> page = PageAtAddress(req.path, query);
+    std::optional<AddressedPage> page = PageAtAddress(req.path, QueryOf(req));
     if (!page) return SetProblem(res, 404);
     SendReply(res, front->Show(VisitOf(req), *page));
   };
@@ -94,6 +96,11 @@ void AddRoutes(httplib::Server* server, HelpDeskFront* front,
   server->Get("/kirvs.js", [](const httplib::Request&, httplib::Response& res) {
     SetAsset(res, Script(), "text/javascript; charset=utf-8");
   });
+  auto lists = [front](const httplib::Request& req, httplib::Response& res) {
+    SendReply(res, front->ShowRequests(VisitOf(req), req.path, QueryOf(req)));
+  };
+  server->Get("/find", lists);
+  server->Get("/queues/[a-z]+", lists);
   for (const char* pattern :
        {"/", "/requests/.+", "/items/.+", "/inventory", "/solutions"}) {
     server->Get(pattern, show);

@@ -64,6 +64,12 @@ class HelpDeskFront {
   // page, run as the click that shows it.
   Reply Show(const Visit& visit, const AddressedPage& page);
 
+  // GET of the lists the front makes itself: /queues/NAME (unassigned,
+  // workgroup, open, closed) and /find?q=, each "&page=N" 50 at a time.
+  // A number in the find box opens that request.
+  Reply ShowRequests(const Visit& visit, std::string_view path,
+                     std::string_view query);
+
   // POST /: the button the user clicked. A click that worked is answered
   // with 303 to the address of the page that follows, so that neither Back
   // nor Reload posts it again; one that failed shows the page posted from.
@@ -92,6 +98,7 @@ class HelpDeskFront {
   Reply SignedIn(const SessionView& session, const Button& button,
                  const Visit& visit, Reply reply);
   Reply Redirect(std::string location, Reply reply);
+  Reply NoSession(const Visit& visit, Reply reply);
   Reply LoginAttempt(const Visit& visit, const SessionView* current,
                      Reply reply);
   Reply LoginPage(const Visit& visit, Reply reply, std::string fragment,
