@@ -1090,6 +1090,36 @@ TEST_F(WebServerTest, FindBoxAndQueues) {
   EXPECT_EQ(404, browser.status());
 }
 
+TEST_F(WebServerTest, QueuesListFiftyRequestsAPage) {
+  InitOptions init;
+  init.dir = dir_.File("big");
+  init.demo = true;
+  init.scale = 3;  // 72 open requests
+  std::ostringstream out, errors;
+  ASSERT_EQ(0, RunInit(init, out, errors)) << errors.str();
+  Restart([&](ServeOptions& options) {
+    options.settings_path = init.dir + "/" + kSettingsFileName;
+  });
+  auto listed = [](const std::string& page) {
+    size_t count = 0;
+    for (size_t at = page.find("class=\"kv-request\""); at != std::string::npos;
+         at = page.find("class=\"kv-request\"", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  Browser browser(port_);
+  browser.LogIn("ann", "ann123");
+  browser.Get("/queues/open");
+  EXPECT_EQ(50u, listed(browser.page()));
+  EXPECT_TRUE(browser.Shows("<a href=\"/queues/open?page=2\">Next page</a>"));
+  EXPECT_FALSE(browser.Shows("Previous page"));
+  browser.Get("/queues/open?page=2");
+  EXPECT_EQ(22u, listed(browser.page()));
+  EXPECT_TRUE(browser.Shows("Requests 51 to 72."));
+  EXPECT_FALSE(browser.Shows("Next page"));
+}
+
 // A new-request form carries a one-time id: posted again (a double click, a
 // retry), it stores nothing new and goes where the first post went.
 TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
