@@ -1137,6 +1137,12 @@ TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
       {"KIRVSFormId", form_id},
       {"requestno", "0"},
       {"Description", "Printer on fire"}};
+  // A post that fails on its way (500) leaves the form to be posted again.
+  Set(&throw_on_, "SAVE REQUEST");
+  browser.PostFields(fields);
+  EXPECT_EQ(500, browser.status());
+  Set(&throw_on_, "");
+  TakeCalls();
   // Two at once: the second waits for the first, then replays it.
   Set(&pause_on_, "SAVE REQUEST");
   Browser twin(port_);

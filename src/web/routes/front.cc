@@ -217,6 +217,7 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     }
     return Redirect(std::move(claim.location), std::move(reply));
   }
+  ClaimedForm held(&state_, session.id, form_id, claim.kind == FormClaim::kRun);
   // A request save registers a new request when its number is not
   // outstanding; the audit trail then names the number it got.
   int32_t logged_before = 0;
@@ -241,7 +242,6 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
   bool shown = result.ok && !result.html.empty();
   std::string location = shown ? AddressAfter(button, visit.posted) : "";
   if (location.empty()) {
-    if (claim.kind == FormClaim::kRun) state_.ReleaseForm(session.id, form_id);
     if (shown) {
       return ShowNewPage(session, std::move(result.html), "", std::move(reply));
     }
@@ -257,9 +257,7 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     notice = std::move(*said);
     state_.SetNotice(session.id, session.user_id, notice);
   }
-  if (claim.kind == FormClaim::kRun) {
-    state_.FinishForm(session.id, form_id, location, std::move(notice));
-  }
+  held.Finish(location, std::move(notice));
   return Redirect(std::move(location), std::move(reply));
 }
 

@@ -135,4 +135,22 @@ void FrontState::Clear() {
   });
 }
 
+ClaimedForm::ClaimedForm(FrontState* state, std::string session_id,
+                         std::string form_id, bool claimed)
+    : state_(state),
+      session_id_(std::move(session_id)),
+      form_id_(std::move(form_id)),
+      claimed_(claimed) {}
+
+ClaimedForm::~ClaimedForm() {
+  if (claimed_) state_->ReleaseForm(session_id_, form_id_);
+}
+
+void ClaimedForm::Finish(std::string location, Notice notice) {
+  if (!claimed_) return;
+  claimed_ = false;
+  state_->FinishForm(session_id_, form_id_, std::move(location),
+                     std::move(notice));
+}
+
 }  // namespace kirvs::web

@@ -111,6 +111,28 @@ class FrontState {
   std::unordered_map<std::string, Entry> entries_;
 };
 
+// A form id claimed for one post (FormClaim::kRun): released when it goes
+// out of scope unless Finish was called, so that a post that ends early (an
+// exception on its way) leaves the form to be posted again rather than
+// holding up every later post of it.
+class ClaimedForm {
+ public:
+  // `claimed` false: there is nothing to release or finish.
+  ClaimedForm(FrontState* state, std::string session_id, std::string form_id,
+              bool claimed);
+  ClaimedForm(const ClaimedForm&) = delete;
+  ClaimedForm& operator=(const ClaimedForm&) = delete;
+  ~ClaimedForm();
+
+  void Finish(std::string location, Notice notice);
+
+ private:
+  FrontState* state_;
+  std::string session_id_;
+  std::string form_id_;
+  bool claimed_;
+};
+
 }  // namespace kirvs::web
 
 #endif  // KIRVS_SRC_WEB_ROUTES_FRONT_STATE_H_
