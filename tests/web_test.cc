@@ -673,6 +673,12 @@ TEST_F(WebServerTest, FailedCommandShowsAPlainErrorAboveThePagePostedFrom) {
     }
     EXPECT_TRUE(Logged(row.logged)) << row.caption;
   }
+  // A trace that quotes a password field stays out of the log.
+  browser.Click(
+      "Save Request",
+      {{"requestno", "1017"}, {"DownTime", "abc"}, {"txtPassword", "hunter2"}});
+  EXPECT_TRUE(Logged("error=\"(withheld"));
+  EXPECT_FALSE(Logged("hunter2"));
   // What he typed comes back, escaped so that it cannot end the element.
   browser.Click(
       "Save Request",

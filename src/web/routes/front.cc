@@ -294,7 +294,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   if (result.user_id.empty()) {
     throttle_.RecordFailure(user_id, visit.address);
     reply.result = "failed";
-    reply.error = PlainText(result.error);
+    reply.error = LoggedError(result.error);
     std::string error =
         result.error.empty()
             ? ErrorOrGeneric("")
@@ -406,8 +406,7 @@ Reply HelpDeskFront::ShowPostedFromPage(
 
 Reply HelpDeskFront::ShowFailure(const SessionView& session, const Visit& visit,
                                  const EngineResult& result, Reply reply) {
-  constexpr size_t kLogged = 600;
-  reply.error = PlainText(result.error).substr(0, kLogged);
+  reply.error = LoggedError(result.error);
   if (result.error.empty()) {
     return ShowPostedFromPage(session, visit, ErrorOrGeneric(""),
                               std::move(reply));

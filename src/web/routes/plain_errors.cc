@@ -131,6 +131,16 @@ std::string PlainText(std::string_view html) {
   return text;
 }
 
+std::string LoggedError(std::string_view engine_html) {
+  constexpr size_t kLogged = 600;
+  std::string text = PlainText(engine_html);
+  if (AsciiUpper(text).find("PASSWORD") != std::string::npos &&
+      text.find('=') != std::string::npos) {
+    return "(withheld: it quotes a password field)";
+  }
+  return text.substr(0, kLogged);
+}
+
 PlainError PlainErrorOf(std::string_view engine_html,
                         const SubmittedForm& posted) {
   std::string_view text = engine_html;

@@ -27,8 +27,13 @@ PlainError PlainErrorOf(std::string_view engine_html,
                         const SubmittedForm& posted);
 
 // `html` as one line of plain text: tags become blanks, character
-// references their characters (for the access log).
+// references their characters.
 std::string PlainText(std::string_view html);
+
+// The engine's ErrorDescription as the access log keeps it: plain text, at
+// most 600 bytes, and withheld whole when it mentions a password (a save
+// trace quotes every posted field, and someone may post one).
+std::string LoggedError(std::string_view engine_html);
 
 }  // namespace kirvs::web
 
