@@ -8,6 +8,12 @@
 // and KIRVSCurrentPerson are replaced by the session's. Only "Login" runs
 // without a session; every other post then shows the login page.
 //
+// Every page has an address that a GET shows (page_addresses.h); a post
+// that worked answers 303 to the next page's address, which then opens with
+// a notice of what happened (front_state.h, notices.h). Before the engine
+// runs the front checks the required fields (form_checks.h); a failure is
+// shown in plain words at its field (plain_errors.h).
+//
 // It knows nothing of HTTP beyond what Visit and Reply carry; the routes
 // (addresses.h) translate.
 //
