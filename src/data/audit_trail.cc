@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "data/settings.h"
 #include "platform/clock.h"
+#include "platform/escape.h"
 
 namespace kirvs {
 
@@ -126,6 +128,26 @@ Status AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
   if (s.ok()) s = trail->Set(4, Variant(std::move(description)));
   if (s.ok()) s = trail->Update();
   return s;
+}
+
+int32_t LastRequestLoggedBy(const std::string& settings_path,
+                            std::string_view user_id) {
+  std::shared_ptr<Database> db;
+  if (!Database::Open(ReadSetting(settings_path, "DBPath"), &db).ok()) {
+    return 0;
+  }
+  std::string query =
+      "SELECT RequestNo FROM [Request_AuditTrail] WHERE Event = 'Logged' AND "
+      "UserId = '";
+  AppendSqlText(&query, user_id);
+  query += "' ORDER BY rowid DESC LIMIT 1";
+  std::unique_ptr<RecordSource> rs;
+  Variant number;
+  if (!RecordSource::Open(db, query, OpenMode::kRead, &rs).ok() || rs->eof() ||
+      !rs->Get(0, &number).ok()) {
+    return 0;
+  }
+  return number.type() == Variant::Type::kInteger ? number.integer() : 0;
 }
 
 }  // namespace kirvs

@@ -5,6 +5,7 @@
 #ifndef KIRVS_SRC_DATA_AUDIT_TRAIL_H_
 #define KIRVS_SRC_DATA_AUDIT_TRAIL_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,12 @@ std::string AuditDescription(int event, RecordSource& request,
 // written; the request row stays usable and the transaction open.
 Status AddAuditEntry(int event, RecordSource& request, std::string_view user_id,
                      std::string_view change_list);
+
+// The number of the request that `user_id` registered last, read from the
+// "Logged" entries of the audit trail of the settings file's database; 0
+// when there is none or the trail cannot be read.
+int32_t LastRequestLoggedBy(const std::string& settings_path,
+                            std::string_view user_id);
 
 }  // namespace kirvs
 

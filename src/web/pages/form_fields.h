@@ -12,6 +12,8 @@ namespace kirvs::web {
 inline constexpr char kTokenField[] = "KIRVSToken";
 // Which kept page of the session the form was shown on.
 inline constexpr char kPageField[] = "KIRVSPage";
+// The one-time id of a form that registers something new.
+inline constexpr char kFormIdField[] = "KIRVSFormId";
 // The caption of the button clicked.
 inline constexpr char kCommandField[] = "KIRVSCommand";
 

@@ -4,7 +4,9 @@
 
 #include "platform/ascii.h"
 #include "platform/escape.h"
+#include "web/pages/accessibility.h"
 #include "web/pages/assets.h"
+#include "web/pages/enhance.h"
 #include "web/pages/form_fields.h"
 
 namespace kirvs::web {
@@ -60,7 +62,10 @@ void AppendHead(std::string* page, std::string_view title_html) {
   *page +=
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, "
-      "initial-scale=1\">\n<title>";
+      "initial-scale=1\">\n"
+      // The engine's fragments name the logo relative to the page; under
+      // an address such as /requests/1017/close it is still the one at /.
+      "<base href=\"/\">\n<title>";
   *page += title_html;
   *page += " \xE2\x80\x93 ";  // en dash
   *page += kAppName;
@@ -72,14 +77,33 @@ void AppendHead(std::string* page, std::string_view title_html) {
   *page += "\" defer></script>\n</head>\n<body>\n";
 }
 
-void AppendTopBar(std::string* page, std::string_view signed_in_as) {
+void AppendTopBar(std::string* page, const PageView& view) {
   *page += "<header class=\"kv-top\"><span class=\"kv-brand\">";
   *page += kAppName;
   *page += "</span>";
-  if (!signed_in_as.empty()) {
-    *page += "<span class=\"kv-user\">Signed in as ";
-    AppendHtml(page, signed_in_as);
-    *page += "</span>";
+  if (!view.signed_in_as.empty()) {
+    *page +=
+        "<nav class=\"kv-nav\" aria-label=\"Help desk\">"
+        "<a href=\"/\">My requests</a>"
+        "<a href=\"/queues/open\">Queues</a>"
+        "<a href=\"/requests/new\">New request</a>"
+        "<a href=\"/solutions\">Solutions</a>"
+        "<a href=\"/inventory\">Inventory</a></nav>"
+        "<form method=\"get\" action=\"/find\" class=\"kv-find\" "
+        "role=\"search\"><input type=\"search\" name=\"q\" "
+        "aria-label=\"Find a request by number or words\" "
+        "placeholder=\"Number or words\"></form>"
+        "<span class=\"kv-user\">Signed in as ";
+    AppendHtml(page, view.signed_in_as);
+    *page +=
+        "<form method=\"post\" action=\"/\" class=\"kv-signout\">"
+        "<input type=\"hidden\" name=\"";
+    *page += kTokenField;
+    *page += "\" value=\"";
+    AppendHtml(page, view.token);
+    *page += "\"><button type=\"submit\" name=\"";
+    *page += kCommandField;
+    *page += "\" value=\"Logout\">Sign out</button></form></span>";
   }
   *page += "</header>\n";
 }
@@ -114,11 +138,12 @@ std::string RenderPage(const PageView& view) {
   std::string page;
   page.reserve(view.fragment.size() + 2048);
   AppendHead(&page, PageTitle(view.fragment));
-  AppendTopBar(&page, view.signed_in_as);
+  AppendTopBar(&page, view);
   page += "<main>\n";
   if (!view.error_html.empty()) {
     page +=
-        "<div class=\"kv-alert kv-alert-error\" role=\"alert\">"
+        "<div class=\"kv-alert kv-alert-error\" role=\"alert\" "
+        "id=\"kv-error\">"
         "<p class=\"kv-alert-title\">The command could not be completed</p>"
         "<div class=\"kv-alert-body\">";
     page += view.error_html;
@@ -127,6 +152,13 @@ std::string RenderPage(const PageView& view) {
   if (!view.notice.empty()) {
     page += "<div class=\"kv-alert kv-alert-info\" role=\"status\">";
     AppendHtml(&page, view.notice);
+    if (!view.notice_link_href.empty()) {
+      page += " <a href=\"";
+      AppendHtml(&page, view.notice_link_href);
+      page += "\">";
+      AppendHtml(&page, view.notice_link_text);
+      page += "</a>";
+    }
     page += "</div>\n";
   }
   page +=
@@ -143,8 +175,25 @@ std::string RenderPage(const PageView& view) {
     page += std::to_string(view.page_number);
     page += "\">";
   }
+  if (!view.form_id.empty()) {
+    page += "<input type=\"hidden\" name=\"";
+    page += kFormIdField;
+    page += "\" value=\"";
+    AppendHtml(&page, view.form_id);
+    page += "\">";
+  }
+  if (std::string_view caption = DefaultCaption(view.fragment);
+      !caption.empty()) {
+    page += "<input type=\"submit\" name=\"";
+    page += kCommandField;
+    page += "\" value=\"";
+    AppendHtml(&page, caption);
+    page +=
+        "\" class=\"kv-default-submit\" tabindex=\"-1\" "
+        "aria-hidden=\"true\">";
+  }
   page += "\n";
-  page += view.fragment;
+  page += AccessibleFragment(view.fragment);
   page += "\n</form>\n";
   if (!view.refill.empty()) {
     page += "<script type=\"application/json\" id=\"kv-posted\">[";
@@ -158,6 +207,14 @@ std::string RenderPage(const PageView& view) {
     }
     page += "]</script>\n";
   }
+  if (!view.invalid_fields.empty()) {
+    page += "<script type=\"application/json\" id=\"kv-invalid\">[";
+    for (size_t i = 0; i < view.invalid_fields.size(); ++i) {
+      if (i > 0) page += ',';
+      AppendJsonString(&page, view.invalid_fields[i]);
+    }
+    page += "]</script>\n";
+  }
   page += "</main>\n</body>\n</html>\n";
   return page;
 }
@@ -166,7 +223,7 @@ std::string RenderProblemPage(std::string_view heading,
                               std::string_view message) {
   std::string page;
   AppendHead(&page, EscapeHtml(heading));
-  AppendTopBar(&page, "");
+  AppendTopBar(&page, PageView());
   page += "<main>\n<h1 class=\"kv-problem\">";
   AppendHtml(&page, heading);
   page += "</h1>\n<p>";

@@ -25,15 +25,22 @@ struct PageView {
   std::string token;
   // KIRVSPage of the form: which kept page it is; 0 adds no field.
   uint64_t page_number = 0;
+  // KIRVSFormId of a form that registers something new; empty: none.
+  std::string form_id;
   // Shown in the error box when not empty: safe HTML (the engine's
   // ErrorDescription, whose values are escaped, or an escaped message).
   std::string error_html;
-  // Shown as a notice when not empty: plain text.
+  // Shown as a notice when not empty: plain text, followed by a link to
+  // `notice_link_href` (an address of the help desk) when that is not empty.
   std::string notice;
+  std::string notice_link_href;
+  std::string notice_link_text;
   // Who is signed in (plain text), for the bar at the top; empty: nobody.
   std::string signed_in_as;
   // Values to put back into the form's inputs (after a failed command).
   std::vector<SubmittedForm::Field> refill;
+  // The fields the error is about: marked, and the first one focused.
+  std::vector<std::string> invalid_fields;
 };
 
 // The document for a page of the help desk.

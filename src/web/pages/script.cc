@@ -65,6 +65,49 @@ constexpr char kScript[] = R"js('use strict';
     });
   }
 
+  // Closing takes the request off the list: its button comes after the
+  // others, and asks first.
+  var closeNow = form.querySelector('input[type="submit"][value="Close Now"]');
+  if (closeNow) {
+    var last = closeNow;
+    for (var next = closeNow.nextElementSibling;
+         next && next.matches('input[type="submit"]');
+         next = next.nextElementSibling) {
+      last = next;
+    }
+    last.after(closeNow);
+    closeNow.addEventListener('click', function (event) {
+      var number = form.querySelector('input[name="requestno" i]');
+      var text = 'Close request ' + (number ? number.value : '') +
+          '? It leaves the list.';
+      if (!window.confirm(text)) event.preventDefault();
+    });
+  }
+
+  // The fields an error is about are marked, and the cursor waits in the
+  // first of them.
+  var invalid = document.getElementById('kv-invalid');
+  var firstInvalid = null;
+  if (invalid) {
+    var names = JSON.parse(invalid.textContent).map(function (name) {
+      return name.toLowerCase();
+    });
+    Array.prototype.forEach.call(form.elements, function (element) {
+      if (!element.name || element.type === 'hidden' ||
+          names.indexOf(element.name.toLowerCase()) < 0) {
+        return;
+      }
+      element.setAttribute('aria-invalid', 'true');
+      element.setAttribute('aria-describedby', 'kv-error');
+      element.classList.add('kv-invalid');
+      if (!firstInvalid) firstInvalid = element;
+    });
+  }
+  if (firstInvalid) {
+    firstInvalid.focus();
+    return;
+  }
+
   // On the login page the cursor waits where typing starts.
   var user = form.querySelector('input[name="txtUserID" i]');
   var password = form.querySelector('input[name="txtPassword" i]');

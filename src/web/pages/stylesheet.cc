@@ -56,6 +56,20 @@ body {
 }
 .kv-top .kv-brand { font-weight: 600; color: var(--kv-accent-dark); }
 .kv-top .kv-user { color: var(--kv-text); }
+.kv-top { flex-wrap: wrap; }
+.kv-nav { display: flex; flex-wrap: wrap; gap: 4px 14px; flex: 1; }
+.kv-nav a, .kv-signout button {
+  color: var(--kv-accent-dark); text-decoration: none; font: inherit;
+}
+.kv-nav a:hover, .kv-signout button:hover { text-decoration: underline; }
+.kv-signout { display: inline; margin: 0 0 0 10px; }
+.kv-signout button {
+  background: none; border: 0; padding: 0; cursor: pointer;
+}
+a.kv-sort { color: inherit; }
+.kv-find { margin: 0; }
+.kv-find input { width: 12rem; max-width: 100%; padding: 4px 8px; }
+.kv-queues { display: flex; flex-wrap: wrap; gap: 4px 16px; margin: 8px 0; }
 
 main {
   max-width: 1180px;
@@ -178,13 +192,13 @@ table[cellpadding="2"] {
   border-collapse: collapse;
   font-weight: 400;
 }
-table[cellpadding="2"] td {
+table[cellpadding="2"] :is(td, th) {
   padding: 9px 12px;
   border-bottom: 1px solid var(--kv-border);
   vertical-align: top;
   text-align: left;
 }
-table[cellpadding="2"] td[bgcolor] {
+table[cellpadding="2"] :is(td, th)[bgcolor] {
   background: var(--kv-head);
   color: var(--kv-muted);
   font-size: 0.75rem;
@@ -193,7 +207,7 @@ table[cellpadding="2"] td[bgcolor] {
   white-space: nowrap;
   border-bottom-color: var(--kv-field);
 }
-table[cellpadding="2"] td[bgcolor] b { font-weight: 600; }
+table[cellpadding="2"] :is(td, th)[bgcolor] b { font-weight: 600; }
 /* A row and the description line under it read as one entry. */
 table[cellpadding="2"] tr:has(+ tr > td[colspan]) > td { border-bottom: 0; }
 table[cellpadding="2"] td[colspan] {
@@ -202,7 +216,7 @@ table[cellpadding="2"] td[colspan] {
   font-size: 0.875rem;
 }
 /* Row buttons carry the row's key: request number, #activity, *item. */
-table[cellpadding="2"] td > input[type="submit"] {
+table[cellpadding="2"] td > :is(input, button)[type="submit"] {
   margin: 0;
   padding: 3px 10px;
   border: 0;
@@ -212,7 +226,7 @@ table[cellpadding="2"] td > input[type="submit"] {
   font-weight: 600;
   font-variant-numeric: tabular-nums;
 }
-table[cellpadding="2"] td > input[type="submit"]:hover {
+table[cellpadding="2"] td > :is(input, button)[type="submit"]:hover {
   background: var(--kv-accent);
   color: #ffffff;
 }
@@ -294,6 +308,12 @@ main table:not([cellpadding]):not([frame]) select { width: 100%; }
 }
 
 form.kv-busy input[type="submit"] { cursor: progress; opacity: 0.75; }
+/* Enter's button on pages whose first button must not run on Enter. */
+.kv-default-submit {
+  position: absolute; left: -10000px; width: 1px; height: 1px;
+  overflow: hidden;
+}
+.kv-invalid { outline: 3px solid #b3261e; outline-offset: 1px; }
 
 @media (max-width: 720px) {
   body { font-size: 15px; }

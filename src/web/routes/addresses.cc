@@ -10,6 +10,7 @@
 #include "web/http/request_log.h"
 #include "web/http/request_parsing.h"
 #include "web/pages/assets.h"
+#include "web/routes/page_addresses.h"
 
 namespace kirvs::web {
 
@@ -25,6 +26,7 @@ void SendReply(httplib::Response& res, Reply reply) {
   for (const std::string& cookie : reply.set_cookies) {
     res.set_header("Set-Cookie", cookie);
   }
+  if (!reply.location.empty()) res.set_header("Location", reply.location);
   if (!reply.retry_after.empty()) {
     res.set_header("Retry-After", reply.retry_after);
   }
@@ -32,7 +34,7 @@ void SendReply(httplib::Response& res, Reply reply) {
   note.command = std::move(reply.command);
   note.result = std::move(reply.result);
   note.user = std::move(reply.user);
-  if (!reply.log_error.empty()) note.error = std::move(reply.log_error);
+  if (!reply.error.empty()) note.error = std::move(reply.error);
   SetDocument(res, reply.status, std::move(reply.body));
 }
 
@@ -46,14 +48,24 @@ Visit VisitOf(const httplib::Request& req) {
   return visit;
 }
 
+// The raw query of the address, from its "?"; empty without one.
+std::string_view QueryOf(const httplib::Request& req) {
+  size_t mark = req.target.find('?');
+  if (mark == std::string::npos) return {};
+  return std::string_view(req.target).substr(mark);
+}
+
 }  // namespace
 
 void AddRoutes(httplib::Server* server, HelpDeskFront* front,
                size_t body_limit) {
-  server->Get("/",
-              [front](const httplib::Request& req, httplib::Response& res) {
-                SendReply(res, front->Home(VisitOf(req)));
-              });
+  // Every page's address; the files below are registered first, since the
+  // library takes the first pattern that matches.
+  auto show = [front](const httplib::Request& req, httplib::Response& res) {
+    std::optional<AddressedPage> page = PageAtAddress(req.path, QueryOf(req));
+    if (!page) return SetProblem(res, 404);
+    SendReply(res, front->Show(VisitOf(req), *page));
+  };
 
   server->Post("/", httplib::Server::HandlerWithContentReader(
                         [front, body_limit](
@@ -85,6 +97,15 @@ void AddRoutes(httplib::Server* server, HelpDeskFront* front,
   server->Get("/kirvs.js", [](const httplib::Request&, httplib::Response& res) {
     SetAsset(res, Script(), "text/javascript; charset=utf-8");
   });
+  auto lists = [front](const httplib::Request& req, httplib::Response& res) {
+    SendReply(res, front->ShowRequests(VisitOf(req), req.path, QueryOf(req)));
+  };
+  server->Get("/find", lists);
+  server->Get("/queues/[a-z]+", lists);
+  for (const char* pattern :
+       {"/", "/requests/.+", "/items/.+", "/inventory", "/solutions"}) {
+    server->Get(pattern, show);
+  }
 }
 
 }  // namespace kirvs::web

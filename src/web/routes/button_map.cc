@@ -71,6 +71,7 @@ bool IsItemKey(std::string_view key) {
 bool IsFrontField(std::string_view name) {
   return EqualsIgnoringCase(name, kTokenField) ||
          EqualsIgnoringCase(name, kPageField) ||
+         EqualsIgnoringCase(name, kFormIdField) ||
          EqualsIgnoringCase(name, "KIRVSCurrentUser") ||
          EqualsIgnoringCase(name, "KIRVSCurrentPerson");
 }
@@ -112,6 +113,19 @@ SubmittedForm EngineForm(const SubmittedForm& posted,
   if (identity != nullptr) {
     fields.emplace_back("KIRVSCurrentUser", identity->user_id);
     fields.emplace_back("KIRVSCurrentPerson", identity->personnel_name);
+  }
+  return SubmittedForm(std::move(fields));
+}
+
+SubmittedForm ContainsCriteria(const SubmittedForm& posted) {
+  std::vector<SubmittedForm::Field> fields = posted.fields();
+  for (SubmittedForm::Field& field : fields) {
+    if (StartsWithIgnoringCase(field.first, "KIRVS")) continue;
+    std::string_view value = TrimBlanks(field.second);
+    bool plain = !value.empty() && value.find('%') == std::string_view::npos &&
+                 !value.starts_with('=') && !value.starts_with("<>") &&
+                 !value.starts_with("<=") && !value.starts_with(">=");
+    if (plain) field.second = "%" + std::string(value) + "%";
   }
   return SubmittedForm(std::move(fields));
 }

@@ -79,13 +79,18 @@ struct Identity {
 // The posted fields as the engine gets them: every field as posted, except
 // that KIRVSCurrentUser and KIRVSCurrentPerson are replaced by the session's
 // identity (left out without one) and the front's own fields (KIRVSToken,
-// KIRVSPage) are dropped.
+// KIRVSPage, KIRVSFormId) are dropped.
 SubmittedForm EngineForm(const SubmittedForm& posted, const Identity* identity);
 
 // The value of one parameter for a button posted with `posted` fields.
 // `engine_form` is EngineForm(posted, identity).
 Variant Argument(Arg arg, const Button& button, const SubmittedForm& posted,
                  const Variant& engine_form, const Identity* identity);
+
+// The criteria of a search form as the engine gets them from the web: a
+// value typed without an operator (=, <>, <=, >=) or wildcard (%) finds
+// the rows whose column contains it, whatever its case ("%value%").
+SubmittedForm ContainsCriteria(const SubmittedForm& posted);
 
 // The posted request number: the field requestno in any case, up to a
 // comma (a page that carries it twice posts "17, 17").

@@ -5,12 +5,21 @@
 #include <mutex>
 #include <utility>
 
+#include "data/audit_trail.h"
+#include "data/lookups.h"
+#include "data/request_finder.h"
 #include "kirvs/session.h"
+#include "platform/ascii.h"
 #include "platform/escape.h"
 #include "web/identity/csrf.h"
 #include "web/pages/code_page.h"
+#include "web/pages/enhance.h"
 #include "web/pages/page.h"
+#include "web/pages/problem_pages.h"
 #include "web/pages/visitor_messages.h"
+#include "web/routes/form_checks.h"
+#include "web/routes/notices.h"
+#include "web/routes/plain_errors.h"
 
 namespace kirvs::web {
 
@@ -43,7 +52,7 @@ std::string SignedInAs(const SessionView& session) {
 }
 
 std::string ErrorOrGeneric(const std::string& error) {
-  // ErrorDescription is markup in which the engine has escaped every value.
+  // Markup in which every value is escaped.
   return error.empty() ? "The help desk could not carry out this command."
                        : error;
 }
@@ -54,16 +63,65 @@ HelpDeskFront::HelpDeskFront(const ServeOptions& options)
     : options_(options),
       secret_(NewSecret()),
       sessions_(options),
+      state_(options),
       throttle_(options),
-      second_factor_(options) {}
+      second_factor_(options) {
+  // The find box's index of words; a database without it (none at all, or
+  // read-only) answers the find box with an error and serves the rest, so
+  // a failure here is not the server's to refuse.
+  (void)EnsureRequestWords(options_.settings_path);
+}
 
-Reply HelpDeskFront::Home(const Visit& visit) {
+Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
   Reply reply;
-  if (auto session = sessions_.Find(visit.session_cookie)) {
-    reply.user = session->user_id;
-    return SignedIn(*session, *FindButton("Show List"), visit,
-                    std::move(reply));
+  auto session = sessions_.Find(visit.session_cookie);
+  if (!session) return NoSession(visit, std::move(reply));
+  reply.user = session->user_id;
+  std::string caption = page.caption;
+  std::vector<SubmittedForm::Field> fields = {{kCommandField, caption}};
+  fields.insert(fields.end(), page.fields.begin(), page.fields.end());
+  ListOrder order;
+  if (page.is_list) {
+    // The list keeps the order he chose last, for the whole session.
+    if (caption == "Sort List Now") {
+      order = ListOrder{page.fields.front().second, page.descending};
+      state_.SetOrder(session->id, session->user_id, order);
+    } else {
+      order = state_.Order(session->id);
+      if (!order.column.empty()) {
+        caption = "Sort List Now";
+        fields = {{kCommandField, caption}, {"sortrequests", order.column}};
+      }
+    }
   }
+  SubmittedForm asked(std::move(fields));
+  std::optional<Button> button = FindButton(caption);
+  if (!button) {
+    reply.status = 404;
+    reply.result = "refused";
+    reply.body = RenderStatusPage(404);
+    return reply;
+  }
+  EngineResult result = RunButton(*session, *button, asked, &reply);
+  if (result.ok && !result.html.empty()) {
+    Enhance(*session, page.caption, &result.html);
+    if (page.is_list) {
+      if (order.descending) ReverseListRows(&result.html);
+      LinkListHeaders(&result.html, order.descending);
+    }
+    std::string form_id;
+    if (page.one_time_form) {
+      form_id = state_.IssueFormId(session->id, session->user_id);
+    }
+    return ShowNewPage(*session, std::move(result.html), std::move(form_id),
+                       std::move(reply));
+  }
+  // An address typed in or kept as a bookmark that no longer shows a page
+  // (a request closed since): the error above the latest page.
+  return ShowFailure(*session, Visit(), result, std::move(reply));
+}
+
+Reply HelpDeskFront::NoSession(const Visit& visit, Reply reply) {
   std::string notice;
   if (!visit.session_cookie.empty()) {
     notice = "Your session has ended. Please log in again.";
@@ -118,22 +176,72 @@ Reply HelpDeskFront::Post(const Visit& visit) {
                    std::move(notice));
 }
 
+HelpDeskFront::EngineResult HelpDeskFront::RunButton(
+    const SessionView& session, const Button& button,
+    const SubmittedForm& posted, Reply* reply) {
+  const ButtonRow& row = *button.row;
+  Identity identity{session.user_id, session.personnel_name};
+  bool search = row.command == "SEARCH INVENTORY NOW" ||
+                row.command == "SEARCH SOLUTIONS NOW";
+  Variant form = Variant::Form(std::make_shared<const SubmittedForm>(
+      EngineForm(search ? ContainsCriteria(posted) : posted, &identity)));
+  Variant p1 = Argument(row.p1, button, posted, form, &identity);
+  Variant p2 = Argument(row.p2, button, posted, form, &identity);
+  reply->command = std::string(row.command);
+  EngineResult result = Run(row.command, std::move(p1), std::move(p2));
+  reply->result = result.ok ? "ok" : "failed";
+  return result;
+}
+
 Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
                               const Visit& visit, Reply reply) {
   const ButtonRow& row = *button.row;
-  Identity identity{session.user_id, session.personnel_name};
-  Variant form = Variant::Form(std::make_shared<const SubmittedForm>(
-      EngineForm(visit.posted, &identity)));
-  Variant p1 = Argument(row.p1, button, visit.posted, form, &identity);
-  Variant p2 = Argument(row.p2, button, visit.posted, form, &identity);
-  reply.command = std::string(row.command);
-  EngineResult result = Run(row.command, std::move(p1), std::move(p2));
-  reply.result = result.ok ? "ok" : "failed";
+  // The front's own checks come first: a post they refuse never reaches
+  // the engine.
+  std::vector<FieldProblem> missing =
+      MissingRequiredFields(row.command, visit.posted, options_.settings_path);
+  if (!missing.empty()) {
+    reply.command = std::string(row.command);
+    reply.result = "refused";
+    std::string error = "<ul class=\"kv-problems\">";
+    std::vector<std::string> fields;
+    for (const FieldProblem& problem : missing) {
+      error += "<li>";
+      AppendHtml(&error, problem.message);
+      error += "</li>";
+      fields.push_back(problem.field);
+    }
+    error += "</ul>";
+    return ShowPostedFromPage(session, visit, std::move(error),
+                              std::move(reply), std::move(fields));
+  }
+  std::string form_id = FirstValue(visit.posted, kFormIdField);
+  FormClaim claim = state_.ClaimForm(session.id, form_id);
+  if (claim.kind == FormClaim::kReplay) {
+    // The same form posted again (a double click, a retry after a lost
+    // answer): it stored what it had to the first time.
+    reply.command = std::string(row.command);
+    reply.result = "replayed";
+    if (!claim.notice.text.empty()) {
+      state_.SetNotice(session.id, session.user_id, std::move(claim.notice));
+    }
+    return Redirect(std::move(claim.location), std::move(reply));
+  }
+  ClaimedForm held(&state_, session.id, form_id, claim.kind == FormClaim::kRun);
+  // A request save registers a new request when its number is not
+  // outstanding; the audit trail then names the number it got.
+  int32_t logged_before = 0;
+  if (row.command == "SAVE REQUEST") {
+    logged_before =
+        LastRequestLoggedBy(options_.settings_path, session.user_id);
+  }
+  EngineResult result = RunButton(session, button, visit.posted, &reply);
 
   if (row.effect == Effect::kLogout) {
     // The engine has removed every login entry of the user, so every
     // session of his ends with it.
     sessions_.EndUser(session.user_id);
+    state_.EndUser(session.user_id);
     reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
     std::string fragment = result.html.empty()
                                ? StartupFragment(session.user_id)
@@ -141,11 +249,34 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     return LoginPage(visit, std::move(reply), std::move(fragment), "",
                      "You have logged out.");
   }
-  if (result.ok && !result.html.empty()) {
-    return ShowNewPage(session, std::move(result.html), std::move(reply));
+  bool shown = result.ok && !result.html.empty();
+  std::string location = shown ? AddressAfter(button, visit.posted) : "";
+  if (location.empty()) {
+    if (shown) {
+      return ShowNewPage(session, std::move(result.html), "", std::move(reply));
+    }
+    return ShowFailure(session, visit, result, std::move(reply));
   }
-  return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
-                            std::move(reply));
+  int32_t new_request_no = 0;
+  if (row.command == "SAVE REQUEST") {
+    int32_t last = LastRequestLoggedBy(options_.settings_path, session.user_id);
+    if (last != logged_before) new_request_no = last;
+  }
+  Notice notice;
+  if (auto said = NoticeAfter(button, visit.posted, new_request_no)) {
+    notice = std::move(*said);
+    state_.SetNotice(session.id, session.user_id, notice);
+  }
+  held.Finish(location, std::move(notice));
+  return Redirect(std::move(location), std::move(reply));
+}
+
+Reply HelpDeskFront::Redirect(std::string location, Reply reply) {
+  reply.status = 303;
+  reply.body =
+      RenderProblemPage("Done", "The help desk moves on to the next page.");
+  reply.location = std::move(location);
+  return reply;
 }
 
 Reply HelpDeskFront::LoginAttempt(const Visit& visit,
@@ -175,7 +306,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
     reply.result = "failed";
     // Whether the id exists, has a password or a profile is the operator's
     // business, not the visitor's.
-    reply.log_error = LoggedMessage(result.error, DbPath());
+    reply.error = LoggedMessage(result.error, DbPath());
     return LoginPage(visit, std::move(reply), StartupFragment(user_id),
                      kLoginFailedMessage, "");
   }
@@ -193,11 +324,8 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));
   reply.user = session.user_id;
   reply.result = result.ok ? "ok" : "failed";
-  if (result.ok && !result.html.empty()) {
-    return ShowNewPage(session, std::move(result.html), std::move(reply));
-  }
-  return ShowPostedFromPage(session, visit, ErrorOrGeneric(result.error),
-                            std::move(reply));
+  if (result.ok && !result.html.empty()) return Redirect("/", std::move(reply));
+  return ShowFailure(session, visit, result, std::move(reply));
 }
 
 Reply HelpDeskFront::LoginPage(const Visit& visit, Reply reply,
@@ -249,8 +377,15 @@ Reply HelpDeskFront::Forbidden(Reply reply) {
 }
 
 Reply HelpDeskFront::ShowNewPage(const SessionView& session,
-                                 std::string fragment, Reply reply) {
+                                 std::string fragment, std::string form_id,
+                                 Reply reply) {
   PageView view;
+  view.form_id = std::move(form_id);
+  if (auto notice = state_.TakeNotice(session.id)) {
+    view.notice = std::move(notice->text);
+    view.notice_link_href = std::move(notice->link_href);
+    view.notice_link_text = std::move(notice->link_text);
+  }
   view.page_number = sessions_.KeepPage(session.id, fragment);
   view.fragment = std::move(fragment);
   view.token = session.token;
@@ -259,27 +394,67 @@ Reply HelpDeskFront::ShowNewPage(const SessionView& session,
   return reply;
 }
 
-Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
-                                        const Visit& visit,
-                                        std::string error_html, Reply reply) {
+Reply HelpDeskFront::ShowPostedFromPage(
+    const SessionView& session, const Visit& visit, std::string error_html,
+    Reply reply, std::vector<std::string> invalid_fields) {
   uint64_t posted_from = PostedPageNumber(visit.posted);
   PageView view;
+  view.invalid_fields = std::move(invalid_fields);
   view.token = session.token;
   view.signed_in_as = SignedInAs(session);
-  // The visitor learns neither where the database lies nor the query.
+  // The visitor learns neither where the database lies nor the query,
+  // whatever a plain error left of the engine's words.
   std::string db_path = DbPath();
-  reply.log_error = LoggedMessage(error_html, db_path);
+  if (!reply.error.empty()) reply.error = LoggedMessage(reply.error, db_path);
   view.error_html = ShownMessage(error_html, db_path);
   if (auto kept = sessions_.Page(session.id, posted_from)) {
     view.fragment = std::move(kept->fragment);
     view.page_number = kept->number;
     // His values belong on the page he typed them into, on no other.
-    if (kept->number == posted_from) view.refill = RefillFields(visit.posted);
+    if (kept->number == posted_from) {
+      view.refill = RefillFields(visit.posted);
+      view.form_id = FirstValue(visit.posted, kFormIdField);
+    }
   } else {
     view.fragment = kFallbackFragment;
   }
   reply.body = RenderPage(view);
   return reply;
+}
+
+Reply HelpDeskFront::ShowFailure(const SessionView& session, const Visit& visit,
+                                 const EngineResult& result, Reply reply) {
+  reply.error = LoggedError(result.error);
+  if (result.error.empty()) {
+    return ShowPostedFromPage(session, visit, ErrorOrGeneric(""),
+                              std::move(reply));
+  }
+  PlainError plain = PlainErrorOf(result.error, visit.posted);
+  return ShowPostedFromPage(session, visit, EscapeHtml(plain.text),
+                            std::move(reply), std::move(plain.fields));
+}
+
+void HelpDeskFront::Enhance(const SessionView& session,
+                            std::string_view caption, std::string* fragment) {
+  if (EqualsIgnoringCase(caption, "Register New Request")) {
+    // Most requests are taken by the person who registers them.
+    PreselectOption(fragment, "Personnel", session.personnel_name);
+    PreselectOption(fragment, "WorkGroup",
+                    LookupValue(options_.settings_path, "Personnel",
+                                session.personnel_name, 1));
+  } else if (caption.starts_with("*")) {
+    MakeInputsReadOnly(fragment);
+  } else if (EqualsIgnoringCase(caption, "Search Inventory Now") ||
+             EqualsIgnoringCase(caption, "Search Solutions Now")) {
+    RemoveQueryEcho(fragment);
+    ShowItemIds(fragment);
+    if (IsEmptyResult(*fragment)) {
+      state_.SetNotice(session.id, session.user_id,
+                       Notice{"Nothing matches these criteria. Fewer or "
+                              "shorter ones find more.",
+                              "", ""});
+    }
+  }
 }
 
 HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,
@@ -306,12 +481,14 @@ std::string HelpDeskFront::StartupFragment(std::string_view user_id) {
 }
 
 void HelpDeskFront::Sweep() {
+  state_.Sweep();
   std::unique_lock gate(login_gate_);
   for (const std::string& user : sessions_.Sweep()) LogOutIfUnused(user);
   for (const std::string& user : second_factor_.Sweep()) LogOutIfUnused(user);
 }
 
 void HelpDeskFront::EndAllSessions() {
+  state_.Clear();
   std::unique_lock gate(login_gate_);
   for (const std::string& user : sessions_.EndAll()) {
     Run("LOGOUT", Variant(user), Variant());

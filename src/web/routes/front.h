@@ -12,6 +12,12 @@
 // A user with a second factor gets his session only once he has also sent a
 // valid code from his authenticator app (second_factor_step.h).
 //
+// Every page has an address that a GET shows (page_addresses.h); a post
+// that worked answers 303 to the next page's address, which then opens with
+// a notice of what happened (front_state.h, notices.h). Before the engine
+// runs the front checks the required fields (form_checks.h); a failure is
+// shown in plain words at its field (plain_errors.h).
+//
 // It knows nothing of HTTP beyond what Visit and Reply carry; the routes
 // (addresses.h) translate.
 //
@@ -33,6 +39,8 @@
 #include "web/identity/session_store.h"
 #include "web/options/serve_options.h"
 #include "web/routes/button_map.h"
+#include "web/routes/front_state.h"
+#include "web/routes/page_addresses.h"
 
 namespace kirvs::web {
 
@@ -51,10 +59,11 @@ struct Reply {
   std::string body;                      // a whole HTML document
   std::vector<std::string> set_cookies;  // Set-Cookie header values
   std::string retry_after;               // seconds, for 429
+  std::string location;                  // where a 303 sends the browser
   std::string command = "-";             // the CommandString run
   std::string result = "-";  // ok, failed, refused, throttled, pending
   std::string user = "-";    // the signed-in user id
-  std::string log_error;     // the engine's message, for the access log only
+  std::string error;         // the engine's text of a failure, for the log
 };
 
 class HelpDeskFront {
@@ -65,10 +74,19 @@ class HelpDeskFront {
 
   explicit HelpDeskFront(const ServeOptions& options);
 
-  // GET /: the login page, or for a signed-in session his request list.
-  Reply Home(const Visit& visit);
+  // GET of a page's address: the login page without a session, else the
+  // page, run as the click that shows it.
+  Reply Show(const Visit& visit, const AddressedPage& page);
 
-  // POST /: the button the user clicked.
+  // GET of the lists the front makes itself: /queues/NAME (unassigned,
+  // workgroup, open, closed) and /find?q=, each "&page=N" 50 at a time.
+  // A number in the find box opens that request.
+  Reply ShowRequests(const Visit& visit, std::string_view path,
+                     std::string_view query);
+
+  // POST /: the button the user clicked. A click that worked is answered
+  // with 303 to the address of the page that follows, so that neither Back
+  // nor Reload posts it again; one that failed shows the page posted from.
   Reply Post(const Visit& visit);
 
   // Ends idle sessions and removes the login entries of the users who have
@@ -89,8 +107,12 @@ class HelpDeskFront {
 
   EngineResult Run(std::string_view command, Variant p1, Variant p2);
 
+  EngineResult RunButton(const SessionView& session, const Button& button,
+                         const SubmittedForm& posted, Reply* reply);
   Reply SignedIn(const SessionView& session, const Button& button,
                  const Visit& visit, Reply reply);
+  Reply Redirect(std::string location, Reply reply);
+  Reply NoSession(const Visit& visit, Reply reply);
   Reply LoginAttempt(const Visit& visit, const SessionView* current,
                      Reply reply);
   Reply LoginPage(const Visit& visit, Reply reply, std::string fragment,
@@ -118,10 +140,18 @@ class HelpDeskFront {
   // A new page in the session: kept, so that it can come back under an
   // error box.
   Reply ShowNewPage(const SessionView& session, std::string fragment,
-                    Reply reply);
+                    std::string form_id, Reply reply);
   // The page the user posted from, with an error and his values.
   Reply ShowPostedFromPage(const SessionView& session, const Visit& visit,
-                           std::string error_html, Reply reply);
+                           std::string error_html, Reply reply,
+                           std::vector<std::string> invalid_fields = {});
+  // The page posted from (or the latest one), under the engine's failure in
+  // words a person understands; the engine's own text goes to the log.
+  Reply ShowFailure(const SessionView& session, const Visit& visit,
+                    const EngineResult& result, Reply reply);
+  // What the front adds to a page that `caption` showed.
+  void Enhance(const SessionView& session, std::string_view caption,
+               std::string* fragment);
 
   std::string StartupFragment(std::string_view user_id);
   std::string Cookie(std::string_view name, std::string_view value,
@@ -130,6 +160,7 @@ class HelpDeskFront {
   const ServeOptions& options_;
   const std::string secret_;  // keys the login forms' tokens
   SessionStore sessions_;
+  FrontState state_;
   LoginThrottle throttle_;
   SecondFactorStep second_factor_;
   // Logins hold it shared, the removal of login entries for idle sessions

@@ -64,7 +64,7 @@ Reply HelpDeskFront::AskForCode(const Visit& visit, const EngineResult& result,
       LogOutIfUnused(result.user_id);
     }
     reply.result = "failed";
-    reply.log_error = LoggedMessage(EscapeHtml(s.message()), DbPath());
+    reply.error = LoggedMessage(EscapeHtml(s.message()), DbPath());
     return LoginPage(visit, std::move(reply), StartupFragment(result.user_id),
                      "The help desk could not check the second factor of "
                      "this account. Please try again later.",
@@ -108,8 +108,7 @@ Reply HelpDeskFront::CodeAttempt(const Visit& visit, Reply reply) {
   if (!ok) {
     throttle_.RecordFailure(pending->user_id, visit.address);
     reply.result = "failed";
-    if (!s.ok())
-      reply.log_error = LoggedMessage(EscapeHtml(s.message()), DbPath());
+    if (!s.ok()) reply.error = LoggedMessage(EscapeHtml(s.message()), DbPath());
     if (!second_factor_.Fail(pending->id)) {
       return LoginPage(visit, std::move(reply), CodePageFragment(),
                        "The code is not correct, or it has been used "

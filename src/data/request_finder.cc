@@ -1,0 +1,195 @@
+#include "data/request_finder.h"
+
+#include <memory>
+
+#include "data/lookups.h"
+#include "data/settings.h"
+#include "platform/database.h"
+#include "platform/escape.h"
+#include "platform/record_source.h"
+#include "platform/text_forms.h"
+
+namespace kirvs {
+
+namespace {
+
+constexpr char kColumns[] =
+    "RequestNo, Requested, Priority, Status, Personnel, WorkGroup, "
+    "Description";
+
+constexpr char kWordsSchema[] = R"sql(
+CREATE VIRTUAL TABLE IF NOT EXISTS Request_Words USING fts5(
+  RequestNo UNINDEXED, Closed UNINDEXED, Description, Resolution, Contact,
+  UserId);
+CREATE TRIGGER IF NOT EXISTS Current_Requests_Words_Insert
+  AFTER INSERT ON Current_Requests BEGIN
+  INSERT INTO Request_Words VALUES (new.RequestNo, 0, new.Description,
+    new.Resolution, new.Contact, new.UserId);
+END;
+CREATE TRIGGER IF NOT EXISTS Current_Requests_Words_Update
+  AFTER UPDATE ON Current_Requests BEGIN
+  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 0;
+  INSERT INTO Request_Words VALUES (new.RequestNo, 0, new.Description,
+    new.Resolution, new.Contact, new.UserId);
+END;
+CREATE TRIGGER IF NOT EXISTS Current_Requests_Words_Delete
+  AFTER DELETE ON Current_Requests BEGIN
+  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 0;
+END;
+CREATE TRIGGER IF NOT EXISTS Completed_Requests_Words_Insert
+  AFTER INSERT ON Completed_Requests BEGIN
+  INSERT INTO Request_Words VALUES (new.RequestNo, 1, new.Description,
+    new.Resolution, new.Contact, new.UserId);
+END;
+CREATE TRIGGER IF NOT EXISTS Completed_Requests_Words_Update
+  AFTER UPDATE ON Completed_Requests BEGIN
+  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 1;
+  INSERT INTO Request_Words VALUES (new.RequestNo, 1, new.Description,
+    new.Resolution, new.Contact, new.UserId);
+END;
+CREATE TRIGGER IF NOT EXISTS Completed_Requests_Words_Delete
+  AFTER DELETE ON Completed_Requests BEGIN
+  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 1;
+END;
+)sql";
+
+std::string Text(RecordSource& rs, int index) {
+  Variant value;
+  if (!rs.Get(index, &value).ok() || value.IsNull()) return std::string();
+  return value.ToText();
+}
+
+// Reads up to page_size rows of `query` (which selects kColumns and then
+// whether the request is closed) after skipping `page` pages.
+Status ReadPage(const std::string& settings_path, std::string query, int page,
+                int page_size, ListedPage* out) {
+  out->rows.clear();
+  out->more = false;
+  query += " LIMIT " + std::to_string(page_size + 1) + " OFFSET " +
+           std::to_string(static_cast<int64_t>(page) * page_size);
+  std::unique_ptr<RecordSource> rs;
+  Status s = RecordSource::Open(ReadSetting(settings_path, "DBPath"), query,
+                                OpenMode::kRead, &rs);
+  if (!s.ok()) return s;
+  for (; !rs->eof(); s = rs->MoveNext()) {
+    if (!s.ok()) return s;
+    if (static_cast<int>(out->rows.size()) == page_size) {
+      out->more = true;
+      break;
+    }
+    ListedRequest row;
+    row.request_no = ParseInteger(Text(*rs, 0)).value_or(0);
+    row.requested = Text(*rs, 1);
+    row.priority = Text(*rs, 2);
+    row.status = Text(*rs, 3);
+    row.personnel = Text(*rs, 4);
+    row.work_group = Text(*rs, 5);
+    row.description = Text(*rs, 6);
+    row.closed = Text(*rs, 7) == "1";
+    out->rows.push_back(std::move(row));
+  }
+  return Status();
+}
+
+}  // namespace
+
+std::string WorkGroupOf(const std::string& settings_path,
+                        std::string_view personnel_name) {
+  return LookupValue(settings_path, "Personnel", personnel_name, 1);
+}
+
+Status ReadQueue(const std::string& settings_path, Queue queue,
+                 std::string_view work_group, int page, int page_size,
+                 ListedPage* out) {
+  std::string query = std::string("SELECT ") + kColumns;
+  switch (queue) {
+    case Queue::kUnassigned:
+      query +=
+          ", 0 FROM Current_Requests WHERE Personnel IS NULL OR "
+          "TRIM(Personnel) = '' ORDER BY RequestNo";
+      break;
+    case Queue::kWorkGroup:
+      query += ", 0 FROM Current_Requests WHERE WorkGroup = '";
+      AppendSqlText(&query, work_group);
+      query += "' ORDER BY RequestNo";
+      break;
+    case Queue::kAllOpen:
+      query += ", 0 FROM Current_Requests ORDER BY RequestNo";
+      break;
+    case Queue::kClosed:
+      query +=
+          ", 1 FROM Completed_Requests ORDER BY Completed DESC, RequestNo DESC";
+      break;
+  }
+  return ReadPage(settings_path, std::move(query), page, page_size, out);
+}
+
+Status EnsureRequestWords(const std::string& settings_path) {
+  std::shared_ptr<Database> db;
+  Status s = Database::Open(ReadSetting(settings_path, "DBPath"), &db);
+  if (s.ok()) s = db->Begin();
+  std::unique_ptr<RecordSource> known;
+  if (s.ok()) {
+    s = RecordSource::Open(db,
+                           "SELECT COUNT(*) FROM sqlite_master WHERE name = "
+                           "'Request_Words'",
+                           OpenMode::kRead, &known);
+  }
+  bool exists = s.ok() && Text(*known, 0) != "0";
+  if (known) known->Close();
+  if (s.ok() && !exists) {
+    s = db->Execute(kWordsSchema);
+    if (s.ok()) {
+      s = db->Execute(
+          "INSERT INTO Request_Words SELECT RequestNo, 0, Description, "
+          "Resolution, Contact, UserId FROM Current_Requests; INSERT INTO "
+          "Request_Words SELECT RequestNo, 1, Description, Resolution, "
+          "Contact, UserId FROM Completed_Requests;");
+    }
+  }
+  if (s.ok()) s = db->Commit();
+  return s;
+}
+
+Status FindRequests(const std::string& settings_path, std::string_view words,
+                    int page, int page_size, ListedPage* out) {
+  // Each word becomes a quoted prefix term, so that nothing typed is read
+  // as the index's query syntax.
+  std::string match;
+  size_t at = 0;
+  while (at < words.size()) {
+    size_t start = words.find_first_not_of(" \t", at);
+    if (start == std::string_view::npos) break;
+    size_t end = words.find_first_of(" \t", start);
+    std::string_view word = words.substr(start, end - start);
+    std::string quoted = "\"";
+    for (char c : word) {
+      quoted += c;
+      if (c == '"') quoted += '"';
+    }
+    if (!match.empty()) match += ' ';
+    match += quoted + "\"*";
+    at = end == std::string_view::npos ? words.size() : end;
+  }
+  out->rows.clear();
+  out->more = false;
+  if (match.empty()) return Status();
+  std::string query = "SELECT ";
+  std::string columns;
+  for (std::string_view column :
+       {"RequestNo", "Requested", "Priority", "Status", "Personnel",
+        "WorkGroup", "Description"}) {
+    if (!columns.empty()) columns += ", ";
+    columns += "r." + std::string(column);
+  }
+  query += columns +
+           ", w.Closed FROM Request_Words w JOIN (SELECT *, 0 AS Closed FROM "
+           "Current_Requests UNION ALL SELECT *, 1 FROM Completed_Requests) "
+           "r ON r.RequestNo = w.RequestNo AND r.Closed = w.Closed WHERE "
+           "Request_Words MATCH '";
+  AppendSqlText(&query, match);
+  query += "' ORDER BY w.Closed, r.RequestNo DESC";
+  return ReadPage(settings_path, std::move(query), page, page_size, out);
+}
+
+}  // namespace kirvs

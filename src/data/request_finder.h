@@ -1,0 +1,68 @@
+// Reads of the request tables for the web front's queues and its find box.
+// Each opens the database of the settings file's DBPath; none writes a
+// request. Thread-safe.
+//
+// The find box searches the words of open and closed requests through
+// Request_Words, an SQLite FTS5 index that triggers on both request tables
+// keep in step with every insert, update and delete (a close moves a row,
+// so it moves its words). EnsureRequestWords creates the index and its
+// triggers once, filled from the rows already there.
+
+#ifndef KIRVS_SRC_DATA_REQUEST_FINDER_H_
+#define KIRVS_SRC_DATA_REQUEST_FINDER_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace kirvs {
+
+// One request as a queue or a find result lists it (texts as stored).
+struct ListedRequest {
+  int32_t request_no = 0;
+  std::string requested;
+  std::string priority;
+  std::string status;
+  std::string personnel;
+  std::string work_group;
+  std::string description;
+  bool closed = false;
+};
+
+enum class Queue {
+  kUnassigned,  // outstanding, nobody's
+  kWorkGroup,   // outstanding, in a work group
+  kAllOpen,     // outstanding
+  kClosed,      // closed, the latest first
+};
+
+// A page of results: up to `page_size` rows from row `page * page_size`.
+struct ListedPage {
+  std::vector<ListedRequest> rows;
+  bool more = false;  // a further page follows
+};
+
+// The work group of the person named `personnel_name`; empty if none.
+std::string WorkGroupOf(const std::string& settings_path,
+                        std::string_view personnel_name);
+
+// A page of `queue`; `work_group` is the group for Queue::kWorkGroup.
+Status ReadQueue(const std::string& settings_path, Queue queue,
+                 std::string_view work_group, int page, int page_size,
+                 ListedPage* out);
+
+// Creates Request_Words and its triggers unless they exist.
+Status EnsureRequestWords(const std::string& settings_path);
+
+// A page of the open and closed requests whose description, resolution,
+// contact or user id hold every word of `words` (a word's start is
+// enough), outstanding ones first.
+Status FindRequests(const std::string& settings_path, std::string_view words,
+                    int page, int page_size, ListedPage* out);
+
+}  // namespace kirvs
+
+#endif  // KIRVS_SRC_DATA_REQUEST_FINDER_H_

@@ -1,0 +1,50 @@
+// What the front changes in an engine's page on the way out, so that it is
+// safer to use; the engine's own fragment is never changed for the front.
+//
+// Pure and thread-safe.
+
+#ifndef KIRVS_SRC_WEB_PAGES_ENHANCE_H_
+#define KIRVS_SRC_WEB_PAGES_ENHANCE_H_
+
+#include <string>
+#include <string_view>
+
+namespace kirvs::web {
+
+// The caption that Enter in a field of `fragment` must run, when it is not
+// the first button of the page: on the close page Enter saves the close
+// details and never closes. Empty: the browser's own choice is safe.
+std::string_view DefaultCaption(std::string_view fragment);
+
+// Selects the option `value` (plain text) of the list `select_name` in
+// `fragment`, instead of the one selected there; nothing changes when the
+// list or the option is missing.
+void PreselectOption(std::string* fragment, std::string_view select_name,
+                     std::string_view value);
+
+// On a request list: turns the rows round (each request with its
+// description row), for the descending order the engine does not offer.
+void ReverseListRows(std::string* fragment);
+
+// On a request list: makes each header of a column the list can be sorted
+// by a link that sorts by it, and the header of the column it is sorted by
+// (the sort list's selected option) a link that turns the order round.
+void LinkListHeaders(std::string* fragment, bool descending);
+
+// On search results: removes the query the engine echoes under the list
+// (it is for the developer).
+void RemoveQueryEcho(std::string* fragment);
+
+// On inventory results: the row buttons, which post "*" and the item id,
+// show the item id alone.
+void ShowItemIds(std::string* fragment);
+
+// Whether search results list nothing.
+bool IsEmptyResult(std::string_view fragment);
+
+// Makes every input of `fragment` read-only (the item pages only show).
+void MakeInputsReadOnly(std::string* fragment);
+
+}  // namespace kirvs::web
+
+#endif  // KIRVS_SRC_WEB_PAGES_ENHANCE_H_
