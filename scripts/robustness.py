@@ -392,8 +392,11 @@ def web_round(browser, log, tag, rng, person, close):
     with log.lock:
         log.new[tag] = True
     request = listed_request(page, tag)
+    if request is None and "Show List" in page.buttons():
+        # A front that shows the new request rather than the list.
+        request = listed_request(web_click(browser, "Show List"), tag)
     if request is None:
-        raise WebStep("registered, but not in the list that followed")
+        raise WebStep("registered, but not in the list")
 
     web_click(browser, request, what="show request")
     page = web_click(browser, "Save Request", {"Description": tag + "-e"},
@@ -531,9 +534,16 @@ def check(desk, log, exact):
     return bad
 
 
+def is_web(tag):
+    return tag.startswith("soak-c")
+
+
 def summary(log):
-    return (f"{len(log.new)} registered, {len(log.edit)} saved again, "
-            f"{len(log.activity)} activities, {len(log.closed)} closed, "
+    """The outcomes of the `kirvs run` clients."""
+    def runs(tags):
+        return sum(1 for t in tags if not is_web(t))
+    return (f"{runs(log.new)} registered, {runs(log.edit)} saved again, "
+            f"{runs(log.activity)} activities, {runs(log.closed)} closed, "
             f"{len(log.cross_ok)} saves of others' requests "
             f"(+{len(log.cross_failed)} refused as closed), "
             f"{len(log.demo_closed)} demo requests closed, "
@@ -633,10 +643,13 @@ def crash_run(kirvs, directory, rounds, clients):
 
 
 def web_summary(log):
-    return (f"{len(log.new)} registered, {len(log.edit)} saved again, "
-            f"{len(log.activity)} activities, {len(log.closed)} closed, "
-            f"{len(log.failures)} error pages, {log.http_requests} HTTP "
-            f"requests")
+    """The outcomes of the web clients."""
+    def webs(tags):
+        return sum(1 for t in tags if is_web(t))
+    return (f"{webs(log.new)} registered, {webs(log.edit)} saved again, "
+            f"{webs(log.activity)} activities, {webs(log.closed)} closed, "
+            f"{sum(1 for f in log.failures if is_web(f))} error pages, "
+            f"{log.http_requests} HTTP requests")
 
 
 def soak_web(kirvs, directory, seconds, clients):
@@ -700,13 +713,13 @@ def crash(kirvs, directory, rounds, clients, web_clients):
             log_in(desk)  # the `kirvs run` writers' login entry
             log = Log()
             killed = threading.Event()
-            seconds = 2.5
+            seconds = 3.0
             web = run_web_clients(server, log, web_clients, seconds,
                                   first=(r - 1) * web_clients + 1,
                                   session_lost=killed.is_set)
             victim = server.process.pid
 
-            def kill_server(after=rng.uniform(0.3, seconds - 0.3)):
+            def kill_server(after=rng.uniform(0.5, seconds - 0.3)):
                 time.sleep(after)
                 killed.set()
                 server.kill()
