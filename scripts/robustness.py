@@ -264,7 +264,10 @@ class Server:
         self.log_path = log_path
         self.process = None
         self.base = None
-        self.starts = 0
+        # Whether web clients keep their connection open between requests
+        # (SOAK_KEEP_ALIVE=1), as browsers do; each then holds a server
+        # thread until the server ends the connection.
+        self.keep_alive = os.environ.get("SOAK_KEEP_ALIVE") == "1"
 
     def start(self):
         with open(self.log_path, "ab") as access_log:
@@ -280,7 +283,6 @@ class Server:
             self.process.wait()
             raise RuntimeError(f"kirvs serve did not start: {line!r}")
         self.base = match.group(1) + "/"
-        self.starts += 1
         # Drain the rest (the demo logins) so that the pipe never fills.
         threading.Thread(target=self.process.stdout.read, daemon=True).start()
 
@@ -341,7 +343,8 @@ def web_client(server, log, number, stop, session_lost):
     whether a failed connection is expected (the server was killed)."""
     user, password = WEB_USERS[(number - 1) % len(WEB_USERS)]
     rng = random.Random(number * 104729 + os.getpid())
-    browser = web_client_module.Browser(server.base)
+    browser = web_client_module.Browser(server.base,
+                                        keep_alive=server.keep_alive)
     try:
         person = web_log_in(browser, user, password)
         web_client_loop(browser, log, number, stop, rng, person)
@@ -355,6 +358,7 @@ def web_client(server, log, number, stop, session_lost):
         with log.lock:
             log.errors.append(f"web client {number}: {error!r}")
     finally:
+        browser.close()
         with log.lock:
             log.http_requests += browser.requests
 

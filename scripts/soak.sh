@@ -11,7 +11,8 @@
 # PRAGMA integrity_check = ok. Exits non-zero on any violation.
 #
 # Usage: scripts/soak.sh [SECONDS] [CLIENTS]
-#        (KIRVS=path/to/kirvs, SOAK_MODE=web|run)
+#        (KIRVS=path/to/kirvs, SOAK_MODE=web|run; SOAK_KEEP_ALIVE=1: the
+#        web clients keep their connections open, as browsers do)
 set -euo pipefail
 
 mode="${SOAK_MODE:-web}"

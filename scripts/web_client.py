@@ -156,12 +156,14 @@ class TransportError(Exception):
 
 
 class Browser:
-    def __init__(self, base, timeout=60.0):
+    def __init__(self, base, timeout=60.0, keep_alive=False):
         parts = urllib.parse.urlsplit(base)
         if parts.hostname not in ("127.0.0.1", "localhost", "::1"):
             raise ValueError(f"not a loopback address: {base}")
         self.base = base
         self.timeout = timeout
+        self.keep_alive = keep_alive
+        self.connection = None  # kept open between requests when keep_alive
         self.cookies = {}
         self.page = None
         self.requests = 0
@@ -173,26 +175,37 @@ class Browser:
         path = parts.path or "/"
         if parts.query:
             path += "?" + parts.query
-        headers = {"Connection": "close", "Accept": "text/html"}
+        headers = {"Accept": "text/html"}
+        if not self.keep_alive:
+            headers["Connection"] = "close"
         if self.cookies:
             headers["Cookie"] = "; ".join(
                 f"{k}={v}" for k, v in self.cookies.items())
         if body is not None:
             headers["Content-Type"] = "application/x-www-form-urlencoded"
-        connection = http.client.HTTPConnection(
-            parts.hostname, parts.port, timeout=self.timeout)
+        if self.connection is None:
+            self.connection = http.client.HTTPConnection(
+                parts.hostname, parts.port, timeout=self.timeout)
+        # A request is never sent twice: a post that got no answer may have
+        # been carried out, and the check must see it as unreported.
         try:
-            connection.request(method, path, body=body, headers=headers)
-            response = connection.getresponse()
+            self.connection.request(method, path, body=body, headers=headers)
+            response = self.connection.getresponse()
             data = response.read()
         except (OSError, http.client.HTTPException) as error:
+            self.close()
             raise TransportError(f"{method} {path}: {error!r}") from error
-        finally:
-            connection.close()
+        if not self.keep_alive or response.will_close:
+            self.close()
         self.requests += 1
         for header in response.headers.get_all("Set-Cookie") or []:
             self._keep_cookie(header)
         return response.status, response.getheader("Location"), data
+
+    def close(self):
+        if self.connection is not None:
+            self.connection.close()
+            self.connection = None
 
     def _keep_cookie(self, header):
         first, *attributes = header.split(";")
