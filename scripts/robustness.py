@@ -1,26 +1,37 @@
 #!/usr/bin/env python3
-"""Concurrent clients of `kirvs run` on one help desk, and the invariants the
-database must keep under them. Used by scripts/soak.sh and
-scripts/crash-test.sh.
+"""Concurrent clients of one help desk, and the invariants the database must
+keep under them. Used by scripts/soak.sh and scripts/crash-test.sh.
 
-Each client loops: registers a request (SAVE REQUEST with number 0), saves
-it again, adds an activity, closes every other one, and saves another
+Web clients (web_client.py) drive `kirvs serve` as support engineers in a
+browser would: each logs in once as a demo user and loops: registers a
+request, saves it again, adds an activity and closes every other one. The
+clients of `kirvs run` loop: register a request (SAVE REQUEST with number
+0), save it again, add an activity, close every other one, and save another
 client's request, which may have been closed meanwhile. Every value is tagged
-"soak-<client>-<i>", so each reported success can be found afterwards.
+"soak-<client>-<i>" ("soak-c<client>-<i>" on the web), so each reported
+success can be found afterwards.
 
-  robustness.py soak KIRVS DIR SECONDS CLIENTS
-  robustness.py crash KIRVS DIR ROUNDS CLIENTS
+  robustness.py soak KIRVS DIR SECONDS CLIENTS       web clients
+  robustness.py soak-run KIRVS DIR SECONDS CLIENTS   `kirvs run` clients
+  robustness.py crash KIRVS DIR ROUNDS CLIENTS [WEB_CLIENTS]
+      CLIENTS `kirvs run` writers and WEB_CLIENTS (8) web clients; the
+      server and some writers killed with SIGKILL
+  robustness.py crash-run KIRVS DIR ROUNDS CLIENTS   `kirvs run` only
 """
 
+import html
 import json
 import os
 import random
 import re
+import signal
 import sqlite3
 import subprocess
 import sys
 import threading
 import time
+
+import web_client as web_client_module
 
 USER = "ann"
 PERSON = "Ann Archer"
@@ -82,6 +93,8 @@ class Log:
         self.killed = 0
         self.demo_closed = []  # demo requests reported closed
         self.errors = []  # clients stopped on an error of their own
+        self.http_requests = 0  # HTTP requests the web clients sent
+        self.cut_off = 0  # web actions without an answer (server killed)
 
 
 def client(desk, log, number, stop, kill_chance):
@@ -241,6 +254,192 @@ def run_clients(desk, log, clients, seconds, kill_chance, first=1,
         t.join()
 
 
+class Server:
+    """`kirvs serve` on a free port of 127.0.0.1; its access log goes to a
+    file beside the desk."""
+
+    def __init__(self, kirvs, directory, log_path):
+        self.kirvs = kirvs
+        self.directory = directory
+        self.log_path = log_path
+        self.process = None
+        self.base = None
+        # Whether web clients keep their connection open between requests
+        # (SOAK_KEEP_ALIVE=1), as browsers do; each then holds a server
+        # thread until the server ends the connection.
+        self.keep_alive = os.environ.get("SOAK_KEEP_ALIVE") == "1"
+
+    def start(self):
+        with open(self.log_path, "ab") as access_log:
+            self.process = subprocess.Popen(
+                [self.kirvs, "serve", self.directory, "--host", "127.0.0.1",
+                 "--port", "0"],
+                stdout=subprocess.PIPE, stderr=access_log, text=True)
+        # The first line names the address once the port is bound.
+        line = self.process.stdout.readline()
+        match = re.search(r"(http://127\.0\.0\.1:\d+)/", line)
+        if not match:
+            self.process.kill()
+            self.process.wait()
+            raise RuntimeError(f"kirvs serve did not start: {line!r}")
+        self.base = match.group(1) + "/"
+        # Drain the rest (the demo logins) so that the pipe never fills.
+        threading.Thread(target=self.process.stdout.read, daemon=True).start()
+
+    def kill(self):
+        """SIGKILL, as a crash would."""
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+        if self.process:
+            self.process.wait()
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+# The demo's users; several web clients may share one, each with a session
+# of its own.
+WEB_USERS = [("ann", "ann123"), ("bob", "bob123"), ("carol", "carol123"),
+             ("dave", "dave123")]
+
+
+class WebStep(Exception):
+    """A page other than the one a step expected."""
+
+
+def web_log_in(browser, user, password):
+    """Logs in as `user` and returns his personnel name, as the top bar
+    shows it."""
+    browser.get("/")
+    page = browser.click("Login", {"txtUserId": user, "txtPassword": password})
+    if page.error() or page.status != 200:
+        raise WebStep(f"login of {user}: {page.status} {page.error()}")
+    match = re.search(r'class="kv-user">Signed in as (.*?) \(', page.body)
+    if not match:
+        raise WebStep(f"login of {user}: not signed in")
+    return html.unescape(match.group(1))
+
+
+def listed_request(page, description):
+    """The number of the request whose description the list shows as
+    `description`: the number button of the row above it."""
+    at = page.body.find(">" + html.escape(description, quote=False) + "<")
+    if at < 0:
+        return None
+    numbers = re.findall(r"name=KIRVSCommand value=(\d+) type=submit",
+                         page.body[:at])
+    return numbers[-1] if numbers else None
+
+
+def web_client(server, log, number, stop, session_lost):
+    """A support engineer in a browser: registers, saves, adds an activity
+    and closes every other request, until `stop()`. `session_lost()` tells
+    whether a failed connection is expected (the server was killed)."""
+    user, password = WEB_USERS[(number - 1) % len(WEB_USERS)]
+    rng = random.Random(number * 104729 + os.getpid())
+    browser = web_client_module.Browser(server.base,
+                                        keep_alive=server.keep_alive)
+    try:
+        person = web_log_in(browser, user, password)
+        web_client_loop(browser, log, number, stop, rng, person)
+    except web_client_module.TransportError as error:
+        with log.lock:
+            if session_lost():
+                log.cut_off += 1
+            else:
+                log.errors.append(f"web client {number}: {error}")
+    except Exception as error:  # a broken client is a failed run
+        with log.lock:
+            log.errors.append(f"web client {number}: {error!r}")
+    finally:
+        browser.close()
+        with log.lock:
+            log.http_requests += browser.requests
+
+
+def web_client_loop(browser, log, number, stop, rng, person):
+    i = 0
+    while not stop():
+        i += 1
+        tag = f"soak-c{number}-{i}"
+        try:
+            web_round(browser, log, tag, rng, person, close=i % 2 == 0)
+        except (WebStep, LookupError) as error:
+            with log.lock:
+                log.failures.append(f"{tag}: {error}")
+            browser.get("/")  # back to the list, as a user would
+
+
+def web_click(browser, caption, changes=None, what=""):
+    page = browser.click(caption, changes)
+    error = page.error()
+    if error is not None or page.status != 200:
+        raise WebStep(f"{what or caption}: {page.status} {error}")
+    return page
+
+
+def web_round(browser, log, tag, rng, person, close):
+    page = browser.page
+    if "Register New Request" not in page.buttons():
+        page = web_click(browser, "Show List")
+    page = web_click(browser, "Register New Request")
+    priority = rng.choice(["1-Urgent", "2-High", "3-Normal", "4-Low"])
+    page = web_click(browser, "Save Request", {
+        "Description": tag, "Personnel": person, "Priority": priority},
+        "register")
+    with log.lock:
+        log.new[tag] = True
+    request = listed_request(page, tag)
+    if request is None and "Show List" in page.buttons():
+        # A front that shows the new request rather than the list.
+        request = listed_request(web_click(browser, "Show List"), tag)
+    if request is None:
+        raise WebStep("registered, but not in the list")
+
+    web_click(browser, request, what="show request")
+    page = web_click(browser, "Save Request", {"Description": tag + "-e"},
+                     "save request")
+    with log.lock:
+        log.edit.add(tag)
+
+    if request not in page.buttons():
+        page = web_click(browser, "Show List")
+    web_click(browser, request, what="show request")
+    web_click(browser, "Activities")
+    web_click(browser, "Add Activity")
+    web_click(browser, "Save Activity", {
+        "Description": tag + "-a", "Duration": "1"})
+    with log.lock:
+        log.activity[tag] = request
+
+    if not close:
+        return
+    web_click(browser, "Show Request")
+    web_click(browser, "Close")
+    web_click(browser, "Close Now", {"Resolution": tag + "-r"})
+    with log.lock:
+        log.closed.add(tag)
+
+
+def run_web_clients(server, log, clients, seconds, first=1,
+                    session_lost=lambda: False):
+    deadline = time.monotonic() + seconds
+    threads = [threading.Thread(
+        target=web_client,
+        args=(server, log, n, lambda: time.monotonic() > deadline,
+              session_lost))
+        for n in range(first, first + clients)]
+    for t in threads:
+        t.start()
+    return threads
+
+
 def check(desk, log, exact):
     """The invariants; `exact` when no writer was killed, so that anything
     not reported as a success must not be stored either. Returns the
@@ -292,7 +491,7 @@ def check(desk, log, exact):
         base = description[:-2] if description.endswith("-e") else description
         if base not in log.new and exact:
             bad.append(f"{description}: stored without a reported success")
-        if not re.fullmatch(r"soak-\d+-\d+(-e)?", description):
+        if not re.fullmatch(r"soak-c?\d+-\d+(-e)?", description):
             bad.append(f"{description}: a save registered a new request")
 
     closed = {str(n) for n, _, _, table in rows if table == "closed"}
@@ -339,9 +538,16 @@ def check(desk, log, exact):
     return bad
 
 
+def is_web(tag):
+    return tag.startswith("soak-c")
+
+
 def summary(log):
-    return (f"{len(log.new)} registered, {len(log.edit)} saved again, "
-            f"{len(log.activity)} activities, {len(log.closed)} closed, "
+    """The outcomes of the `kirvs run` clients."""
+    def runs(tags):
+        return sum(1 for t in tags if not is_web(t))
+    return (f"{runs(log.new)} registered, {runs(log.edit)} saved again, "
+            f"{runs(log.activity)} activities, {runs(log.closed)} closed, "
             f"{len(log.cross_ok)} saves of others' requests "
             f"(+{len(log.cross_failed)} refused as closed), "
             f"{len(log.demo_closed)} demo requests closed, "
@@ -362,7 +568,7 @@ def settings_of(path):
     return keys
 
 
-def soak(kirvs, directory, seconds, clients):
+def soak_run(kirvs, directory, seconds, clients):
     desk = Desk(kirvs, directory)
     log = Log()
     log_in(desk)
@@ -377,7 +583,7 @@ def soak(kirvs, directory, seconds, clients):
     return 1 if bad or not log.new else 0
 
 
-def crash(kirvs, directory, rounds, clients):
+def crash_run(kirvs, directory, rounds, clients):
     desk = Desk(kirvs, directory)
     before = settings_of(desk.ini)
     log_in(desk)
@@ -440,14 +646,156 @@ def crash(kirvs, directory, rounds, clients):
     return 1 if failed else 0
 
 
+def web_summary(log):
+    """The outcomes of the web clients."""
+    def webs(tags):
+        return sum(1 for t in tags if is_web(t))
+    return (f"{webs(log.new)} registered, {webs(log.edit)} saved again, "
+            f"{webs(log.activity)} activities, {webs(log.closed)} closed, "
+            f"{sum(1 for f in log.failures if is_web(f))} error pages, "
+            f"{log.http_requests} HTTP requests")
+
+
+def soak_web(kirvs, directory, seconds, clients):
+    desk = Desk(kirvs, directory)
+    log = Log()
+    server = Server(kirvs, directory, os.path.join(directory, "serve.log"))
+    server.start()
+    try:
+        for t in run_web_clients(server, log, clients, seconds):
+            t.join()
+    finally:
+        server.stop()
+    bad = check(desk, log, exact=True)
+    print(f"soak (web): {web_summary(log)} in {seconds}s with {clients} "
+          f"clients")
+    for b in bad[:50]:
+        print("VIOLATION:", b)
+    checked = outcomes(log)
+    print(f"{max(checked - len(bad), 0)} passed, {len(bad)} failed "
+          f"({checked} reported outcomes checked)")
+    return 1 if bad or not log.new else 0
+
+
+def next_write_on_the_web(server, r):
+    """After a restart: a user logs in, registers a request and closes it
+    (a close writes its trace into KIRVS.INI). Returns the violations."""
+    browser = web_client_module.Browser(server.base)
+    tag = f"crash-close-{r}"
+    try:
+        person = web_log_in(browser, *WEB_USERS[r % len(WEB_USERS)])
+        web_click(browser, "Register New Request")
+        page = web_click(browser, "Save Request",
+                         {"Description": tag, "Personnel": person})
+        request = listed_request(page, tag)
+        if request is None:
+            return [f"{tag}: registered, but not in the list"]
+        web_click(browser, request)
+        web_click(browser, "Close")
+        web_click(browser, "Close Now")
+    except (WebStep, LookupError,
+            web_client_module.TransportError) as error:
+        return [f"the next write after the restart failed: {error}"]
+    return []
+
+
+def crash(kirvs, directory, rounds, clients, web_clients):
+    """Each round: web clients and `kirvs run` writers (a third of them
+    killed) load the desk; the server is killed with SIGKILL at a random
+    moment and restarted; a web user's close writes the settings file."""
+    desk = Desk(kirvs, directory)
+    before = settings_of(desk.ini)
+    server = Server(kirvs, directory, os.path.join(directory, "serve.log"))
+    folder = os.path.dirname(desk.ini)
+    failed = 0
+    planted = 0
+    total = Log()
+    rng = random.Random(os.getpid())
+    server.start()
+    try:
+        for r in range(1, rounds + 1):
+            log_in(desk)  # the `kirvs run` writers' login entry
+            log = Log()
+            killed = threading.Event()
+            seconds = 3.0
+            web = run_web_clients(server, log, web_clients, seconds,
+                                  first=(r - 1) * web_clients + 1,
+                                  session_lost=killed.is_set)
+            victim = server.process.pid
+
+            def kill_server(after=rng.uniform(0.5, seconds - 0.3)):
+                time.sleep(after)
+                killed.set()
+                server.kill()
+            killer = threading.Thread(target=kill_server)
+            killer.start()
+            run_clients(desk, log, clients, seconds, kill_chance=0.35,
+                        first=100000 + (r - 1) * clients + 1,
+                        with_closer=True)
+            killer.join()
+            for t in web:
+                t.join()
+            # What a writer killed between creating its temporary file and
+            # renaming it leaves: a half file in its name.
+            with open(f"{desk.ini}.tmp.{victim}.0", "w") as half:
+                half.write("[Settings]\nDBPa")
+            planted += 1
+            server.start()
+            bad = next_write_on_the_web(server, r)
+            bad += check(desk, log, exact=False)
+            after = settings_of(desk.ini)
+            missing = [k for k in before if k not in after]
+            if missing or after.get("dbpath") != before.get("dbpath"):
+                bad.append(f"KIRVS.INI lost keys {missing}")
+            stale = [f for f in os.listdir(folder)
+                     if f.startswith("KIRVS.INI.tmp.")]
+            if stale:
+                bad.append(f"stale temporary files after the next write: "
+                           f"{stale}")
+            print(f"round {r}: web: {web_summary(log)}, {log.cut_off} cut "
+                  f"off by the kill; run: {summary(log)}; "
+                  + ("ok" if not bad else f"{len(bad)} violations"))
+            for b in bad[:20]:
+                print("  VIOLATION:", b)
+            for f in log.failures[:5]:
+                print("  reported failure:", f)
+            failed += 1 if bad else 0
+            total.killed += log.killed
+            total.calls += log.calls
+            total.http_requests += log.http_requests
+    finally:
+        server.stop()
+    print(f"crash: {rounds} rounds, {rounds} servers and {total.killed} "
+          f"`kirvs run` writers killed, {total.http_requests} HTTP requests, "
+          f"{total.calls} run calls, {planted} half temporary files planted "
+          f"in the killed servers' names")
+    print(f"{rounds - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+MODES = {"soak": soak_web, "soak-run": soak_run, "crash-run": crash_run}
+
+
+def stop_on_sigterm():
+    """`timeout` ends the check with SIGTERM: unwind, so that the server is
+    stopped on the way out."""
+    def handler(signum, frame):
+        raise SystemExit(f"stopped by signal {signum}")
+    signal.signal(signal.SIGTERM, handler)
+
+
 def main(argv):
-    if len(argv) != 6 or argv[1] not in ("soak", "crash"):
+    stop_on_sigterm()
+    if len(argv) not in (6, 7) or argv[1] not in list(MODES) + ["crash"]:
         print(__doc__, file=sys.stderr)
         return 2
-    mode, kirvs, directory, amount, clients = argv[1:]
-    if mode == "soak":
-        return soak(kirvs, directory, float(amount), int(clients))
-    return crash(kirvs, directory, int(amount), int(clients))
+    mode, kirvs, directory, amount, clients = argv[1:6]
+    if mode == "crash":
+        web_clients = int(argv[6]) if len(argv) == 7 else 8
+        return crash(kirvs, directory, int(amount), int(clients), web_clients)
+    if mode == "soak" or mode == "soak-run":
+        return MODES[mode](kirvs, directory, float(amount), int(clients))
+    return MODES[mode](kirvs, directory, int(amount), int(clients))
 
 
 if __name__ == "__main__":
