@@ -27,6 +27,7 @@ namespace kirvs::web {
 namespace {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
+using ::kirvs::testing::ManualClock;
 using ::kirvs::testing::QueryValue;
 using ::kirvs::testing::TempDir;
 
@@ -162,20 +163,6 @@ class Browser {
   std::string page_number_;
   std::string page_;
   int status_ = 0;
-};
-
-// The server's clock, moved by hand: idle timeouts and login delays pass
-// without the test waiting for them.
-class ManualClock : public SteadyClock {
- public:
-  TimePoint Now() const override {
-    return start_ + std::chrono::milliseconds(elapsed_ms_.load());
-  }
-  void Advance(std::chrono::milliseconds by) { elapsed_ms_ += by.count(); }
-
- private:
-  const TimePoint start_ = std::chrono::steady_clock::now();
-  std::atomic<int64_t> elapsed_ms_{0};
 };
 
 // A RunCommand call as the engine received it, for comparison.

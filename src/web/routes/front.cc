@@ -46,6 +46,19 @@ std::string ErrorOrGeneric(const std::string& error) {
                        : error;
 }
 
+// Runs a function when the scope ends, however it ends.
+template <typename F>
+class OnExit {
+ public:
+  explicit OnExit(F f) : f_(std::move(f)) {}
+  ~OnExit() { f_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  F f_;
+};
+
 }  // namespace
 
 HelpDeskFront::HelpDeskFront(const ServeOptions& options)
@@ -143,7 +156,19 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
                                   const SessionView* current, Reply reply) {
   std::string user_id = visit.posted.Get("txtUserId");
   reply.command = "LOGIN";
-  if (auto wait = throttle_.Wait(user_id, visit.address)) {
+  // Room for the session comes first: a login that could not be kept must
+  // not run, nor count as a guess.
+  if (!sessions_.Reserve()) {
+    reply.status = 503;
+    reply.result = "refused";
+    reply.retry_after = "60";
+    return LoginPage(visit, std::move(reply), StartupFragment(user_id),
+                     "The help desk has too many people signed in; try "
+                     "again in a few minutes.",
+                     "");
+  }
+  if (auto wait = throttle_.Begin(user_id, visit.address)) {
+    sessions_.Release();
     long long seconds = (wait->count() + 999) / 1000;
     reply.status = 429;
     reply.result = "throttled";
@@ -158,16 +183,25 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   std::shared_lock gate(login_gate_);
   Variant form = Variant::Form(
       std::make_shared<const SubmittedForm>(EngineForm(visit.posted, nullptr)));
+  // Should the login throw, its place and its turn are given back.
+  bool settled = false;
+  OnExit give_back([&] {
+    if (settled) return;
+    sessions_.Release();
+    throttle_.Abandoned(user_id, visit.address);
+  });
   EngineResult result = Run("LOGIN", std::move(form), Variant());
+  settled = true;
   // UserId is set by a successful login only; the list that follows it may
   // still fail, and then the user is signed in and sees why.
   if (result.user_id.empty()) {
-    throttle_.RecordFailure(user_id, visit.address);
+    sessions_.Release();
+    throttle_.Failed(user_id, visit.address);
     reply.result = "failed";
     return LoginPage(visit, std::move(reply), StartupFragment(user_id),
                      ErrorOrGeneric(result.error), "");
   }
-  throttle_.RecordSuccess(user_id);
+  throttle_.Succeeded(user_id, visit.address);
   // A new session id at every login: an id someone planted or saw before
   // the login is worth nothing after it.
   if (current != nullptr) sessions_.End(current->id);
