@@ -26,8 +26,9 @@ class SessionStoreTest : public ::testing::Test {
 
   // A login as `user`: its id, or empty when the store refused it.
   std::string LogIn(const std::string& user) {
-    if (!store_.Reserve()) return "";
-    return store_.Create(user, user + " person").id;
+    SessionStore::Place place = store_.Reserve(user);
+    if (place == SessionStore::Place::kNone) return "";
+    return store_.Create(place, user, user + " person").id;
   }
 
   kirvs::testing::ManualClock clock_;
@@ -59,9 +60,10 @@ TEST_F(SessionStoreTest, AFullStoreRefusesUntilSessionsGoIdle) {
   for (const std::string& id : ids) EXPECT_TRUE(store_.Find(id)) << id;
   // A place held for a login counts as taken until the login gives it back.
   store_.End(ids[0]);
-  ASSERT_TRUE(store_.Reserve());
-  EXPECT_FALSE(store_.Reserve());
-  store_.Release();
+  using Place = SessionStore::Place;
+  ASSERT_EQ(Place::kFree, store_.Reserve("late"));
+  EXPECT_EQ(Place::kNone, store_.Reserve("late"));
+  store_.Release(Place::kFree);
   EXPECT_NE("", LogIn("late"));
 
   // Sessions past their idle timeout make room, and Sweep reports them so

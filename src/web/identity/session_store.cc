@@ -27,29 +27,34 @@ void AddUserOnce(std::vector<std::string>* users, const std::string& user) {
 
 SessionStore::SessionStore(const ServeOptions& options) : options_(options) {}
 
-bool SessionStore::Reserve() {
+SessionStore::Place SessionStore::Reserve(std::string_view user_id) {
   const size_t max_sessions = std::max<size_t>(1, options_.max_sessions);
+  const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   SteadyClock::TimePoint now = options_.clock->Now();
   std::lock_guard lock(mu_);
   if (sessions_.size() + reserved_ >= max_sessions) DropIdle(now);
-  if (sessions_.size() + reserved_ >= max_sessions) return false;
-  ++reserved_;
-  return true;
+  if (sessions_.size() + reserved_ < max_sessions) {
+    ++reserved_;
+    return Place::kFree;
+  }
+  // Only the user's own sessions ever make room for him.
+  if (CountUser(user_id) >= per_user) return Place::kUsersOwn;
+  return Place::kNone;
 }
 
-void SessionStore::Release() {
+void SessionStore::Release(Place place) {
   std::lock_guard lock(mu_);
-  if (reserved_ > 0) --reserved_;
+  if (place == Place::kFree && reserved_ > 0) --reserved_;
 }
 
-SessionView SessionStore::Create(std::string user_id,
+SessionView SessionStore::Create(Place place, std::string user_id,
                                  std::string personnel_name) {
   SessionView view{NewSecret(), std::move(user_id), std::move(personnel_name),
                    NewSecret()};
   SteadyClock::TimePoint now = options_.clock->Now();
   const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   std::lock_guard lock(mu_);
-  if (reserved_ > 0) --reserved_;
+  if (place == Place::kFree && reserved_ > 0) --reserved_;
   TrimUser(view.user_id, per_user - 1);
   sessions_[view.id] = Session{view.user_id,
                                view.personnel_name,
@@ -144,6 +149,13 @@ bool SessionStore::UserHasSession(std::string_view user_id) const {
                      [&](const auto& entry) {
                        return SameUser(entry.second.user_id, user_id);
                      });
+}
+
+size_t SessionStore::CountUser(std::string_view user_id) const {
+  return static_cast<size_t>(
+      std::count_if(sessions_.begin(), sessions_.end(), [&](const auto& entry) {
+        return SameUser(entry.second.user_id, user_id);
+      }));
 }
 
 bool SessionStore::IsIdle(const Session& session,

@@ -52,19 +52,26 @@ class SessionStore {
   // REQUIRES: `options` outlives the store.
   explicit SessionStore(const ServeOptions& options);
 
-  // Holds a place for the session that a login about to run would start,
-  // making room from sessions past their idle timeout; false when every
-  // place is held by an active session or another login.
-  bool Reserve();
+  // Where the session of a login about to run will go: nowhere (the store
+  // is full of active sessions), a free place held for it, or the place of
+  // the user's own oldest session, when he has as many as one user may.
+  enum class Place { kNone, kFree, kUsersOwn };
+
+  // Finds a place for the session that a login as `user_id` would start,
+  // making room from sessions past their idle timeout. A place held must be
+  // used by Create() or given back by Release().
+  Place Reserve(std::string_view user_id);
 
   // Gives back a place that Reserve() held, for a login that failed.
-  void Release();
+  void Release(Place place);
 
   // Starts a session, with a new id and token, for a user who just logged
   // in, in the place Reserve() held for it. Ends the user's own oldest
   // session when he would have more than one user may.
-  // REQUIRES: Reserve() returned true and the place is not yet used.
-  SessionView Create(std::string user_id, std::string personnel_name);
+  // REQUIRES: `place` came from Reserve() for this user, is not kNone and
+  // was neither used nor released.
+  SessionView Create(Place place, std::string user_id,
+                     std::string personnel_name);
 
   // The session with this id, if it is live; its idle time starts again.
   std::optional<SessionView> Find(std::string_view id);
@@ -103,6 +110,7 @@ class SessionStore {
 
   // REQUIRES: mu_ held.
   bool UserHasSession(std::string_view user_id) const;
+  size_t CountUser(std::string_view user_id) const;
   bool IsIdle(const Session& session, SteadyClock::TimePoint now) const;
   // Ends the sessions past their idle timeout, for Sweep to report.
   void DropIdle(SteadyClock::TimePoint now);

@@ -158,7 +158,8 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   reply.command = "LOGIN";
   // Room for the session comes first: a login that could not be kept must
   // not run, nor count as a guess.
-  if (!sessions_.Reserve()) {
+  SessionStore::Place place = sessions_.Reserve(user_id);
+  if (place == SessionStore::Place::kNone) {
     reply.status = 503;
     reply.result = "refused";
     reply.retry_after = "60";
@@ -168,7 +169,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
                      "");
   }
   if (auto wait = throttle_.Begin(user_id, visit.address)) {
-    sessions_.Release();
+    sessions_.Release(place);
     long long seconds = (wait->count() + 999) / 1000;
     reply.status = 429;
     reply.result = "throttled";
@@ -187,7 +188,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   bool settled = false;
   OnExit give_back([&] {
     if (settled) return;
-    sessions_.Release();
+    sessions_.Release(place);
     throttle_.Abandoned(user_id, visit.address);
   });
   EngineResult result = Run("LOGIN", std::move(form), Variant());
@@ -195,7 +196,7 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   // UserId is set by a successful login only; the list that follows it may
   // still fail, and then the user is signed in and sees why.
   if (result.user_id.empty()) {
-    sessions_.Release();
+    sessions_.Release(place);
     throttle_.Failed(user_id, visit.address);
     reply.result = "failed";
     return LoginPage(visit, std::move(reply), StartupFragment(user_id),
@@ -205,7 +206,8 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   // A new session id at every login: an id someone planted or saw before
   // the login is worth nothing after it.
   if (current != nullptr) sessions_.End(current->id);
-  SessionView session = sessions_.Create(result.user_id, result.personnel_name);
+  SessionView session =
+      sessions_.Create(place, result.user_id, result.personnel_name);
   reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));
   reply.user = session.user_id;
   reply.result = result.ok ? "ok" : "failed";
