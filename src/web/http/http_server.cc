@@ -66,6 +66,11 @@ HttpServer::HttpServer(const ServeOptions& options)
   // Headers and body go out in separate writes; without this the body of
   // every answer would wait for the client's delayed acknowledgement.
   server_.set_tcp_nodelay(true);
+  // ConnectionServer keeps connections alive by the options; the library
+  // only states these in its Keep-Alive header.
+  server_.set_keep_alive_timeout(options_.keep_alive_timeout.count());
+  server_.set_keep_alive_max_count(
+      std::max<size_t>(1, options_.keep_alive_max_requests));
   server_.set_default_headers(SecurityHeaders());
   server_.set_pre_routing_handler(
       [this](const httplib::Request& req, httplib::Response& res) {

@@ -121,7 +121,7 @@ class SessionStore {
   mutable std::mutex mu_;
   std::unordered_map<std::string, Session> sessions_;
   std::vector<std::string> evicted_users_;
-  size_t reserved_ = 0;  // places held by logins that are running
+  size_t reserved_ = 0;  // free places held by logins that are running
   uint64_t next_serial_ = 1;
 };
 
