@@ -1,6 +1,8 @@
 #include "web/routes/front.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -46,6 +48,20 @@ std::string ErrorOrGeneric(const std::string& error) {
                        : error;
 }
 
+// Holds one of the engine's slots for as long as it lives.
+class EngineSlot {
+ public:
+  explicit EngineSlot(std::counting_semaphore<>* slots) : slots_(slots) {
+    slots_->acquire();
+  }
+  ~EngineSlot() { slots_->release(); }
+  EngineSlot(const EngineSlot&) = delete;
+  EngineSlot& operator=(const EngineSlot&) = delete;
+
+ private:
+  std::counting_semaphore<>* slots_;
+};
+
 // Runs a function when the scope ends, however it ends.
 template <typename F>
 class OnExit {
@@ -65,7 +81,8 @@ HelpDeskFront::HelpDeskFront(const ServeOptions& options)
     : options_(options),
       secret_(NewSecret()),
       sessions_(options),
-      throttle_(options) {}
+      throttle_(options),
+      engine_slots_(std::max<std::ptrdiff_t>(1, options.threads)) {}
 
 Reply HelpDeskFront::Home(const Visit& visit) {
   Reply reply;
@@ -299,6 +316,7 @@ Reply HelpDeskFront::ShowPostedFromPage(const SessionView& session,
 
 HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,
                                                Variant p1, Variant p2) {
+  EngineSlot slot(&engine_slots_);
   // A new session object per call: the engine keeps nothing between calls
   // that matters, and an object must not serve two threads at once.
   KIRVSession session(options_.settings_path);
