@@ -69,8 +69,8 @@ int RunMain(int argc, char** argv) {
       ->check(CLI::Range(0, 65535));
   serve_command
       ->add_option("--threads", serve.threads,
-                   "Worker threads kept ready; each open connection gets a "
-                   "thread of its own")
+                   "Engine calls run at once (each open connection also "
+                   "gets a thread of its own, to wait for its client)")
       ->capture_default_str()
       ->check(CLI::Range(1, 1024));
   serve_command

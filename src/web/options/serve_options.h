@@ -36,9 +36,10 @@ struct ServeOptions {
   // The port to listen on; 0 picks a free one (Bind reports which).
   int port = 8080;
 
-  // Worker threads kept ready. Each open connection has a thread of its
-  // own (up to max_connections), so that clients who send slowly cannot
-  // keep the others waiting; these threads are started at once.
+  // Engine calls that run at once, and connection threads started at once.
+  // Each open connection has a thread of its own (up to max_connections),
+  // so that clients who send slowly cannot keep the others waiting; the
+  // engine's work is shared out among this many.
   int threads = 8;
 
   // The most connections served at once; each further one is refused (503)
