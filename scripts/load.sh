@@ -31,8 +31,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# wrk's 32 connections all come from one address, as a proxy's would; the
+# server's limit per address is meant for clients on their own.
 "$build/kirvs" serve "$work/desk" --host 127.0.0.1 --port 0 \
-  --threads "$server_threads" >"$work/serve.out" 2>"$work/access.log" &
+  --threads "$server_threads" --max-connections-per-address 64 \
+  >"$work/serve.out" 2>"$work/access.log" &
 server=$!
 for _ in $(seq 300); do
   grep -q '^Serving' "$work/serve.out" 2>/dev/null && break
@@ -71,7 +74,8 @@ LUA
 cat "$work/show_list.lua" "$work/bounded.lua" >"$work/show_list_bounded.lua"
 
 export KV_SESSION=$session
-served() { wc -l <"$work/access.log"; }
+# Access-log lines only: the server may also warn on stderr at start.
+served() { grep -c ' status=' "$work/access.log" || true; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$server/status"; }
 failures=0
 
@@ -129,7 +133,7 @@ echo "resident memory: $first_rss KiB after $first_count requests;" \
   "$hundred_rss KiB after $hundred_count ($(growth "$hundred_rss"));" \
   "$last_rss KiB after $last_count ($(growth "$last_rss"))"
 # The login's 303 to the list is an answer that worked.
-failed=$(grep -vcE ' status=[23]' "$work/access.log" || true)
+failed=$(grep ' status=' "$work/access.log" | grep -vcE ' status=[23]' || true)
 echo "access log: $last_count requests, $failed answers neither 2xx nor 3xx"
 
 kill -TERM "$server"

@@ -34,7 +34,9 @@
 #ifndef KIRVS_TESTS_TEST_SUPPORT_H_
 #define KIRVS_TESTS_TEST_SUPPORT_H_
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -43,6 +45,7 @@
 #include "kirvs/session.h"
 #include "kirvs/submitted_form.h"
 #include "kirvs/variant.h"
+#include "platform/clock.h"
 
 struct sqlite3;
 
@@ -172,6 +175,20 @@ class DatabaseLock {
  private:
   sqlite3* db_ = nullptr;
   std::thread releaser_;
+};
+
+// A steady clock moved by hand, so that timeouts and delays pass without
+// the test waiting for them. Thread-safe.
+class ManualClock : public SteadyClock {
+ public:
+  TimePoint Now() const override {
+    return start_ + std::chrono::milliseconds(elapsed_ms_.load());
+  }
+  void Advance(std::chrono::milliseconds by) { elapsed_ms_ += by.count(); }
+
+ private:
+  const TimePoint start_ = std::chrono::steady_clock::now();
+  std::atomic<int64_t> elapsed_ms_{0};
 };
 
 }  // namespace kirvs::testing

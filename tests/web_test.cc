@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -33,6 +34,7 @@ namespace {
 
 using Fields = std::vector<std::pair<std::string, std::string>>;
 using ::kirvs::testing::ExecSql;
+using ::kirvs::testing::ManualClock;
 using ::kirvs::testing::QueryValue;
 using ::kirvs::testing::TempDir;
 
@@ -182,20 +184,6 @@ class Browser {
   std::string redirected_to_;
   int status_ = 0;
   int post_status_ = 0;
-};
-
-// The server's clock, moved by hand: idle timeouts and login delays pass
-// without the test waiting for them.
-class ManualClock : public SteadyClock {
- public:
-  TimePoint Now() const override {
-    return start_ + std::chrono::milliseconds(elapsed_ms_.load());
-  }
-  void Advance(std::chrono::milliseconds by) { elapsed_ms_ += by.count(); }
-
- private:
-  const TimePoint start_ = std::chrono::steady_clock::now();
-  std::atomic<int64_t> elapsed_ms_{0};
 };
 
 // A RunCommand call as the engine received it, for comparison.
@@ -1354,6 +1342,40 @@ TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
   EXPECT_TRUE(browser.Shows("Outstanding Service Issues for: Bob Baker"));
 }
 
+// Logging in over and over ends only the user's own oldest sessions; a
+// store full of active sessions refuses the next login and runs nothing.
+TEST_F(WebServerTest, LoginsNeverEndOtherUsersSessions) {
+  Restart([](ServeOptions& options) {
+    options.max_sessions = 3;
+    options.max_sessions_per_user = 2;
+  });
+  Browser ann(port_);
+  ann.LogIn("ann", "ann123");
+  std::vector<std::unique_ptr<Browser>> bobs;
+  for (int i = 0; i < 5; ++i) {
+    bobs.push_back(std::make_unique<Browser>(port_));
+    bobs.back()->LogIn("bob", "bob123");
+    ASSERT_EQ(200, bobs.back()->status()) << i;
+  }
+  bobs.front()->Click("Show List");
+  EXPECT_TRUE(bobs.front()->Shows("Your session has ended."));
+  bobs.back()->Click("Show List");
+  EXPECT_TRUE(bobs.back()->Shows("Outstanding Service Issues for: Bob"));
+  Browser carol(port_);
+  carol.Get();
+  TakeCalls();
+  carol.LogIn("carol", "carol123");
+  EXPECT_EQ(503, carol.status());
+  EXPECT_TRUE(
+      carol.Shows("The help desk has too many people signed in; try "
+                  "again in a few minutes."));
+  for (const SeenCall& call : TakeCalls()) EXPECT_EQ("STARTUP", call.command);
+  ann.Click("Show List");
+  EXPECT_TRUE(ann.Shows("Outstanding Service Issues for: Ann Archer"));
+  EXPECT_EQ(1, LoginEntries("ann"));
+  EXPECT_EQ(1, LoginEntries("bob"));
+}
+
 TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerAddress) {
   Browser browser(port_);
   for (int i = 0; i < 10; ++i) {
@@ -1382,6 +1404,22 @@ TEST_F(WebServerTest, BodiesOverTheLimitAreRefused) {
 
   browser.PostRaw("--x\r\n", "multipart/form-data; boundary=x");
   EXPECT_EQ(415, browser.status());
+
+  // Too many fields, or a NUL in any name or value, and nothing runs.
+  std::string head = "KIRVSCommand=Show+List&KIRVSToken=" + browser.token();
+  std::string fields = head;
+  for (int i = 0; i < 998; ++i) fields += "&f" + std::to_string(i) + "=";
+  TakeCalls();
+  browser.PostRaw(fields + "&last=");
+  EXPECT_EQ(413, browser.status());
+  EXPECT_TRUE(browser.Shows("The form has too many fields."));
+  for (const char* nul : {"&Description=a%00b", "&a%00=b"}) {
+    browser.PostRaw(head + nul);
+    EXPECT_EQ(400, browser.status()) << nul;
+  }
+  EXPECT_TRUE(TakeCalls().empty());
+  browser.PostRaw(fields);  // 1,000 fields are fine
+  EXPECT_EQ(200, browser.status());
 }
 
 TEST_F(WebServerTest, FilesAndUnknownPaths) {

@@ -71,9 +71,16 @@ int RunMain(int argc, char** argv) {
       ->check(CLI::Range(0, 65535));
   serve_command
       ->add_option("--threads", serve.threads,
-                   "Worker threads, each serving one connection at a time")
+                   "Engine calls run at once (each open connection also "
+                   "gets a thread of its own, to wait for its client)")
       ->capture_default_str()
       ->check(CLI::Range(1, 1024));
+  serve_command
+      ->add_option("--max-connections-per-address",
+                   serve.max_connections_per_address,
+                   "Connections one client address may hold open at once "
+                   "(0: no limit; behind a proxy, all come from its address)")
+      ->capture_default_str();
   serve_command
       ->add_option("--idle-minutes", idle_minutes,
                    "A signed-in session without requests ends after this long")

@@ -14,6 +14,7 @@
 #include "data/demo_data.h"
 #include "data/system_users.h"
 #include "web/http/http_server.h"
+#include "web/readable_files.h"
 #include "web/web_server.h"
 
 namespace kirvs::web {
@@ -67,6 +68,8 @@ int Serve(const ServeOptions& options, std::ostream& out,
     }
     return 1;
   }
+
+  WarnAboutReadableFiles(options.settings_path, errors);
 
   std::thread watcher([&] {
     int received = 0;

@@ -34,7 +34,7 @@ WebServer::WebServer(ServeOptions options)
   httplib::Server& server = http_->server();
   AddRoutes(&server, front_.get(), options_.body_limit);
   AnswerProblems(&server);
-  LogRequests(&server, options_.access_log);
+  LogRequests(http_.get(), options_.access_log);
 }
 
 WebServer::~WebServer() {

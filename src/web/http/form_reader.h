@@ -11,16 +11,22 @@
 
 #include <cstddef>
 #include <optional>
-#include <string>
+#include <vector>
+
+#include "kirvs/submitted_form.h"
 
 namespace kirvs::web {
 
-// The body of a post, or nullopt after answering 413 (over `limit`), 415
-// (not a form of our pages) or 400 (cut short).
-std::optional<std::string> ReadForm(const httplib::Request& req,
-                                    httplib::Response& res,
-                                    const httplib::ContentReader& read,
-                                    size_t limit);
+// The most fields a post may hold; no page of the help desk comes near it,
+// and the engine looks fields up by name.
+constexpr size_t kMaxFormFields = 1000;
+
+// The fields of a post in posted order, or nullopt after answering 413
+// (over `limit` bytes or kMaxFormFields fields), 415 (not a form of our
+// pages) or 400 (cut short, or a name or value holding a NUL character).
+std::optional<std::vector<SubmittedForm::Field>> ReadForm(
+    const httplib::Request& req, httplib::Response& res,
+    const httplib::ContentReader& read, size_t limit);
 
 }  // namespace kirvs::web
 

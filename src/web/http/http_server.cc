@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
+
+#include "web/http/answers.h"
+#include "web/http/connection_threads.h"
 
 namespace kirvs::web {
 
@@ -31,29 +35,59 @@ httplib::Headers SecurityHeaders() {
   };
 }
 
+// A request that names its length twice, by Content-Length and by
+// Transfer-Encoding, may end in one place for us and in another for a proxy
+// in front; what one of us takes for the body the other takes for a request.
+bool AmbiguousLength(const httplib::Request& req) {
+  return req.has_header("Transfer-Encoding") &&
+         req.has_header("Content-Length");
+}
+
 }  // namespace
 
-HttpServer::HttpServer(const ServeOptions& options) : options_(options) {
+HttpServer::HttpServer(const ServeOptions& options)
+    : options_(options), server_(options) {
   const size_t threads = static_cast<size_t>(std::max(1, options_.threads));
+  // A few threads beyond the connections admitted, so that refusing one
+  // never waits for a thread.
+  const size_t most = std::max<size_t>(1, options_.max_connections) + 8;
   // The library creates its task queue once it runs, on the thread of
   // listen_after_bind(), after it has marked itself running: from then on
   // its stop() takes effect.
-  server_.new_task_queue = [this, threads] {
+  server_.new_task_queue = [this, threads, most] {
     {
       std::lock_guard lock(mu_);
       running_ = true;
     }
     changed_.notify_all();
-    return new httplib::ThreadPool(threads);
+    return new ConnectionThreads(threads, most);
   };
   server_.set_payload_max_length(options_.body_limit);
   // Headers and body go out in separate writes; without this the body of
   // every answer would wait for the client's delayed acknowledgement.
   server_.set_tcp_nodelay(true);
+  // ConnectionServer keeps connections alive by the options; the library
+  // only states these in its Keep-Alive header.
   server_.set_keep_alive_timeout(options_.keep_alive_timeout.count());
   server_.set_keep_alive_max_count(
       std::max<size_t>(1, options_.keep_alive_max_requests));
   server_.set_default_headers(SecurityHeaders());
+  server_.set_pre_routing_handler(
+      [this](const httplib::Request& req, httplib::Response& res) {
+        for (const auto& handler : pre_routing_) {
+          if (handler(req, res) == httplib::Server::HandlerResponse::Handled) {
+            return httplib::Server::HandlerResponse::Handled;
+          }
+        }
+        if (AmbiguousLength(req)) {
+          // The rest of the connection cannot be read safely.
+          ConnectionServer::CloseAfterAnswer();
+          res.set_header("Connection", "close");
+          SetProblem(res, 400);
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+      });
   // The library's default also sets SO_REUSEPORT, with which a second server
   // on the same port would start and silently take part of the traffic.
   // Reusing the address alone lets a restarted server bind at once.
@@ -62,6 +96,11 @@ HttpServer::HttpServer(const ServeOptions& options) : options_(options) {
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     last_socket_ = socket;
   });
+}
+
+void HttpServer::AddPreRoutingHandler(
+    httplib::Server::HandlerWithResponse handler) {
+  pre_routing_.push_back(std::move(handler));
 }
 
 int HttpServer::Bind() {

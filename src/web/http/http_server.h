@@ -1,8 +1,9 @@
 // HttpServer: the HTTP server of the web front and its limits, with no
-// route of its own: the worker threads, the largest body, keep-alive, no
-// Nagle delay, a wide listen queue, a port that is never shared, and the
-// security headers of every answer. Its owner registers routes on server()
-// before Listen().
+// route of its own: a thread per connection, the connections per client
+// address, the time to send a request, the largest body, keep-alive, no
+// Nagle delay, a wide listen queue, a port that is never shared, the
+// security headers of every answer, and a 400 for any request whose end is
+// ambiguous. Its owner registers routes on server() before Listen().
 //
 // Usage: Bind(), then Listen() (it blocks, typically on a thread of its
 // own), then Stop() from any thread; Listen() returns once the requests in
@@ -19,7 +20,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "web/http/connection_server.h"
 #include "web/options/serve_options.h"
 
 namespace kirvs::web {
@@ -31,8 +34,13 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // Where the routes are registered.
+  // Where the routes are registered. Its pre-routing handler is the
+  // server's own: add one with AddPreRoutingHandler.
   httplib::Server& server() { return server_; }
+
+  // Runs `handler` before routing each request, before the server's own
+  // checks, and in the order added; one that answers ends the request.
+  void AddPreRoutingHandler(httplib::Server::HandlerWithResponse handler);
 
   // Opens the listening socket on options.host and options.port (0 picks a
   // free port). Returns the port, or 0 when it cannot be bound.
@@ -48,7 +56,8 @@ class HttpServer {
 
  private:
   const ServeOptions& options_;
-  httplib::Server server_;
+  ConnectionServer server_;
+  std::vector<httplib::Server::HandlerWithResponse> pre_routing_;
   // The socket the library created last, which after a successful Bind()
   // is the listening one.
   int last_socket_ = -1;

@@ -23,16 +23,16 @@ thread_local RequestRecord t_record;
 
 RequestNote& CurrentRequestNote() { return t_record.note; }
 
-void LogRequests(httplib::Server* server,
+void LogRequests(HttpServer* server,
                  std::function<void(std::string_view line)> sink) {
-  server->set_pre_routing_handler(
-      [](const httplib::Request&, httplib::Response&) {
-        t_record = RequestRecord{};
-        t_record.start = Clock::now();
-        return httplib::Server::HandlerResponse::Unhandled;
-      });
-  server->set_logger([sink = std::move(sink)](const httplib::Request& req,
-                                              const httplib::Response& res) {
+  server->AddPreRoutingHandler([](const httplib::Request&, httplib::Response&) {
+    t_record = RequestRecord{};
+    t_record.start = Clock::now();
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  server->server().set_logger([sink = std::move(sink)](
+                                  const httplib::Request& req,
+                                  const httplib::Response& res) {
     AccessRecord record;
     record.time = std::chrono::system_clock::now();
     record.address = req.remote_addr;

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "web/http/http_server.h"
+
 namespace kirvs::web {
 
 struct RequestNote {
@@ -30,7 +32,7 @@ RequestNote& CurrentRequestNote();
 
 // Starts a fresh note for each request and writes its line to `sink`
 // (stderr when unset) once the answer has gone out.
-void LogRequests(httplib::Server* server,
+void LogRequests(HttpServer* server,
                  std::function<void(std::string_view line)> sink);
 
 }  // namespace kirvs::web

@@ -23,42 +23,62 @@ std::string AddressKey(std::string_view address) {
 
 }  // namespace
 
-std::optional<std::chrono::milliseconds> LoginThrottle::Wait(
+std::optional<std::chrono::milliseconds> LoginThrottle::Begin(
     std::string_view user_id, std::string_view address) {
   TimePoint now = options_.clock->Now();
+  std::string user_key = UserKey(user_id);
+  std::string address_key = AddressKey(address);
   std::lock_guard lock(mu_);
-  auto by_user =
-      WaitFor(UserKey(user_id), options_.free_failures_per_user, now);
+  auto by_user = WaitFor(user_key, options_.free_failures_per_user, now);
   auto by_address =
-      WaitFor(AddressKey(address), options_.free_failures_per_address, now);
-  if (by_user && by_address) return std::max(*by_user, *by_address);
-  return by_user ? by_user : by_address;
+      WaitFor(address_key, options_.free_failures_per_address, now);
+  if (by_user || by_address) {
+    return std::max(by_user.value_or(std::chrono::milliseconds(0)),
+                    by_address.value_or(std::chrono::milliseconds(0)));
+  }
+  if (failures_.size() >= kMaxKeys) Prune(now);
+  ++failures_[user_key].running;
+  ++failures_[address_key].running;
+  return std::nullopt;
 }
 
-void LoginThrottle::RecordFailure(std::string_view user_id,
-                                  std::string_view address) {
+void LoginThrottle::Failed(std::string_view user_id, std::string_view address) {
   TimePoint now = options_.clock->Now();
   std::lock_guard lock(mu_);
-  if (failures_.size() >= kMaxKeys) Prune(now);
-  Count(UserKey(user_id), now);
-  Count(AddressKey(address), now);
+  End(UserKey(user_id), true, now);
+  End(AddressKey(address), true, now);
 }
 
-void LoginThrottle::RecordSuccess(std::string_view user_id) {
+void LoginThrottle::Succeeded(std::string_view user_id,
+                              std::string_view address) {
+  TimePoint now = options_.clock->Now();
   std::lock_guard lock(mu_);
+  End(AddressKey(address), false, now);
+  // Another attempt for the same id may still run; it ends on no entry.
   failures_.erase(UserKey(user_id));
+}
+
+void LoginThrottle::Abandoned(std::string_view user_id,
+                              std::string_view address) {
+  TimePoint now = options_.clock->Now();
+  std::lock_guard lock(mu_);
+  End(UserKey(user_id), false, now);
+  End(AddressKey(address), false, now);
 }
 
 std::optional<std::chrono::milliseconds> LoginThrottle::WaitFor(
     const std::string& key, int free_failures, TimePoint now) {
   auto it = failures_.find(key);
   if (it == failures_.end()) return std::nullopt;
-  const Failures& failures = it->second;
-  if (now - failures.latest > options_.forget_failures_after) {
-    failures_.erase(it);
-    return std::nullopt;
+  Failures& failures = it->second;
+  if (failures.count > 0 &&
+      now - failures.latest > options_.forget_failures_after) {
+    failures.count = 0;
   }
-  if (failures.count < free_failures) return std::nullopt;
+  // A running attempt counts as failed until it ends: within the free
+  // failures that leaves room for fewer others, beyond them for none.
+  if (failures.count + failures.running < free_failures) return std::nullopt;
+  if (failures.running > 0) return options_.first_login_delay;
   auto delay = options_.first_login_delay;
   for (int i = free_failures;
        i < failures.count && delay < options_.max_login_delay; ++i) {
@@ -71,25 +91,31 @@ std::optional<std::chrono::milliseconds> LoginThrottle::WaitFor(
   return delay - waited;
 }
 
-void LoginThrottle::Count(const std::string& key, TimePoint now) {
+void LoginThrottle::End(const std::string& key, bool failed, TimePoint now) {
   Failures& failures = failures_[key];
-  if (failures.count > 0 &&
-      now - failures.latest > options_.forget_failures_after) {
-    failures.count = 0;
+  if (failures.running > 0) --failures.running;
+  if (failed) {
+    if (failures.count > 0 &&
+        now - failures.latest > options_.forget_failures_after) {
+      failures.count = 0;
+    }
+    ++failures.count;
+    failures.latest = now;
   }
-  ++failures.count;
-  failures.latest = now;
+  if (failures.count == 0 && failures.running == 0) failures_.erase(key);
 }
 
 void LoginThrottle::Prune(TimePoint now) {
   std::erase_if(failures_, [&](const auto& entry) {
-    return now - entry.second.latest > options_.forget_failures_after;
+    return entry.second.running == 0 &&
+           now - entry.second.latest > options_.forget_failures_after;
   });
   // Then the keys that make nobody wait yet, so that filling the map with
   // new names does not wipe the count of a user under attack.
   if (failures_.size() >= kMaxKeys / 2) {
     std::erase_if(failures_, [&](const auto& entry) {
-      return entry.second.count <= options_.free_failures_per_user;
+      return entry.second.running == 0 &&
+             entry.second.count <= options_.free_failures_per_user;
     });
   }
   // Never grow without bound.

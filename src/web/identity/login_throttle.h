@@ -7,7 +7,10 @@
 // clears its user id. The limits and the clock are the server's options.
 //
 // A waiting attempt is refused at once rather than held, so that guessing
-// cannot tie up the server's worker threads.
+// cannot tie up the server's worker threads. An attempt takes its turn
+// before it runs (Begin) and counts as a failure until it ends, so that
+// guesses sent together, say the moment a wait expires, cannot all run:
+// each turn lets one attempt through.
 //
 // Thread safety: every member may be called from any thread.
 
@@ -33,13 +36,18 @@ class LoginThrottle {
   // REQUIRES: `options` outlives the throttle.
   explicit LoginThrottle(const ServeOptions& options) : options_(options) {}
 
-  // How long a login attempt for `user_id` from `address` must still wait,
-  // or nullopt when it may go ahead.
-  std::optional<std::chrono::milliseconds> Wait(std::string_view user_id,
-                                                std::string_view address);
+  // Starts a login attempt for `user_id` from `address` when it may run
+  // now; otherwise returns how long it must still wait. An attempt started
+  // must end with exactly one of Failed, Succeeded or Abandoned.
+  std::optional<std::chrono::milliseconds> Begin(std::string_view user_id,
+                                                 std::string_view address);
 
-  void RecordFailure(std::string_view user_id, std::string_view address);
-  void RecordSuccess(std::string_view user_id);
+  // The attempt failed: it counts against the user id and the address.
+  void Failed(std::string_view user_id, std::string_view address);
+  // The attempt succeeded: the user id's failures are forgotten.
+  void Succeeded(std::string_view user_id, std::string_view address);
+  // The attempt did not run after all; it counts for nothing.
+  void Abandoned(std::string_view user_id, std::string_view address);
 
  private:
   using TimePoint = SteadyClock::TimePoint;
@@ -47,13 +55,15 @@ class LoginThrottle {
   struct Failures {
     int count = 0;
     TimePoint latest;
+    int running = 0;  // attempts begun and not yet ended
   };
 
   // REQUIRES: mu_ held.
   std::optional<std::chrono::milliseconds> WaitFor(const std::string& key,
                                                    int free_failures,
                                                    TimePoint now);
-  void Count(const std::string& key, TimePoint now);
+  // Ends a running attempt of `key`, counting it as a failure or not.
+  void End(const std::string& key, bool failed, TimePoint now);
   void Prune(TimePoint now);
 
   const ServeOptions& options_;

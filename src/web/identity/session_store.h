@@ -2,10 +2,12 @@
 // only the session id (an HttpOnly cookie); who is signed in, his CSRF token
 // and the last pages he was shown live here.
 //
-// A session ends at logout, after an idle timeout, or when the store is full
-// and it has been idle longest. Sweep() reports the user ids that no longer
-// have any session, so that their login entries can be removed as a logout
-// would. The idle timeout, the most sessions and the clock are the server's
+// A session ends at logout, after an idle timeout, or when its user starts
+// more sessions than one user may have (his oldest goes first). One user
+// can never end another's active session: when the store is full of active
+// sessions, a new one is refused. Sweep() reports the user ids that no
+// longer have any session, so that their login entries can be removed as a
+// logout would. The idle timeout, the limits and the clock are the server's
 // options.
 //
 // Thread safety: every member may be called from any thread.
@@ -50,8 +52,26 @@ class SessionStore {
   // REQUIRES: `options` outlives the store.
   explicit SessionStore(const ServeOptions& options);
 
-  // Starts a session, with a new id and token, for a user who just logged in.
-  SessionView Create(std::string user_id, std::string personnel_name);
+  // Where the session of a login about to run will go: nowhere (the store
+  // is full of active sessions), a free place held for it, or the place of
+  // the user's own oldest session, when he has as many as one user may.
+  enum class Place { kNone, kFree, kUsersOwn };
+
+  // Finds a place for the session that a login as `user_id` would start,
+  // making room from sessions past their idle timeout. A place held must be
+  // used by Create() or given back by Release().
+  Place Reserve(std::string_view user_id);
+
+  // Gives back a place that Reserve() held, for a login that failed.
+  void Release(Place place);
+
+  // Starts a session, with a new id and token, for a user who just logged
+  // in, in the place Reserve() held for it. Ends the user's own oldest
+  // session when he would have more than one user may.
+  // REQUIRES: `place` came from Reserve() for this user, is not kNone and
+  // was neither used nor released.
+  SessionView Create(Place place, std::string user_id,
+                     std::string personnel_name);
 
   // The session with this id, if it is live; its idle time starts again.
   std::optional<SessionView> Find(std::string_view id);
@@ -72,7 +92,7 @@ class SessionStore {
   bool HasUser(std::string_view user_id) const;
 
   // Removes the sessions idle too long; returns the user ids that have no
-  // session left since the last sweep (idle, or ended for room).
+  // session left since the last sweep.
   std::vector<std::string> Sweep();
 
   // Ends every session; returns the distinct user ids they belonged to.
@@ -86,18 +106,26 @@ class SessionStore {
     std::string personnel_name;
     std::string token;
     SteadyClock::TimePoint last_seen;
+    uint64_t serial = 0;  // order of creation
     std::deque<KeptPage> pages;
     uint64_t next_page = 1;
   };
 
   // REQUIRES: mu_ held.
   bool UserHasSession(std::string_view user_id) const;
-  void EvictIdlest();
+  size_t CountUser(std::string_view user_id) const;
+  bool IsIdle(const Session& session, SteadyClock::TimePoint now) const;
+  // Ends the sessions past their idle timeout, for Sweep to report.
+  void DropIdle(SteadyClock::TimePoint now);
+  // Ends the user's sessions beyond `keep`, oldest first.
+  void TrimUser(std::string_view user_id, size_t keep);
 
   const ServeOptions& options_;
   mutable std::mutex mu_;
   std::unordered_map<std::string, Session> sessions_;
   std::vector<std::string> evicted_users_;
+  size_t reserved_ = 0;  // free places held by logins that are running
+  uint64_t next_serial_ = 1;
 };
 
 }  // namespace kirvs::web

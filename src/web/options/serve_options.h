@@ -36,8 +36,26 @@ struct ServeOptions {
   // The port to listen on; 0 picks a free one (Bind reports which).
   int port = 8080;
 
-  // Worker threads; each serves one connection at a time.
+  // Engine calls that run at once, and connection threads started at once.
+  // Each open connection has a thread of its own (up to max_connections),
+  // so that clients who send slowly cannot keep the others waiting; the
+  // engine's work is shared out among this many.
   int threads = 8;
+
+  // The most connections served at once; each further one is refused (503)
+  // until one closes.
+  size_t max_connections = 512;
+
+  // The most connections open at once from one client address; each
+  // further one is refused (503). 0: no limit. Behind a proxy every
+  // connection comes from the proxy's address: set 0 there, or a limit that
+  // fits all its users.
+  size_t max_connections_per_address = 16;
+
+  // The longest a client may take to send one request, head and body,
+  // counted from the moment its first byte is due. A client that trickles
+  // its request is cut off then, so it holds a thread no longer.
+  std::chrono::milliseconds request_read_timeout = std::chrono::seconds(10);
 
   // The largest request body accepted; a larger one is answered 413 and
   // nothing runs.
@@ -47,9 +65,14 @@ struct ServeOptions {
   // post from it shows the login page.
   std::chrono::milliseconds idle_timeout = std::chrono::minutes(30);
 
-  // The most signed-in sessions kept at once; a new login beyond it ends the
-  // session that has been idle longest.
+  // The most signed-in sessions kept at once. Sessions past their idle
+  // timeout make room for new ones; when the store is full of active
+  // sessions a new login is refused (503), and nobody else is signed out.
   size_t max_sessions = 2000;
+
+  // The most sessions of one user id; a new login beyond it ends the user's
+  // own oldest session.
+  size_t max_sessions_per_user = 20;
 
   // Failed logins allowed per user id before each further attempt must wait.
   int free_failures_per_user = 3;

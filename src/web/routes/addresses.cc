@@ -71,11 +71,10 @@ void AddRoutes(httplib::Server* server, HelpDeskFront* front,
                         [front, body_limit](
                             const httplib::Request& req, httplib::Response& res,
                             const httplib::ContentReader& read) {
-                          std::optional<std::string> body =
-                              ReadForm(req, res, read, body_limit);
-                          if (!body) return;
+                          auto fields = ReadForm(req, res, read, body_limit);
+                          if (!fields) return;
                           Visit visit = VisitOf(req);
-                          visit.posted = SubmittedForm(ParseFormBody(*body));
+                          visit.posted = SubmittedForm(std::move(*fields));
                           SendReply(res, front->Post(visit));
                         }));
 

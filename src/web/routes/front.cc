@@ -1,6 +1,8 @@
 #include "web/routes/front.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -57,6 +59,33 @@ std::string ErrorOrGeneric(const std::string& error) {
                        : error;
 }
 
+// Holds one of the engine's slots for as long as it lives.
+class EngineSlot {
+ public:
+  explicit EngineSlot(std::counting_semaphore<>* slots) : slots_(slots) {
+    slots_->acquire();
+  }
+  ~EngineSlot() { slots_->release(); }
+  EngineSlot(const EngineSlot&) = delete;
+  EngineSlot& operator=(const EngineSlot&) = delete;
+
+ private:
+  std::counting_semaphore<>* slots_;
+};
+
+// Runs a function when the scope ends, however it ends.
+template <typename F>
+class OnExit {
+ public:
+  explicit OnExit(F f) : f_(std::move(f)) {}
+  ~OnExit() { f_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  F f_;
+};
+
 }  // namespace
 
 HelpDeskFront::HelpDeskFront(const ServeOptions& options)
@@ -65,7 +94,8 @@ HelpDeskFront::HelpDeskFront(const ServeOptions& options)
       sessions_(options),
       state_(options),
       throttle_(options),
-      second_factor_(options) {
+      second_factor_(options),
+      engine_slots_(std::max<std::ptrdiff_t>(1, options.threads)) {
   // The find box's index of words; a database without it (none at all, or
   // read-only) answers the find box with an error and serves the rest, so
   // a failure here is not the server's to refuse.
@@ -283,7 +313,20 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
                                   const SessionView* current, Reply reply) {
   std::string user_id = visit.posted.Get("txtUserId");
   reply.command = "LOGIN";
-  if (auto wait = throttle_.Wait(user_id, visit.address)) {
+  // Room for the session comes first: a login that could not be kept must
+  // not run, nor count as a guess.
+  SessionStore::Place place = sessions_.Reserve(user_id);
+  if (place == SessionStore::Place::kNone) {
+    reply.status = 503;
+    reply.result = "refused";
+    reply.retry_after = "60";
+    return LoginPage(visit, std::move(reply), StartupFragment(user_id),
+                     "The help desk has too many people signed in; try "
+                     "again in a few minutes.",
+                     "");
+  }
+  if (auto wait = throttle_.Begin(user_id, visit.address)) {
+    sessions_.Release(place);
     long long seconds = (wait->count() + 999) / 1000;
     reply.status = 429;
     reply.result = "throttled";
@@ -298,11 +341,20 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   std::shared_lock gate(login_gate_);
   Variant form = Variant::Form(
       std::make_shared<const SubmittedForm>(EngineForm(visit.posted, nullptr)));
+  // Should the login throw, its place and its turn are given back.
+  bool settled = false;
+  OnExit give_back([&] {
+    if (settled) return;
+    sessions_.Release(place);
+    throttle_.Abandoned(user_id, visit.address);
+  });
   EngineResult result = Run("LOGIN", std::move(form), Variant());
+  settled = true;
   // UserId is set by a successful login only; the list that follows it may
   // still fail, and then the user is signed in and sees why.
   if (result.user_id.empty()) {
-    throttle_.RecordFailure(user_id, visit.address);
+    sessions_.Release(place);
+    throttle_.Failed(user_id, visit.address);
     reply.result = "failed";
     // Whether the id exists, has a password or a profile is the operator's
     // business, not the visitor's.
@@ -313,14 +365,19 @@ Reply HelpDeskFront::LoginAttempt(const Visit& visit,
   bool needs_code = false;
   Status s = NeedsCode(result.user_id, &needs_code);
   if (!s.ok() || needs_code) {
+    // The password was right, so it is no failed guess; the code that must
+    // follow takes a turn of its own, and the session a place of its own.
+    sessions_.Release(place);
+    throttle_.Abandoned(user_id, visit.address);
     return AskForCode(visit, result, std::move(s), std::move(gate),
                       std::move(reply));
   }
-  throttle_.RecordSuccess(user_id);
+  throttle_.Succeeded(user_id, visit.address);
   // A new session id at every login: an id someone planted or saw before
   // the login is worth nothing after it.
   if (current != nullptr) sessions_.End(current->id);
-  SessionView session = sessions_.Create(result.user_id, result.personnel_name);
+  SessionView session =
+      sessions_.Create(place, result.user_id, result.personnel_name);
   reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));
   reply.user = session.user_id;
   reply.result = result.ok ? "ok" : "failed";
@@ -459,6 +516,7 @@ void HelpDeskFront::Enhance(const SessionView& session,
 
 HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,
                                                Variant p1, Variant p2) {
+  EngineSlot slot(&engine_slots_);
   // A new session object per call: the engine keeps nothing between calls
   // that matters, and an object must not serve two threads at once.
   KIRVSession session(options_.settings_path);

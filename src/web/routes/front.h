@@ -26,6 +26,7 @@
 #ifndef KIRVS_SRC_WEB_ROUTES_FRONT_H_
 #define KIRVS_SRC_WEB_ROUTES_FRONT_H_
 
+#include <semaphore>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -166,6 +167,10 @@ class HelpDeskFront {
   // Logins hold it shared, the removal of login entries for idle sessions
   // exclusively: a user who logs in again meanwhile keeps his entry.
   std::shared_mutex login_gate_;
+  // Engine calls running at once: options.threads. Connections have
+  // threads of their own, many of them only waiting for their clients; the
+  // engine's work (and its memory) stays within this many.
+  std::counting_semaphore<> engine_slots_;
 };
 
 }  // namespace kirvs::web

@@ -94,7 +94,7 @@ Reply HelpDeskFront::CodeAttempt(const Visit& visit, Reply reply) {
     return LoginPage(visit, std::move(reply), StartupFragment(""), "",
                      "Your login has expired. Please log in again.");
   }
-  if (auto wait = throttle_.Wait(pending->user_id, visit.address)) {
+  if (auto wait = throttle_.Begin(pending->user_id, visit.address)) {
     reply.status = 429;
     reply.result = "throttled";
     std::string error = WaitMessage(*wait, &reply.retry_after);
@@ -102,11 +102,26 @@ Reply HelpDeskFront::CodeAttempt(const Visit& visit, Reply reply) {
                      std::move(error), "");
   }
 
+  // Room for the session comes first, as at a login: with none, the code
+  // is not used up and stays good for a later try.
+  SessionStore::Place place = sessions_.Reserve(pending->user_id);
+  if (place == SessionStore::Place::kNone) {
+    throttle_.Abandoned(pending->user_id, visit.address);
+    reply.status = 503;
+    reply.result = "refused";
+    reply.retry_after = "60";
+    return LoginPage(visit, std::move(reply), CodePageFragment(),
+                     "The help desk has too many people signed in; try "
+                     "again in a few minutes.",
+                     "");
+  }
+
   bool ok = false;
   Status s = VerifySecondFactor(DbPath(), pending->user_id,
                                 visit.posted.Get(kCodeField), UnixNow(), &ok);
   if (!ok) {
-    throttle_.RecordFailure(pending->user_id, visit.address);
+    sessions_.Release(place);
+    throttle_.Failed(pending->user_id, visit.address);
     reply.result = "failed";
     if (!s.ok()) reply.error = LoggedMessage(EscapeHtml(s.message()), DbPath());
     if (!second_factor_.Fail(pending->id)) {
@@ -126,14 +141,14 @@ Reply HelpDeskFront::CodeAttempt(const Visit& visit, Reply reply) {
                      "Too many wrong codes. Please log in again.", "");
   }
 
-  throttle_.RecordSuccess(pending->user_id);
+  throttle_.Succeeded(pending->user_id, visit.address);
   second_factor_.Finish(pending->id);
   // A new session id, as at every login.
   if (auto current = sessions_.Find(visit.session_cookie)) {
     sessions_.End(current->id);
   }
   SessionView session =
-      sessions_.Create(pending->user_id, pending->personnel_name);
+      sessions_.Create(place, pending->user_id, pending->personnel_name);
   gate.unlock();
   reply.set_cookies.push_back(Cookie(kPendingCookie, "", true));
   reply.set_cookies.push_back(Cookie(kSessionCookie, session.id, false));

@@ -1,0 +1,93 @@
+// The login throttle under guesses that race: each turn lets one attempt
+// through, however many arrive together.
+
+#include "web/identity/login_throttle.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+
+namespace kirvs::web {
+namespace {
+
+using std::chrono::milliseconds;
+
+class LoginThrottleTest : public ::testing::Test {
+ protected:
+  LoginThrottleTest() {
+    options_.clock = &clock_;
+    options_.free_failures_per_user = 3;
+    options_.free_failures_per_address = 1000;
+    options_.first_login_delay = milliseconds(1000);
+  }
+
+  // `guessers` threads start an attempt for bob at the same moment; each
+  // one let through fails. Returns how many were let through.
+  int Race(int guessers) {
+    std::atomic<int> passed{0};
+    std::barrier start(guessers);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < guessers; ++i) {
+      threads.emplace_back([&, i] {
+        std::string address = "10.0.0." + std::to_string(i);
+        start.arrive_and_wait();
+        if (!throttle_.Begin("bob", address)) {
+          ++passed;
+          throttle_.Failed("bob", address);
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    return passed;
+  }
+
+  kirvs::testing::ManualClock clock_;
+  ServeOptions options_;
+  LoginThrottle throttle_{options_};
+};
+
+TEST_F(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
+  // Within the free failures, no more attempts run than failures are left.
+  ASSERT_FALSE(throttle_.Begin("bob", "a"));
+  throttle_.Failed("bob", "a");
+  EXPECT_EQ(2, Race(32));
+  // Then one attempt each time a wait expires, however many arrive then.
+  milliseconds delay(1000);
+  for (int turn = 0; turn < 4; ++turn) {
+    EXPECT_EQ(0, Race(32)) << turn;
+    clock_.Advance(delay - milliseconds(1));
+    EXPECT_EQ(0, Race(32)) << turn;
+    clock_.Advance(milliseconds(1));
+    EXPECT_EQ(1, Race(32)) << turn;
+    delay *= 2;
+  }
+}
+
+TEST_F(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_FALSE(throttle_.Begin("BOB", "a"));
+    throttle_.Failed("BOB", "a");
+  }
+  clock_.Advance(milliseconds(1000));
+  ASSERT_FALSE(throttle_.Begin("bob", "a"));
+  // While it runs, the next one must wait.
+  EXPECT_EQ(milliseconds(1000), throttle_.Begin("bob", "b"));
+  throttle_.Abandoned("bob", "a");  // it never ran: it counts for nothing
+  ASSERT_FALSE(throttle_.Begin("bob", "a"));
+  throttle_.Succeeded("bob", "a");
+  // Success forgets the user's failures.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(throttle_.Begin("bob", "a")) << i;
+    throttle_.Failed("bob", "a");
+  }
+  EXPECT_TRUE(throttle_.Begin("bob", "a"));
+}
+
+}  // namespace
+}  // namespace kirvs::web

@@ -1,0 +1,79 @@
+// The session store's limits: one user cannot sign out others by logging in
+// over and over, and a full store refuses newcomers instead of ending
+// active sessions.
+
+#include "web/identity/session_store.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace kirvs::web {
+namespace {
+
+class SessionStoreTest : public ::testing::Test {
+ protected:
+  SessionStoreTest() {
+    options_.clock = &clock_;
+    options_.max_sessions = 10;
+    options_.max_sessions_per_user = 3;
+    options_.idle_timeout = std::chrono::minutes(30);
+  }
+
+  // A login as `user`: its id, or empty when the store refused it.
+  std::string LogIn(const std::string& user) {
+    SessionStore::Place place = store_.Reserve(user);
+    if (place == SessionStore::Place::kNone) return "";
+    return store_.Create(place, user, user + " person").id;
+  }
+
+  kirvs::testing::ManualClock clock_;
+  ServeOptions options_;
+  SessionStore store_{options_};
+};
+
+TEST_F(SessionStoreTest, RepeatedLoginsEndOnlyTheUsersOwnOldestSessions) {
+  std::string ann = LogIn("ann");
+  std::string bob = LogIn("bob");
+  std::vector<std::string> mallory;
+  for (int i = 0; i < 2000; ++i)
+    mallory.push_back(LogIn(i % 2 ? "MALLORY" : "mallory"));
+  EXPECT_TRUE(store_.Find(ann));
+  EXPECT_TRUE(store_.Find(bob));
+  EXPECT_EQ(5u, store_.size());
+  // His three newest live on, whatever case he typed.
+  for (size_t i = 0; i < mallory.size(); ++i) {
+    EXPECT_EQ(i + 3 >= mallory.size(), store_.Find(mallory[i]).has_value())
+        << i;
+  }
+  EXPECT_TRUE(store_.Sweep().empty());  // everyone still has a session
+}
+
+TEST_F(SessionStoreTest, AFullStoreRefusesUntilSessionsGoIdle) {
+  std::vector<std::string> ids;
+  for (int i = 0; i < 10; ++i) ids.push_back(LogIn("user" + std::to_string(i)));
+  EXPECT_EQ("", LogIn("late"));
+  for (const std::string& id : ids) EXPECT_TRUE(store_.Find(id)) << id;
+  // A place held for a login counts as taken until the login gives it back.
+  store_.End(ids[0]);
+  using Place = SessionStore::Place;
+  ASSERT_EQ(Place::kFree, store_.Reserve("late"));
+  EXPECT_EQ(Place::kNone, store_.Reserve("late"));
+  store_.Release(Place::kFree);
+  EXPECT_NE("", LogIn("late"));
+
+  // Sessions past their idle timeout make room, and Sweep reports them so
+  // their login entries go too.
+  clock_.Advance(std::chrono::minutes(31));
+  EXPECT_NE("", LogIn("later"));
+  std::vector<std::string> gone = store_.Sweep();
+  EXPECT_EQ(10u, gone.size());
+  EXPECT_EQ(1u, store_.size());
+}
+
+}  // namespace
+}  // namespace kirvs::web
