@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "web/request_parsing.h"
+#include "web/http/request_parsing.h"
 
 namespace {
 

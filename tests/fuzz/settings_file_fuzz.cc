@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       kirvs::ReadIniString(path, other_section, other_key);
   kirvs::ReadIniString(path, write[0], write[1]);
 
-  if (!kirvs::WriteIniString(path, write[0], write[1], write[2])) return 0;
+  if (!kirvs::WriteIniString(path, write[0], write[1], write[2]).ok()) return 0;
   const std::string read = kirvs::ReadIniString(path, write[0], write[1]);
   if (ReadsBackAsItStands(write[2]) && read != write[2]) {
     Fail("wrote [" + write[0] + "] " + write[1] + "=" + write[2] +
