@@ -78,8 +78,6 @@ bool IsFrontField(std::string_view name) {
 
 }  // namespace
 
-std::span<const ButtonRow> ButtonTable() { return kButtons; }
-
 std::optional<Button> FindButton(std::string_view caption) {
   for (const ButtonRow& row : kButtons) {
     switch (row.match) {

@@ -13,7 +13,6 @@
 #define KIRVS_SRC_WEB_ROUTES_BUTTON_MAP_H_
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -58,9 +57,6 @@ struct ButtonRow {
   Arg p2;
   Effect effect = Effect::kNone;
 };
-
-// The table, in the order of matching.
-std::span<const ButtonRow> ButtonTable();
 
 struct Button {
   const ButtonRow* row;
