@@ -262,6 +262,21 @@ TEST_F(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
   EXPECT_EQ((Rows{{"1", "Other"}}), Activities(8, "Description"));
 }
 
+// A desk that keeps the moment as text still gets it traced as a date.
+TEST_F(ActivitiesTest, NewActivityTracesAMomentHeldAsText) {
+  ExecSql(desk_.db_path(),
+          "DROP TABLE Request_Activities; CREATE TABLE Request_Activities "
+          "(RequestNo INTEGER, ActNo INTEGER, [Date/Time] TEXT, "
+          "Personnel VARCHAR(30), WorkGroup VARCHAR(20))");
+  SetSetting("DisplayActivity", "ActNo, [Date/Time], Personnel");
+  const double before = CurrentMoment();
+  ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
+  std::optional<double> moment = ParseDate(TracedMoment());
+  ASSERT_TRUE(moment) << session_.error_text;
+  EXPECT_LE(before - 1.0 / 86400, *moment);
+  EXPECT_GE(CurrentMoment() + 1.0 / 86400, *moment);
+}
+
 TEST_F(ActivitiesTest, SaveStoresTextAsPostedAndEmptyDatesAndNumbersAsNull) {
   ASSERT_TRUE(SaveActivity(&session_,
                            Form({{"requestno", "8"},

@@ -314,16 +314,20 @@ TEST_F(RequestSaveTest, BadInputLeavesTheDatabaseAsItWas) {
 TEST_F(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
   ExecSql(db_,
           "UPDATE Current_Requests SET Resolution=NULL, HoursWorked=2, "
-          "Scheduled=NULL, Description='Printer jams' WHERE RequestNo=" +
+          "Scheduled=NULL, EscalationId=NULL, Description='Printer jams' "
+          "WHERE RequestNo=" +
               request_);
   ASSERT_TRUE(Run("Save Request", {{"requestno", request_},
                                    {"Description", "  Printer jams"},
                                    {"HoursWorked", "2.0"},
                                    {"Scheduled", ""},
                                    {"Resolution", "Cleaned the rollers "},
+                                   {"EscalationId", ""},
                                    {"KIRVSCurrentUser", "ann"}}))
       << Error();
-  EXPECT_EQ("Updated: Resolution:Cleaned the rollers ; ", LastAudit());
+  // Null to empty text is a change; null to null (an empty date) is not.
+  EXPECT_EQ("Updated: Resolution:Cleaned the rollers ; EscalationId:; ",
+            LastAudit());
   EXPECT_EQ("Cleaned the rollers ", Column("Resolution"));
   // Saving the same page again changes nothing and writes no entry.
   std::string entries =
@@ -333,6 +337,18 @@ TEST_F(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
                                          {"KIRVSCurrentUser", "ann"}}));
   EXPECT_EQ(entries,
             QueryValue(db_, "SELECT COUNT(*) FROM Request_AuditTrail"));
+}
+
+// The request number is the row's key: a save never rewrites it.
+TEST_F(RequestSaveTest, SavingLeavesTheRequestNumberAlone) {
+  ExecSql(db_,
+          "CREATE TRIGGER keep_number BEFORE UPDATE OF RequestNo ON "
+          "Current_Requests BEGIN SELECT RAISE(ABORT, 'renumbered'); END");
+  ASSERT_TRUE(Run("Save Request", {{"RequestNo", request_ + ".0"},
+                                   {"Description", "Renamed"},
+                                   {"KIRVSCurrentUser", "ann"}}))
+      << Error();
+  EXPECT_EQ("Renamed", Column("Description"));
 }
 
 TEST_F(RequestSaveTest, OnlyTheCheckboxesThePageShowedAreRewritten) {
