@@ -99,8 +99,6 @@ TEST_F(SchemaTest, CreatingTwiceFailsAndLeavesNoTransactionOpen) {
 TEST_F(SchemaTest, EngineQueriesSearchByIndexInsteadOfScanning) {
   const char* queries[] = {
       "SELECT * FROM Current_Requests Where Personnel='Ann Archer' ORDER BY 1",
-      "SELECT * FROM Current_Requests Where Personnel='Ann Archer' And "
-      "RequestNo=1001",
       "SELECT * FROM [Current_Requests] WHERE RequestNo=1001",
       "SELECT * FROM [Completed_Requests] WHERE RequestNo=1001",
       "SELECT * FROM Request_Activities WHERE RequestNo=1001 ORDER BY "
