@@ -77,58 +77,24 @@ std::vector<std::string> LogButtons(const std::string& page) {
   return numbers;
 }
 
-std::string Decode(std::string text) {
-  static const std::pair<std::string, std::string> kReferences[] = {
-      {"&#39;", "'"},
-      {"&lt;", "<"},
-      {"&gt;", ">"},
-      {"&#32;", " "},
-      {"&amp;", "&"}};
-  for (const auto& [reference, character] : kReferences) {
-    for (size_t at; (at = text.find(reference)) != std::string::npos;) {
-      text.replace(at, reference.size(), character);
-    }
-  }
-  return text;
-}
-
-// What a browser posts from a page: every input but the buttons (a checkbox
-// only when ticked, as "on"), the selected option of every list, then the
-// clicked button and the fields the front adds.
-Fields PostedFrom(const std::string& page) {
-  static const std::regex kTag(
-      "<input ([^>]*)>|<select name='([^']*)'[^>]*>(.*?)</select>");
-  static const std::regex kAttribute("(\\w+)(?:=('[^']*'|[^ ]*))?");
-  static const std::regex kSelected("<option value='([^']*)' selected>");
+// What a browser posts from a new-activity page shown for `person`, with
+// the duration left empty.
+Fields PostedFrom(const std::string& page, const std::string& person) {
+  static const std::regex kHidden("name=(requestno|actno) value=(\\w*) ");
+  static const std::regex kPageId("name=KIRVSActivityPage value=(\\w*)>");
   Fields fields;
-  for (std::sregex_iterator tag(page.begin(), page.end(), kTag), end;
-       tag != end; ++tag) {
-    std::smatch option;
-    const std::string inside = (*tag)[(*tag)[2].matched ? 3 : 1];
-    if ((*tag)[2].matched) {
-      if (std::regex_search(inside, option, kSelected)) {
-        fields.emplace_back((*tag)[2], Decode(option[1]));
-      }
-      continue;
-    }
-    std::string name, value, type;
-    bool checked = false;
-    for (std::sregex_iterator a(inside.begin(), inside.end(), kAttribute);
-         a != end; ++a) {
-      std::string text = (*a)[2];
-      if (text.size() >= 2 && text[0] == '\'')
-        text = text.substr(1, text.size() - 2);
-      if ((*a)[1] == "name") name = Decode(text);
-      if ((*a)[1] == "value") value = Decode(text);
-      if ((*a)[1] == "type") type = text;
-      checked = checked || (*a)[1] == "checked";
-    }
-    if (type == "submit" || (type == "checkbox" && !checked)) continue;
-    fields.emplace_back(name, type == "checkbox" ? "on" : value);
+  for (std::sregex_iterator it(page.begin(), page.end(), kHidden), end;
+       it != end; ++it) {
+    fields.emplace_back((*it)[1], (*it)[2]);
   }
-  fields.insert(fields.end(), {{"KIRVSCommand", "Save Activity"},
-                               {"KIRVSCurrentUser", "ann"},
-                               {"KIRVSCurrentPerson", "Ann Smith"}});
+  std::smatch id;
+  std::regex_search(page, id, kPageId);
+  fields.insert(fields.end(), {{"KIRVSNewActivity", "1"},
+                               {"KIRVSActivityPage", id[1]},
+                               {"Personnel", person},
+                               {"Duration", ""},
+                               {"KIRVSCommand", "Save Activity"},
+                               {"KIRVSCurrentUser", "ann"}});
   return fields;
 }
 
@@ -304,9 +270,9 @@ TEST_F(ActivitiesTest, SaveStoresTextAsPostedAndEmptyDatesAndNumbersAsNull) {
 TEST_F(ActivitiesTest, NewActivitiesProposedTheSameNumberAreBothKept) {
   SessionState other(desk_.ini_path());
   ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
-  Fields mine = PostedFrom(session_.page_text);
+  Fields mine = PostedFrom(session_.page_text, "Ann Smith");
   ASSERT_TRUE(NewActivity(&other, Variant("7"), Variant("Bob Jones")));
-  Fields theirs = PostedFrom(other.page_text);
+  Fields theirs = PostedFrom(other.page_text, "Bob Jones");
   Change(&mine, "Duration", "1");
   Change(&theirs, "Duration", "2");
   ASSERT_TRUE(SaveActivity(&other, Form(theirs))) << other.error_text;
@@ -320,7 +286,7 @@ TEST_F(ActivitiesTest, NewActivitiesProposedTheSameNumberAreBothKept) {
 
 TEST_F(ActivitiesTest, ARepostFindsItsActivityAfterRenumbering) {
   ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
-  Fields page = PostedFrom(session_.page_text);
+  Fields page = PostedFrom(session_.page_text, "Ann Smith");
   Change(&page, "Duration", "1");
   ASSERT_TRUE(SaveActivity(&session_, Form(page))) << session_.error_text;
   // Dated first, the stored activity 4 becomes 1 when the next page opens.
@@ -341,7 +307,7 @@ TEST_F(ActivitiesTest, ConcurrentNewActivitiesAllKeepTheirWork) {
   std::vector<Fields> pages;
   for (int i = 0; i < kPeople; ++i) {
     ASSERT_TRUE(NewActivity(&session_, Variant("8"), Variant("Ann Smith")));
-    pages.push_back(PostedFrom(session_.page_text));
+    pages.push_back(PostedFrom(session_.page_text, "Ann Smith"));
   }
   std::vector<std::thread> threads;
   std::vector<int> saved(kPeople, 0);
