@@ -79,6 +79,7 @@ TEST_F(RequestLifecycleTest, NotJsonOrTheWrongShapeRunsNothing) {
        {"{not json", "[]", "{\"calls\": 5}", "{\"calls\": [{\"params\": []}]}",
         "{\"calls\": [{\"command\": \"Login\", \"params\": [1, 2, 3, 4]}]}",
         "{\"calls\": [{\"command\": \"Login\", \"params\": [{\"x\": 1}]}]}",
+        "{\"calls\": [{\"command\": \"Login\", \"params\": [[1]]}]}",
         "{\"calls\": [{\"command\": \"Logout\", \"params\": [\"ann\"]}, "
         "{\"command\": \"Login\", \"params\": [{\"form\": [[\"a\"]]}]}]}"}) {
     ProgramRun run = RunWith(input);
