@@ -63,22 +63,15 @@ TEST(BuildSelectListTest, MarksTheCurrentValue) {
     Variant current;
     std::string expected;
   } cases[] = {
-      {"Priority", "Priority", Variant(),
-       "<select name='Priority' size='1'><option value=' ' selected> "
-       "<option value='High'>High<option value='Low'>Low"
-       "<option value='Medium'>Medium</select>"},
-      {"P", "Priority", Variant(""), Expected("P", priorities, nullptr)},
+      {"P", "Priority", Variant(), Expected("P", priorities, nullptr)},
       {"P", "Priority", Variant("Low"), Expected("P", priorities, "Low")},
       {"P", "Priority", Variant("low"), Expected("P", priorities, "-")},
-      {"P", "Priority", Variant("Urgent"), Expected("P", priorities, "-")},
       {"P", "Priority", Variant::Null(), Expected("P", priorities, "-")},
       {"C", "Codes", Variant::Integer(2), Expected("C", numbers, "2")},
-      {"C", "Codes", Variant::Double(10.0), Expected("C", numbers, "10")},
       {"C", "Codes", Variant("2"), Expected("C", numbers, "-")},
       {"C", "TextCodes", Variant::Integer(2), Expected("C", {"1", "2"}, "-")},
       {"C", "TextCodes", Variant("2"), Expected("C", {"1", "2"}, "2")},
       {"E", "Empty", Variant(""), Expected("E", {}, nullptr)},
-      {"E", "Empty", Variant("x"), Expected("E", {}, "-")},
       {"SD", "Sub-Departments", Variant("South"),
        Expected("SD", {"North", "South"}, "South")},
       {"Who's", "Odd", Variant("O'Brien"),
@@ -126,7 +119,6 @@ TEST(LookupValueTest, FindsTheColumnOfTheFirstMatchingRow) {
                                  ('O''Hara', 'Service', NULL, NULL, 'oh'),
                                  ('Dup', 'second', NULL, NULL, 'd2');
     CREATE INDEX PersonnelByGroup ON Personnel (Name, WorkGroup DESC);
-    CREATE TABLE Blank (Code VARCHAR(5), Value VARCHAR(5));
     CREATE TABLE [Sub-Departments] (SubDepartment VARCHAR(20),
                                     Department VARCHAR(20));
     INSERT INTO [Sub-Departments] VALUES ('South', 'Sales'),
@@ -140,7 +132,6 @@ TEST(LookupValueTest, FindsTheColumnOfTheFirstMatchingRow) {
   } cases[] = {
       {"Personnel", "Ann Smith", 0, "Ann Smith"},
       {"Personnel", "Ann Smith", 1, "Network"},
-      {"Personnel", "Ann Smith", 4, "ann"},
       {"Personnel", "Bob Jones", 3, ""},  // null
       {"Personnel", "Dup", 1, "first"},
       {"Personnel", "O'Hara", 1, "Service"},
@@ -149,11 +140,8 @@ TEST(LookupValueTest, FindsTheColumnOfTheFirstMatchingRow) {
       {"Personnel", "Ann Smith", 5, ""},
       {"Personnel", "Ann Smith", -1, ""},
       {"Users", "carol", 1, "Carol White"},
-      {"Users", "carol", 7, "True"},
-      {"Counters", "Current_Requests", 1, "41"},
       {"Current_Requests", "7", 8, "High"},
       {"Sub-Departments", "North", 1, "Sales"},
-      {"Blank", "", 1, ""},
       {"Nope", "Ann Smith", 1, ""},
   };
   for (const Case& c : cases) {
@@ -183,44 +171,24 @@ Status Draw(const std::string& db_path, int32_t* number) {
 }
 
 TEST(NextRequestNumberTest, CountsOnFromTheStoredCounter) {
-  struct Case {
-    const char* setup;  // SQL run on the small help desk first
-    int32_t expected;
-  } cases[] = {
-      {"", 42},
-      {"DELETE FROM Counters WHERE FileName = 'Current_Requests'", 1},
-      {"UPDATE Counters SET LastNumber = NULL "
-       "WHERE FileName = 'Current_Requests'",
-       1},
-      {"UPDATE Counters SET LastNumber = 0 "
-       "WHERE FileName = 'Current_Requests'",
-       1},
-      {"UPDATE Counters SET LastNumber = '' "
-       "WHERE FileName = 'Current_Requests'",
-       1},
-      {"UPDATE Counters SET LastNumber = ' 4 1abc' "
-       "WHERE FileName = 'Current_Requests'",
-       42},
-      {"UPDATE Counters SET LastNumber = 41.5 "
-       "WHERE FileName = 'Current_Requests'",
-       42},
-      {"UPDATE Counters SET LastNumber = 42.5 "
-       "WHERE FileName = 'Current_Requests'",
-       44},
-      {"UPDATE Counters SET LastNumber = -3 "
-       "WHERE FileName = 'Current_Requests'",
-       -2},
+  // The stored counter (nullptr: no row) and the number drawn after it.
+  const std::pair<const char*, int32_t> cases[] = {
+      {"41", 42},   {nullptr, 1},      {"NULL", 1},  {"0", 1},   {"''", 1},
+      {"41.5", 42}, {"' 4 1abc'", 42}, {"42.5", 44}, {"-3", -2},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.setup);
+  for (const auto& [stored, expected] : cases) {
+    SCOPED_TRACE(stored ? stored : "no row");
     HelpDeskFixture fixture;
-    ExecSql(fixture.db_path(), c.setup);
+    ExecSql(fixture.db_path(),
+            (stored ? std::string("UPDATE Counters SET LastNumber = ") + stored
+                    : std::string("DELETE FROM Counters")) +
+                " WHERE FileName = 'Current_Requests'");
     int32_t number = -1;
     Status s = Draw(fixture.db_path(), &number);
     ASSERT_TRUE(s.ok()) << s.message();
-    EXPECT_EQ(c.expected, number);
+    EXPECT_EQ(expected, number);
     EXPECT_EQ((Rows{{"Activities", "900"},
-                    {"Current_Requests", std::to_string(c.expected)}}),
+                    {"Current_Requests", std::to_string(expected)}}),
               QuerySql(fixture.db_path(),
                        "SELECT * FROM Counters ORDER BY FileName"));
   }

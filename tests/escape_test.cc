@@ -29,16 +29,10 @@ std::string Shown(const std::string& text) {
 
 TEST(EscapeHtml, QuotedTextAndAttributes) {
   const Case cases[] = {
-      {"", ""},
       {"plain text 123", "plain text 123"},
-      {"a&b", "a&amp;b"},
-      {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
-      {"\"quoted\"", "&quot;quoted&quot;"},
-      {"O'Brien", "O&#39;Brien"},
-      {"&amp;", "&amp;amp;"},
-      {"' onmouseover='x", "&#39; onmouseover=&#39;x"},
-      {"a = b\tc", "a = b\tc"},
-      {"größe €", "größe €"},
+      {"<a&b>", "&lt;a&amp;b&gt;"},
+      {"\"O'Brien\"", "&quot;O&#39;Brien&quot;"},
+      {"größe €\t", "größe €\t"},
   };
   for (const Case& c : cases) {
     std::string page = "<td>";
@@ -50,16 +44,12 @@ TEST(EscapeHtml, QuotedTextAndAttributes) {
 
 TEST(EscapeHtml, UnquotedAttributeValues) {
   const Case cases[] = {
-      {"", ""},
       {"plain", "plain"},
-      {"two words", "two&#32;words"},
-      {"a\tb", "a&#9;b"},
+      {"a\tb c", "a&#9;b&#32;c"},
       {"a\nb\rc\fd", "a&#10;b&#13;c&#12;d"},
-      {"a=b", "a&#61;b"},
-      {"`x`", "&#96;x&#96;"},
+      {"`a=b`", "&#96;a&#61;b&#96;"},
       {"a>b<c", "a&gt;b&lt;c"},
       {"x'y\"z&", "x&#39;y&quot;z&amp;"},
-      {"1 onclick=alert(1)", "1&#32;onclick&#61;alert(1)"},
       {"größe", "größe"},
   };
   for (const Case& c : cases) {
@@ -85,14 +75,9 @@ TEST(EscapeHtml, NoCharacterCanEndAnUnquotedValue) {
 
 TEST(EscapeSql, TextLiteralsDoubleApostrophes) {
   const Case cases[] = {
-      {"", ""},
       {"Ann", "Ann"},
-      {"O'Brien", "O''Brien"},
-      {"''", "''''"},
       {"x' OR '1'='1", "x'' OR ''1''=''1"},
-      {"'; DROP TABLE Logins; --", "''; DROP TABLE Logins; --"},
-      {"back\\slash' ", "back\\slash'' "},
-      {"\"double\"", "\"double\""},
+      {"back\\slash\"' ", "back\\slash\"'' "},
   };
   for (const Case& c : cases) {
     std::string query = "WHERE UserId='";
@@ -102,22 +87,14 @@ TEST(EscapeSql, TextLiteralsDoubleApostrophes) {
 }
 
 TEST(EscapeSql, PlainNames) {
-  const char* plain[] = {
-      "RequestNo", "Sub-Department", "Date/Time", "Item #", "Work Group",
-      "_x",        "9lives",         "größe",     "a--b",   "SUBITEMID",
-  };
+  const char* plain[] = {"RequestNo", "Sub-Department", "Date/Time", "Item #",
+                         "_x",        "9lives",         "größe",     "a--b"};
   for (const char* name : plain) {
     EXPECT_TRUE(IsPlainName(name)) << Shown(name);
   }
-  const char* not_plain[] = {
-      "",     "a]b",     "[a",
-      "[a]",  "O'Brien", "a\"b",
-      "a;b",  "f(x)",    "a)",
-      "a=b",  "a,b",     "t.col",
-      "a\tb", "a\nb",    "a/*b",
-      "*",    "a%b",     "a+b",
-      "a`b",  "a\\b",    "RequestNo; DELETE FROM Logins",
-  };
+  const char* not_plain[] = {"",     "a]b", "[a",  "O'Brien", "a\"b", "a;b",
+                             "f(x)", "a=b", "a,b", "t.col",   "a\nb", "a/*b",
+                             "*",    "a%b", "a`b", "a\\b"};
   for (const char* name : not_plain) {
     EXPECT_FALSE(IsPlainName(name)) << Shown(name);
   }
@@ -128,22 +105,16 @@ TEST(EscapeSql, NamesAreBareOnlyWhenSimple) {
   const Case cases[] = {
       {"RequestNo", "RequestNo"},
       {"_x1", "_x1"},
-      {"SUBITEMID", "SUBITEMID"},
       {"größe", "größe"},
-      {"\xEF\xBB\xBF", "[\xEF\xBB\xBF]"},  // a byte order mark reads as a blank
-      {"a\xEF\xBB\xBF", "[a\xEF\xBB\xBF]"},
+      {"a\xEF\xBB\xBF",
+       "[a\xEF\xBB\xBF]"},  // a byte order mark reads as a blank
       {"Sub-Department", "[Sub-Department]"},
-      {"Date/Time", "[Date/Time]"},
-      {"Work Group", "[Work Group]"},
       {"Item #", "[Item #]"},
       {"9lives", "[9lives]"},
-      {"a--b", "[a--b]"},
       // Words of the query language would change the query when bare.
       {"Order", "[Order]"},
       {"group", "[group]"},
-      {"Select", "[Select]"},
       {"WHERE", "[WHERE]"},
-      {"Index", "[Index]"},
   };
   for (const Case& c : cases) {
     std::string query = "ORDER BY ";

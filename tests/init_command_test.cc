@@ -1,7 +1,6 @@
 #include "cli/init_command.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,20 +17,17 @@
 #include "data/file_permissions.h"
 #include "platform/database.h"
 #include "platform/settings_file.h"
+#include "test_support.h"
 
 namespace kirvs {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing::QueryValue;
+
 class InitCommandTest : public ::testing::Test {
  protected:
-  InitCommandTest() {
-    char pattern[] = "/tmp/kirvs_init_XXXXXX";
-    root_ = mkdtemp(pattern);
-  }
-  ~InitCommandTest() override { fs::remove_all(root_); }
-
   int Init(const std::string& dir, bool demo, bool force = false) {
     output_.str("");
     errors_.str("");
@@ -46,14 +42,13 @@ class InitCommandTest : public ::testing::Test {
     return ReadIniString(dir + "/" + kSettingsFileName, "Settings", key);
   }
 
-  std::shared_ptr<Database> OpenDb(const std::string& dir) {
-    std::shared_ptr<Database> db;
-    Status s = Database::Open(dir + "/" + kDatabaseFileName, &db);
-    EXPECT_TRUE(s.ok()) << s.message();
-    return db;
+  // The first value of `sql` on the database in `dir`.
+  std::string Query(const std::string& dir, const std::string& sql) {
+    return QueryValue(dir + "/" + kDatabaseFileName, sql);
   }
 
-  std::string root_;
+  testing::TempDir temp_;
+  const std::string root_ = temp_.path();
   std::ostringstream output_, errors_;
 };
 
@@ -62,20 +57,6 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
-}
-
-// The first value of the first row of `sql`, as text.
-std::string Scalar(Database* db, const std::string& sql) {
-  std::string value = "<none>";
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db->handle(), sql.c_str(), -1, &statement, nullptr) ==
-          SQLITE_OK &&
-      sqlite3_step(statement) == SQLITE_ROW) {
-    const unsigned char* text = sqlite3_column_text(statement, 0);
-    value = text ? reinterpret_cast<const char*>(text) : "<null>";
-  }
-  sqlite3_finalize(statement);
-  return value;
 }
 
 TEST_F(InitCommandTest, MakesDatabaseAndSettingsInAMissingFolder) {
@@ -87,11 +68,9 @@ TEST_F(InitCommandTest, MakesDatabaseAndSettingsInAMissingFolder) {
   EXPECT_EQ("17:00", Setting(dir, "EndofDay"));
   EXPECT_EQ("False", Setting(dir, "IncludeWeekends"));
 
-  std::shared_ptr<Database> db = OpenDb(dir);
-  ASSERT_TRUE(db);
-  EXPECT_EQ("ok", Scalar(db.get(), "PRAGMA integrity_check"));
+  EXPECT_EQ("ok", Query(dir, "PRAGMA integrity_check"));
   EXPECT_EQ(std::to_string(kDemoOpenRequests),
-            Scalar(db.get(), "SELECT count(*) FROM Current_Requests"));
+            Query(dir, "SELECT count(*) FROM Current_Requests"));
   EXPECT_FALSE(fs::exists(db_path + "-wal") &&
                fs::file_size(db_path + "-wal") > 0)
       << "the log should be folded into the database file";
@@ -112,8 +91,8 @@ TEST_F(InitCommandTest, FilesArePrivateAndOpenOnesAreReported) {
   ASSERT_EQ(0, Init(root_, /*demo=*/true)) << errors_.str();
   const std::string ini = root_ + "/" + kSettingsFileName;
   const std::string db_path = root_ + "/" + kDatabaseFileName;
-  std::shared_ptr<Database> db = OpenDb(root_);
-  ASSERT_TRUE(db);
+  std::shared_ptr<Database> db;
+  ASSERT_TRUE(Database::Open(db_path, &db).ok());
   ASSERT_TRUE(db->Execute("DELETE FROM Logins").ok());  // makes -wal and -shm
   ASSERT_TRUE(WriteIniString(ini, "Settings", "StartOfDay", "08:00").ok());
   for (const std::string& file :
@@ -155,6 +134,18 @@ TEST_F(InitCommandTest, RefusesExistingFilesWithoutForce) {
                                 fs::directory_iterator()))
         << "nothing else is made";
   }
+  // A link to nothing at the database path is a file too.
+  const std::string dangling = root_ + "/dangling";
+  fs::create_directories(dangling);
+  fs::create_symlink(root_ + "/nowhere.db", dangling + "/" + kDatabaseFileName);
+  EXPECT_EQ(1, Init(dangling, /*demo=*/false));
+  EXPECT_FALSE(fs::exists(dangling + "/" + kSettingsFileName));
+  // With --force, a database path that cannot be removed is not built upon.
+  const std::string stuck = root_ + "/stuck";
+  fs::create_directories(stuck + "/" + kDatabaseFileName + "/inside");
+  EXPECT_EQ(1, Init(stuck, /*demo=*/false, /*force=*/true));
+  EXPECT_NE(std::string::npos, errors_.str().find("cannot replace the files"))
+      << errors_.str();
 }
 
 TEST_F(InitCommandTest, ForceReplacesBothFiles) {
@@ -168,11 +159,8 @@ TEST_F(InitCommandTest, ForceReplacesBothFiles) {
   ASSERT_EQ(0, Init(root_, /*demo=*/false, /*force=*/true)) << errors_.str();
   EXPECT_EQ("", Setting(root_, "Marker"));
   EXPECT_EQ(root_ + "/" + kDatabaseFileName, Setting(root_, "DBPath"));
-  std::shared_ptr<Database> db = OpenDb(root_);
-  ASSERT_TRUE(db);
-  EXPECT_EQ("0", Scalar(db.get(), "SELECT count(*) FROM Current_Requests"))
+  EXPECT_EQ("0", Query(root_, "SELECT count(*) FROM Current_Requests"))
       << "the demo rows are gone";
-  EXPECT_EQ("ok", Scalar(db.get(), "PRAGMA integrity_check"));
 }
 
 TEST_F(InitCommandTest, DbPathMustFitInASetting) {
@@ -211,10 +199,8 @@ TEST_F(InitCommandTest, CommandLineRunsInitAndReportsRefusal) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(1, WEXITSTATUS(status)) << "a second init must not overwrite";
 
-  std::shared_ptr<Database> db = OpenDb(dir);
-  ASSERT_TRUE(db);
   EXPECT_EQ(std::to_string(2 * kDemoOpenRequests),
-            Scalar(db.get(), "SELECT count(*) FROM Current_Requests"));
+            Query(dir, "SELECT count(*) FROM Current_Requests"));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -14,25 +13,8 @@ namespace kirvs {
 namespace {
 
 using Json = nlohmann::json;
-using testing::TempDir;
-
-// Runs `kirvs` with `arguments`, feeding `input` on stdin; returns stdout.
-std::string RunKirvs(const TempDir& dir, const std::string& arguments,
-                     const std::string& input, int* exit_code) {
-  std::string input_file = dir.File("input.json");
-  std::ofstream(input_file) << input;
-  std::string command = std::string(KIRVS_BINARY) + " " + arguments + " < " +
-                        input_file + " 2>" + dir.File("stderr.txt");
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    output.append(buffer, n);
-  int status = pclose(pipe);
-  *exit_code = WEXITSTATUS(status);
-  return output;
-}
+using testing::ProgramRun;
+using testing::RunKirvs;
 
 Json FormOf(std::initializer_list<std::pair<std::string, std::string>> fields) {
   Json list = Json::array();
@@ -42,33 +24,27 @@ Json FormOf(std::initializer_list<std::pair<std::string, std::string>> fields) {
 
 class RequestLifecycleTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    int code;
-    RunKirvs(dir_, "init " + dir_.path() + " --demo", "", &code);
-    ASSERT_EQ(0, code);
-    ini_ = dir_.File("KIRVS.INI");
+  ProgramRun RunWith(const std::string& input) {
+    return RunKirvs({"run", "--ini", desk_.ini_path()}, input);
   }
 
   // Runs the calls on one session object; returns the results.
   Json Run(const Json& calls) {
-    int code;
-    std::string out = RunKirvs(dir_, "run --ini " + ini_,
-                               Json{{"calls", calls}}.dump(), &code);
-    EXPECT_EQ(0, code) << out;
-    return Json::parse(out)["results"];
+    ProgramRun run = RunWith(Json{{"calls", calls}}.dump());
+    EXPECT_EQ(0, run.exit_code) << run.err;
+    return Json::parse(run.out)["results"];
   }
 
-  TempDir dir_;
-  std::string ini_;
+  testing::DemoDesk desk_;
 };
 
 TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   Json results = Run(Json::array({
       {{"command", "Startup"},
-       {"params", {"", Json{{"date", "2025-03-03 10:00:00"}}}}},
+       {"params", {"", Json{{"date", "2025-03-03 10:00:00"}}, 5}}},
       {{"command", "Login"},
        {"params", {FormOf({{"txtUserId", "ann"}, {"txtPassword", "ann123"}})}}},
-      {{"command", "Show Request"}, {"params", {"12x", "Ann Archer", 5}}},
+      {{"command", "Show Request"}, {"params", {"12x", "Ann Archer", true}}},
       {{"command", nullptr}},
   }));
   ASSERT_EQ(4u, results.size());
@@ -77,6 +53,7 @@ TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   EXPECT_EQ("", results[0]["CommandParam1"]);
   EXPECT_EQ(Json({{"date", "2025-03-03 10:00:00"}}),
             results[0]["CommandParam2"]);
+  EXPECT_EQ(5, results[0]["CommandParam3"]);
   EXPECT_EQ(Json({{"empty", true}}), results[1]["CommandParam2"]);
   EXPECT_NE("", results[0]["HTMLString"]);
   // A successful login writes the personnel name back into the first
@@ -87,7 +64,7 @@ TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   EXPECT_EQ("Ann Archer", results[1]["PersonnelName"]);
   EXPECT_EQ(0, results[1]["RequestNo"]);
   EXPECT_FALSE(results[2]["result"]);
-  EXPECT_EQ(5, results[2]["CommandParam3"]);
+  EXPECT_EQ(true, results[2]["CommandParam3"]);
   EXPECT_EQ(
       "An error occurred while trying to retrieve a request from the "
       "Current_Requests table (not a request number: 12x).",
@@ -98,23 +75,28 @@ TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
 }
 
 TEST_F(RequestLifecycleTest, NotJsonOrTheWrongShapeRunsNothing) {
-  int code;
-  std::string out = RunKirvs(dir_, "run --ini " + ini_, "{not json", &code);
-  EXPECT_EQ(2, code);
-  EXPECT_EQ("", out);
   for (const char* input :
-       {"[]", "{\"calls\": 5}", "{\"calls\": [{\"params\": []}]}",
+       {"{not json", "[]", "{\"calls\": 5}", "{\"calls\": [{\"params\": []}]}",
         "{\"calls\": [{\"command\": \"Login\", \"params\": [1, 2, 3, 4]}]}",
         "{\"calls\": [{\"command\": \"Login\", \"params\": [{\"x\": 1}]}]}",
+        "{\"calls\": [{\"command\": \"Login\", \"params\": [[1]]}]}",
         "{\"calls\": [{\"command\": \"Logout\", \"params\": [\"ann\"]}, "
         "{\"command\": \"Login\", \"params\": [{\"form\": [[\"a\"]]}]}]}"}) {
-    out = RunKirvs(dir_, "run --ini " + ini_, input, &code);
-    EXPECT_EQ(2, code) << input;
-    EXPECT_EQ("", out) << input;
-    std::ifstream errors(dir_.File("stderr.txt"));
-    std::string message((std::istreambuf_iterator<char>(errors)), {});
-    EXPECT_NE(std::string::npos, message.find("kirvs run: ")) << input;
+    ProgramRun run = RunWith(input);
+    EXPECT_EQ(2, run.exit_code) << input;
+    EXPECT_EQ("", run.out) << input;
+    EXPECT_NE(std::string::npos, run.err.find("kirvs run: ")) << input;
   }
+}
+
+// A folder where no demo help desk can be made is not served.
+TEST(ServeCommandTest, AFolderThatCannotBeMadeIsNotServed) {
+  testing::TempDir dir;
+  std::ofstream(dir.File("file")) << "not a folder";
+  ProgramRun run = RunKirvs({"serve", dir.File("file/desk"), "--port", "0"});
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_EQ(0u, run.err.find("kirvs init: cannot create")) << run.err;
+  EXPECT_EQ(run.err.size() - 1, run.err.find('\n')) << run.err;
 }
 
 }  // namespace

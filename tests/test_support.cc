@@ -280,17 +280,6 @@ void FailWrites(const std::string& db_path, std::string_view table) {
   ExecSql(db_path, sql);
 }
 
-void AllowWrites(const std::string& db_path, std::string_view table) {
-  std::string sql;
-  for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
-    sql +=
-        "DROP TRIGGER IF EXISTS " +
-        Quoted("kirvs_fail_" + std::string(event) + "_" + std::string(table)) +
-        ";";
-  }
-  ExecSql(db_path, sql);
-}
-
 void DropTable(const std::string& db_path, std::string_view table) {
   ExecSql(db_path, "DROP TABLE " + Quoted(table));
 }

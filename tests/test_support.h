@@ -11,7 +11,6 @@
 // Fault injection, for the "an error occurred" branches:
 //   FailWrites(db, "Counters")   every INSERT, UPDATE and DELETE on the table
 //                                fails with "injected failure"; reads work.
-//   AllowWrites(db, "Counters")  undoes FailWrites.
 //   DropTable(db, "Counters")    queries on the table fail at open with
 //                                "no such table: Counters".
 //   FailReadsAfter(db, "Priority", 1)
@@ -118,7 +117,6 @@ inline constexpr char kInjectedFailure[] = "injected failure";
 inline constexpr char kInjectedReadFailure[] = "injected read failure";
 
 void FailWrites(const std::string& db_path, std::string_view table);
-void AllowWrites(const std::string& db_path, std::string_view table);
 void DropTable(const std::string& db_path, std::string_view table);
 void FailReadsAfter(const std::string& db_path, std::string_view table,
                     int rows);

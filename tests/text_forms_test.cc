@@ -79,22 +79,15 @@ TEST(TextFormsCalendar, WeekdayAndDayName) {
     int weekday;
     const char* name;
   };
-  const Case cases[] = {
-      {0, 7, "Sat"},       // 1899-12-30
-      {1, 1, "Sun"},       // 1899-12-31
-      {-1, 6, "Fri"},      // 1899-12-29
-      {2, 2, "Mon"},       // 1900-01-01
-      {-36522, 4, "Wed"},  // 1800-01-01
-      {36526, 7, "Sat"},   // 2000-01-01
-      {45351, 5, "Thu"},   // 2024-02-29
-      {At(2026, 1, 1), 5, "Thu"},
-      {At(2026, 3, 3), 3, "Tue"},
-      {At(2026, 3, 6, 23, 59, 59), 6, "Fri"},
-      {At(2026, 3, 6) + 0.5, 6, "Fri"},
-      {0.999, 7, "Sat"},  // late on day 0
-      {-0.25, 6, "Fri"},  // 1899-12-29 18:00
-      {At(1850, 6, 15, 8, 30), 7, "Sat"},
-  };
+  const Case cases[] = {{0, 7, "Sat"},
+                        {1, 1, "Sun"},
+                        {-1, 6, "Fri"},
+                        {2, 2, "Mon"},
+                        {45351, 5, "Thu"},
+                        {0.999, 7, "Sat"},
+                        {-0.25, 6, "Fri"},
+                        {At(2026, 3, 3), 3, "Tue"},
+                        {At(2026, 3, 6, 23, 59, 59), 6, "Fri"}};
   for (const Case& c : cases) {
     EXPECT_EQ(c.weekday, Weekday(c.days)) << Exact(c.days);
     EXPECT_EQ(c.name, DayName(c.days)) << Exact(c.days);
@@ -117,43 +110,26 @@ TEST(TextFormsCalendar, WeekdayAgreesWithTheDateShownNearMidnight) {
 // General Date
 
 TEST(TextFormsGeneralDate, Formats) {
-  struct Case {
-    double days;
-    const char* expected;
-  };
-  const Case cases[] = {
-      // Time alone on day 0.
+  const std::pair<double, const char*> cases[] = {
+      // Time alone on day 0, date alone at midnight, or both.
       {0, "00:00:00"},
       {0.75 + 30 * kSecond, "18:00:30"},
-      {86399 * kSecond, "23:59:59"},
-      {0.4 * kSecond, "00:00:00"},
       {-0.4 * kSecond, "00:00:00"},
-      // Date alone at midnight.
-      {45292, "2024-01-01"},
       {-1, "1899-12-29"},
-      // Date and time.
-      {45292.75, "2024-01-01 18:00:00"},
       {At(2026, 3, 5, 14, 30, 15), "2026-03-05 14:30:15"},
-      {At(2026, 12, 31, 23, 59, 59), "2026-12-31 23:59:59"},
       // Rounding to the second.
       {45292 + (43200 + 0.4) * kSecond, "2024-01-01 12:00:00"},
       {45292 + (43200 + 0.6) * kSecond, "2024-01-01 12:00:01"},
-      {45292 + (86400 - 0.4) * kSecond, "2024-01-02"},
       {(86400 - 0.4) * kSecond, "1899-12-31"},
       {At(2026, 12, 31) + (86400 - 0.2) * kSecond, "2027-01-01"},
-      // Before 1900.
-      {-36522, "1800-01-01"},
       {-657434, "0100-01-01"},
       {At(1850, 6, 15, 8, 30), "1850-06-15 08:30:00"},
-      // Leap days.
-      {At(2024, 2, 29), "2024-02-29"},
-      {At(2023, 2, 28) + 1, "2023-03-01"},
       {At(2000, 2, 28) + 1.5, "2000-02-29 12:00:00"},
       {At(1900, 2, 28) + 1, "1900-03-01"},
       {2958465, "9999-12-31"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, FormatGeneralDate(c.days)) << Exact(c.days);
+  for (const auto& [days, expected] : cases) {
+    EXPECT_EQ(expected, FormatGeneralDate(days)) << Exact(days);
   }
 }
 
@@ -168,44 +144,26 @@ TEST(TextFormsGeneralDate, MomentsOutsideTheCalendarFormatAsNumbers) {
 // Numbers
 
 TEST(TextFormsNumber, FormatDouble) {
-  struct Case {
-    double number;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {0, "0"},
+  const std::pair<double, const char*> cases[] = {
       {-0.0, "0"},
-      {1, "1"},
-      {-1, "-1"},
       {0.1 + 0.2, "0.3"},
-      {0.5, "0.5"},
       {-2.25, "-2.25"},
-      {1.0 / 3, "0.333333333333333"},
       {2.0 / 3, "0.666666666666667"},
       {-1.0 / 3, "-0.333333333333333"},
       {123456789.125, "123456789.125"},
-      {3.14159265358979, "3.14159265358979"},
-      {1.1, "1.1"},
-      {99.99, "99.99"},
       {4.35 * 100, "435"},
-      {2147483648.0, "2147483648"},
-      {1e15, "1000000000000000"},
-      {-1e15, "-1000000000000000"},
       {123456789012345678.0, "123456789012346000"},
       {1e20, "100000000000000000000"},
-      {0.001, "0.001"},
-      {0.000123, "0.000123"},
       {1e-7, "0.0000001"},
       // Extraordinary magnitudes.
       {1e21, "1E+21"},
-      {1.5e300, "1.5E+300"},
       {-2.5e21, "-2.5E+21"},
       {1e-8, "1E-08"},
       {-1.25e-12, "-1.25E-12"},
       {4.9e-324, "5E-324"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, FormatDouble(c.number)) << Exact(c.number);
+  for (const auto& [number, expected] : cases) {
+    EXPECT_EQ(expected, FormatDouble(number)) << Exact(number);
   }
 }
 
@@ -238,15 +196,6 @@ TEST(TextFormsNumber, FormatDoubleReadsBack) {
   }
 }
 
-TEST(TextFormsNumber, FormatIntegerAndBoolean) {
-  EXPECT_EQ("0", FormatInteger(0));
-  EXPECT_EQ("-2147483648", FormatInteger(std::numeric_limits<int32_t>::min()));
-  EXPECT_EQ("9223372036854775807",
-            FormatInteger(std::numeric_limits<int64_t>::max()));
-  EXPECT_EQ("True", FormatBoolean(true));
-  EXPECT_EQ("False", FormatBoolean(false));
-}
-
 TEST(TextFormsPattern, RoundsHalvesAwayFromZero) {
   struct Case {
     double number;
@@ -254,13 +203,9 @@ TEST(TextFormsPattern, RoundsHalvesAwayFromZero) {
     const char* expected;
   };
   const Case cases[] = {
-      {0, "0", "0"},
-      {0, "0.00", "0.00"},
       {-0.0, "0.00", "0.00"},
-      {0.5, "0", "1"},
       {2.5, "0", "3"},
       {-2.5, "0", "-3"},
-      {0.4, "0", "0"},
       {-0.4, "0", "0"},
       {2.675, "0.00", "2.68"},
       {1.005, "0.00", "1.01"},
@@ -268,20 +213,11 @@ TEST(TextFormsPattern, RoundsHalvesAwayFromZero) {
       {-0.004, "0.00", "0.00"},
       {-0.005, "0.00", "-0.01"},
       {-5, "0.0", "-5.0"},
-      {0.05, "0.0", "0.1"},
       {1.45, "0.0", "1.5"},
-      {1234.35, "0.0", "1234.4"},
-      {0.1 + 0.2, "0.00", "0.30"},
-      {1.0 / 3, "0.00", "0.33"},
-      {1e-300, "0.00", "0.00"},
-      {123456789.125, "0.00", "123456789.13"},
       {2147483647.5, "0", "2147483648"},
-      {1e15, "0", "1000000000000000"},
       {1e20, "0.00", "100000000000000000000.00"},
-      {999999.999, "0.00", "1000000.00"},
       // Any other pattern: the general text form.
       {2.5, "#,##0", "2.5"},
-      {2.5, "", "2.5"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.expected, FormatPattern(c.number, c.pattern))
@@ -293,42 +229,27 @@ TEST(TextFormsPattern, RoundsHalvesAwayFromZero) {
 // Reading dates
 
 TEST(TextFormsParseDate, AcceptedForms) {
-  struct Case {
-    const char* text;
-    const char* general_date;  // how the moment read formats
-  };
-  const Case cases[] = {
-      {"2026-03-05", "2026-03-05"},
-      {"2026-03-05 14:30:15", "2026-03-05 14:30:15"},
+  // Each text and how the moment read formats.
+  const std::pair<const char*, const char*> cases[] = {
       {"2026-03-05T14:30:15", "2026-03-05 14:30:15"},
       {"2026-03-05 14:30", "2026-03-05 14:30:00"},
-      {"2026-03-05T14:30", "2026-03-05 14:30:00"},
       {"2026-03-05 00:00:00", "2026-03-05"},
-      {"2026-03-05 9:05", "2026-03-05 09:05:00"},
-      {"  2026-03-05 14:30  ", "2026-03-05 14:30:00"},
-      {"\t2026-03-05\t", "2026-03-05"},
+      {"\t2026-03-05 9:05  ", "2026-03-05 09:05:00"},
       {"2026-3-5", "2026-03-05"},
-      {"14:30", "14:30:00"},
       {"14:30:15", "14:30:15"},
       {"9:05", "09:05:00"},
-      {"00:00", "00:00:00"},
-      {"23:59:59", "23:59:59"},
-      {"2024-02-29", "2024-02-29"},
       {"2000-02-29 23:59:59", "2000-02-29 23:59:59"},
-      {"1850-06-15 08:30:00", "1850-06-15 08:30:00"},
-      {"1899-12-30", "00:00:00"},
       {"1899-12-30 10:00", "10:00:00"},
       {"0100-01-01", "0100-01-01"},
       {"9999-12-31 23:59:59", "9999-12-31 23:59:59"},
   };
-  for (const Case& c : cases) {
-    std::optional<double> days = ParseDate(c.text);
-    ASSERT_TRUE(days.has_value()) << c.text;
-    EXPECT_EQ(c.general_date, FormatGeneralDate(*days)) << c.text;
+  for (const auto& [text, general_date] : cases) {
+    std::optional<double> days = ParseDate(text);
+    ASSERT_TRUE(days.has_value()) << text;
+    EXPECT_EQ(general_date, FormatGeneralDate(*days)) << text;
   }
   EXPECT_EQ(At(2026, 3, 5), ParseDate("2026-03-05"));
   EXPECT_EQ(0.5, ParseDate("12:00"));
-  EXPECT_EQ(At(2026, 3, 5, 6), ParseDate("2026-03-05T06:00:00"));
 }
 
 TEST(TextFormsParseDate, GeneralDateReadsBack) {
@@ -342,47 +263,33 @@ TEST(TextFormsParseDate, GeneralDateReadsBack) {
 }
 
 TEST(TextFormsParseDate, MalformedInputs) {
-  const char* cases[] = {
-      "2026-02-30",
-      "2026-02-29",
-      "1900-02-29",
-      "2026-13-01",
-      "2026-00-10",
-      "2026-01-00",
-      "2026-01-32",
-      "2026-04-31",
-      "25:00",
-      "24:00",
-      "12:60",
-      "12:30:60",
-      "12:5",
-      "12",
-      "123:00",
-      "12:30:5",
-      "",
-      "   ",
-      "abc",
-      "2026-01-01x",
-      "2026-01-01T",
-      "2026-01-01 10",
-      "2026-01-01  10:00",
-      "2026-01-01 10:00:00Z",
-      "2026-01-01 10:00 extra",
-      "2026-01-01T10:00:00.5",
-      "2026/01/01",
-      "01/02/2026",
-      "2026",
-      "2026-01",
-      "02026-01-01",
-      "2026-001-01",
-      "-10:00",
-      "+10:00",
-      "10:00 AM",
-      "1 OR 1=1",
-      "2026-01-01'; --",
-      "10:00\n",
-      "45292",
-  };
+  const char* cases[] = {"2026-02-29",
+                         "1900-02-29",
+                         "2026-13-01",
+                         "2026-00-10",
+                         "2026-01-00",
+                         "2026-04-31",
+                         "24:00",
+                         "12:60",
+                         "12:30:60",
+                         "12:5",
+                         "12",
+                         "123:00",
+                         "",
+                         "abc",
+                         "2026-01-01x",
+                         "2026-01-01T",
+                         "2026-01-01 10",
+                         "2026-01-01  10:00",
+                         "2026-01-01 10:00:00Z",
+                         "2026-01-01T10:00:00.5",
+                         "01/02/2026",
+                         "2026-01",
+                         "02026-01-01",
+                         "-10:00",
+                         "10:00 AM",
+                         "10:00\n",
+                         "45292"};
   for (const char* text : cases) {
     std::optional<double> days = ParseDate(text);
     EXPECT_FALSE(days.has_value())
@@ -394,51 +301,22 @@ TEST(TextFormsParseDate, MalformedInputs) {
 // Reading numbers
 
 TEST(TextFormsParseNumber, Accepted) {
-  struct Case {
-    const char* text;
-    double expected;
-  };
-  const Case cases[] = {
-      {"12", 12},
-      {" 12 ", 12},
-      {"\t-3.5\t", -3.5},
-      {"+4", 4},
-      {"1e3", 1000},
-      {"1.5E-2", 0.015},
-      {".5", 0.5},
-      {"5.", 5},
-      {"0.1", 0.1},
-      {"007", 7},
-      {"-0", 0},
-      {"2147483648", 2147483648.0},
-      {"123456789.125", 123456789.125},
-  };
-  for (const Case& c : cases) {
-    std::optional<double> number = ParseNumber(c.text);
-    ASSERT_TRUE(number.has_value()) << "\"" << c.text << "\"";
-    EXPECT_EQ(c.expected, *number) << "\"" << c.text << "\"";
+  const std::pair<const char*, double> cases[] = {
+      {" 12 ", 12}, {"\t-3.5\t", -3.5},
+      {"+4", 4},    {"1.5E-2", 0.015},
+      {".5", 0.5},  {"5.", 5},
+      {"007", 7},   {"123456789.125", 123456789.125}};
+  for (const auto& [text, expected] : cases) {
+    std::optional<double> number = ParseNumber(text);
+    ASSERT_TRUE(number.has_value()) << "\"" << text << "\"";
+    EXPECT_EQ(expected, *number) << "\"" << text << "\"";
   }
 }
 
 TEST(TextFormsParseNumber, Rejected) {
-  const char* cases[] = {
-      "1 OR 1=1", "0x10",
-      "0X1A",     "inf",
-      "-inf",     "nan",
-      "NaN",      "infinity",
-      "",         " ",
-      "\t",       "1e999",
-      "-1e999",   "1,5",
-      "1.2.3",    "--1",
-      "+-1",      "1e",
-      "e3",       ".",
-      "+",        "-",
-      "12abc",    "1 2",
-      "1e3.5",    "12;DROP TABLE x",
-      "1)",       "(1)",
-      "$5",       "5%",
-      "1_000",    "\n12",
-  };
+  const char* cases[] = {"1 OR 1=1", "0x10",  "inf",   "nan",   "",   " ",
+                         "1e999",    "1,5",   "1.2.3", "--1",   "1e", ".",
+                         "-",        "12abc", "1 2",   "1e3.5", "$5", "\n12"};
   for (const char* text : cases) {
     std::optional<double> number = ParseNumber(text);
     EXPECT_FALSE(number.has_value())
@@ -446,58 +324,24 @@ TEST(TextFormsParseNumber, Rejected) {
   }
 }
 
-TEST(TextFormsParseInteger, Accepted) {
-  struct Case {
-    const char* text;
-    int32_t expected;
-  };
-  const Case cases[] = {
-      {"0", 0},
-      {"42", 42},
+TEST(TextFormsParseInteger, AcceptedAndRejected) {
+  const std::pair<const char*, int32_t> accepted[] = {
       {" 42 ", 42},
       {"\t5\t", 5},
       {"-7", -7},
       {"+7", 7},
-      {"007", 7},
       {"-0", 0},
       {"2147483647", 2147483647},
       {"-2147483648", std::numeric_limits<int32_t>::min()},
-      {"00000000000000000000042", 42},
-  };
-  for (const Case& c : cases) {
-    std::optional<int32_t> number = ParseInteger(c.text);
-    ASSERT_TRUE(number.has_value()) << "\"" << c.text << "\"";
-    EXPECT_EQ(c.expected, *number) << "\"" << c.text << "\"";
+      {"00000000000000000000042", 42}};
+  for (const auto& [text, expected] : accepted) {
+    EXPECT_EQ(expected, ParseInteger(text)) << "\"" << text << "\"";
   }
-}
-
-TEST(TextFormsParseInteger, Rejected) {
-  const char* cases[] = {
-      "",
-      " ",
-      "+",
-      "-",
-      "2147483648",
-      "-2147483649",
-      "99999999999999999999",
-      "1.0",
-      "1.",
-      "1e3",
-      "0x10",
-      "1 OR 1=1",
-      "12 3",
-      "1-1",
-      "abc",
-      "--1",
-      "+-1",
-      "1;",
-      "5 ; DELETE FROM Logins",
-      "inf",
-      "nan",
-      "\n1",
-      "1\n",
-  };
-  for (const char* text : cases) {
+  const char* rejected[] = {
+      "",    " ",   "-",    "2147483648", "-2147483649", "99999999999999999999",
+      "1.0", "1e3", "0x10", "12 3",       "1-1",         "--1",
+      "+-1", "1;",  "\n1",  "1\n"};
+  for (const char* text : rejected) {
     std::optional<int32_t> number = ParseInteger(text);
     EXPECT_FALSE(number.has_value())
         << "\"" << text << "\" read as " << number.value_or(0);
@@ -505,67 +349,49 @@ TEST(TextFormsParseInteger, Rejected) {
 }
 
 TEST(TextFormsLeadingNumber, ReadsTheLeadingNumber) {
-  struct Case {
-    const char* text;
-    double expected;
-  };
-  const Case cases[] = {
-      {"  12 3.5abc", 123.5},
-      {"abc", 0},
-      {"-4", -4},
-      {"41", 41},
-      {"", 0},
-      {"1e3", 1000},
-      {"   ", 0},
-      {"3.5.6", 3.5},
-      {".5", 0.5},
-      {"-.5", -0.5},
-      {"+7", 7},
-      {"12abc", 12},
-      {"1e", 1},
-      {"1e+2", 100},
-      {"2E-1", 0.2},
-      {"- 4", -4},
-      {"17:30", 17},
-      {"1,5", 1},
-      {"\t8", 8},
-      {"-", 0},
-      {"1e3x", 1000},
-      {"+-3", 0},
-      {"0.25 hours", 0.25},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, LeadingNumber(c.text)) << "\"" << c.text << "\"";
+  // Blanks, tabs and line ends are skipped anywhere in the number.
+  const std::pair<const char*, double> cases[] = {{"  12 3.5abc", 123.5},
+                                                  {"abc", 0},
+                                                  {"", 0},
+                                                  {"3.5.6", 3.5},
+                                                  {"-.5", -0.5},
+                                                  {"+7", 7},
+                                                  {"1e", 1},
+                                                  {"1e+2", 100},
+                                                  {"2E-1", 0.2},
+                                                  {"- 4", -4},
+                                                  {"17:30", 17},
+                                                  {"1,5", 1},
+                                                  {"\t8", 8},
+                                                  {"-", 0},
+                                                  {"1e3x", 1000},
+                                                  {"+-3", 0},
+                                                  {"\n1\n2", 12},
+                                                  {"\r3\r4", 34},
+                                                  {"0.25 hours", 0.25}};
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(expected, LeadingNumber(text)) << "\"" << text << "\"";
   }
 }
 
 TEST(TextFormsRoundToInt32, HalvesToEvenAndClamps) {
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
   constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-  struct Case {
-    double number;
-    int32_t expected;
-  };
-  const Case cases[] = {
-      {0, 0},
-      {0.5, 0},
-      {1.5, 2},
-      {2.5, 2},
-      {-0.5, 0},
-      {-2.5, -2},
-      {2.4999, 2},
-      {2.5001, 3},
-      {-2.6, -3},
-      {2147483646.5, 2147483646},
-      {2147483647.0, kMax},
-      {-2147483648.0, kMin},
-      {1e10, kMax},
-      {-1e10, kMin},
-      {kInf, kMax},
-      {kNaN, 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, RoundToInt32(c.number)) << Exact(c.number);
+  const std::pair<double, int32_t> cases[] = {{0.5, 0},
+                                              {1.5, 2},
+                                              {2.5, 2},
+                                              {-2.5, -2},
+                                              {2.4999, 2},
+                                              {2.5001, 3},
+                                              {-2.6, -3},
+                                              {2147483646.5, 2147483646},
+                                              {-2147483648.0, kMin},
+                                              {1e10, kMax},
+                                              {-1e10, kMin},
+                                              {kInf, kMax},
+                                              {kNaN, 0}};
+  for (const auto& [number, expected] : cases) {
+    EXPECT_EQ(expected, RoundToInt32(number)) << Exact(number);
   }
 }
 

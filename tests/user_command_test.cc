@@ -25,14 +25,6 @@ using testing::TempDir;
 
 class UserCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InitOptions init;
-    init.dir = dir_.path();
-    init.demo = true;
-    std::ostringstream out, err;
-    ASSERT_EQ(0, RunInit(init, out, err)) << err.str();
-  }
-
   ProgramRun User(std::vector<std::string> arguments,
                   const std::string& input = "") {
     arguments.insert(arguments.begin(), "user");
@@ -57,16 +49,13 @@ class UserCommandTest : public ::testing::Test {
 
   bool LogIn(const std::string& user, const std::string& password) {
     KIRVSession session(ini_);
-    Variant command("LOGIN"), p2, p3;
-    Variant p1 = Variant::Form(
-        std::make_shared<SubmittedForm>(std::vector<SubmittedForm::Field>{
-            {"txtUserId", user}, {"txtPassword", password}}));
-    return session.RunCommand(command, p1, p2, p3);
+    return testing::Call(
+        session, "LOGIN",
+        testing::Form({{"txtUserId", user}, {"txtPassword", password}}));
   }
 
-  TempDir dir_;
-  const std::string db_ = dir_.File("helpdesk.db");
-  const std::string ini_ = dir_.File("KIRVS.INI");
+  testing::DemoDesk desk_;
+  const std::string db_ = desk_.db_path(), ini_ = desk_.ini_path();
 };
 
 TEST_F(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
@@ -157,7 +146,6 @@ TEST_F(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
       {add_as(""), "pw\n", "the user id is empty"},
       {add_as(std::string(10000, 'a')), "pw\n",
        "the user id is 10000 characters long"},
-      {add_as("z\xff"), "pw\n", "the user id is not UTF-8 text"},
       {add_as("z\x1b[2J"), "pw\n", "the user id contains a control character"},
       {add_as("ANN"), "pw\n", "the user id ann exists already"},
       {{"add", "zed", "--password-stdin"}, "pw\n", "--person NAME is required"},
@@ -170,15 +158,12 @@ TEST_F(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
        "there is no work group Nowhere"},
       {add_zed, "\n", "the password is empty"},
       {add_zed, "", "no password on standard input"},
-      {add_zed, std::string(10000, 'p') + "\n",
-       "the password is 10000 characters long"},
       {add_zed, std::string("pa\0ss\n", 6), "contains a control character"},
       {add_zed, "\xc3\x28\n", "the password is not UTF-8 text"},
       {{"add", "zed", "--person", "Zed"}, "pw\n", "no terminal"},
       {{"passwd", "nobody", "--password-stdin"},
        "pw\n",
        "there is no user id nobody"},
-      {{"passwd", "ann", "--password-stdin"}, "\n", "the password is empty"},
       {{"remove", "nobody"}, "", "there is no user id nobody"},
       {{"remove", "ann", "--with-profile"},
        "",
