@@ -272,8 +272,10 @@ class Server:
     def start(self):
         with open(self.log_path, "ab") as access_log:
             self.process = subprocess.Popen(
+                # Every client comes from 127.0.0.1, as from a proxy: the
+                # limit of connections per address must leave them room.
                 [self.kirvs, "serve", self.directory, "--host", "127.0.0.1",
-                 "--port", "0"],
+                 "--port", "0", "--max-connections-per-address", "256"],
                 stdout=subprocess.PIPE, stderr=access_log, text=True)
         # The first line names the address once the port is bound.
         line = self.process.stdout.readline()
