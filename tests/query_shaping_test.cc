@@ -20,6 +20,7 @@ TEST(QueryShapingTest, WithRowIdOnlyForSingleTableSelects) {
       {"SELECT DISTINCT a FROM t", ""},
       {"SELECT a FROM t GROUP BY a", ""},
       {"SELECT 1", ""},
+      {"DELETE FROM t", ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected, WithRowId(c.query)) << c.query;

@@ -26,6 +26,7 @@
 #include "test_support.h"
 #include "web/identity/second_factor_step.h"
 #include "web/pages/enhance.h"
+#include "web/pages/page.h"
 #include "web/pages/visitor_messages.h"
 #include "web/routes/plain_errors.h"
 #include "web/serve.h"
@@ -632,6 +633,9 @@ TEST(PageTextTest, LoneAmpersandsAndOptionsWithoutValueStay) {
   LinkListHeaders(&list, false);
   EXPECT_NE(std::string::npos, list.find("href=\"/?sort=Status\"")) << list;
   EXPECT_NE(std::string::npos, list.find("<td><b>Owner</b></td>")) << list;
+  // An empty banner is no title.
+  EXPECT_EQ("Open", PageTitle("<strong>Open</strong>"));
+  EXPECT_EQ(PageTitle(""), PageTitle("<strong></strong>"));
 }
 
 // A user with a second factor gets his session only with a valid code, each
