@@ -1,7 +1,10 @@
 // Reused connections must never outlive the file they were opened on, nor
 // cross into a child process.
 
+#include "platform/connection_pool.h"
+
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +42,24 @@ TEST(ConnectionPoolTest, AFileMadeAnewAtTheSamePathGetsFreshConnections) {
   std::filesystem::remove(path);
   std::shared_ptr<Database> db;
   EXPECT_FALSE(Database::Open(path, &db).ok());
+}
+
+// A kept connection comes back while its file stays, and never once another
+// file was moved over the path.
+TEST(ConnectionPoolTest, IdleConnectionsServeOnlyTheirOwnFile) {
+  TempDir dir;
+  const std::string path = dir.File("helpdesk.db");
+  const std::string other = dir.File("other.db");
+  ExecSql(path, "CREATE TABLE T (x)");
+  ExecSql(other, "CREATE TABLE U (x)");
+  while (sqlite3* stale = TakeIdleConnection(path)) sqlite3_close_v2(stale);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db));
+  GiveBackConnection(path, db);
+  EXPECT_EQ(db, TakeIdleConnection(path));
+  GiveBackConnection(path, db);
+  std::filesystem::rename(other, path);
+  EXPECT_EQ(nullptr, TakeIdleConnection(path));
 }
 
 TEST(ConnectionPoolTest, AChildProcessOpensItsOwnConnections) {

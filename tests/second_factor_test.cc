@@ -69,6 +69,17 @@ TEST_F(SecondFactorTest, CodesOfOneStepEitherSideAreAcceptedOnce) {
   EXPECT_TRUE(Verify(Code(now + 3), kNow + 60));
 }
 
+TEST_F(SecondFactorTest, UnreadableOrEmptySecretsAreRefused) {
+  for (const char* stored : {"", "====", "AB!C"}) {
+    ExecSql(db(),
+            std::string("UPDATE User_Factors SET Secret='") + stored + "'");
+    bool ok = true;
+    EXPECT_EQ(Status::Code::kInvalidArgument,
+              VerifySecondFactor(db(), "ann", "123456", kNow, &ok).code())
+        << stored;
+  }
+}
+
 TEST_F(SecondFactorTest, EnrolAgainReplacesAndOffRemoves) {
   bool has = false, removed = false, ok = true;
   ASSERT_TRUE(HasSecondFactor(db(), "Ann", &has).ok());

@@ -30,6 +30,10 @@ TEST(TextCollationTest, AddsNocaseToTextColumnsOnly) {
        "CREATE INDEX i ON t (a);\nCREATE TABLE u AS SELECT a FROM t;",
        "CREATE TABLE IF NOT EXISTS t (a NVARCHAR(9) COLLATE NOCASE);\n"
        "CREATE INDEX i ON t (a);\nCREATE TABLE u AS SELECT a FROM t;"},
+      // Digits, "_" and "$" belong to names.
+      {"CREATE TABLE t (a1 TEXT, b_c VARCHAR2(5), d$ CHAR)",
+       "CREATE TABLE t (a1 TEXT COLLATE NOCASE, b_c VARCHAR2(5) COLLATE "
+       "NOCASE, d$ CHAR COLLATE NOCASE)"},
   };
   for (const auto& c : cases) {
     const std::string once = AddNocaseToTextColumns(c.sql);

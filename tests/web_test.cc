@@ -25,7 +25,10 @@
 #include "platform/totp.h"
 #include "test_support.h"
 #include "web/identity/second_factor_step.h"
+#include "web/pages/enhance.h"
+#include "web/pages/page.h"
 #include "web/pages/visitor_messages.h"
+#include "web/routes/plain_errors.h"
 #include "web/serve.h"
 #include "web/web_server.h"
 
@@ -616,6 +619,23 @@ TEST(VisitorMessagesTest, PathAndQueryAreCutFromThePageNotFromTheLog) {
     EXPECT_EQ(row.shown, ShownMessage(row.engine, path)) << row.engine;
     EXPECT_EQ(row.logged, LoggedMessage(row.engine, path)) << row.engine;
   }
+}
+
+TEST(PageTextTest, LoneAmpersandsAndOptionsWithoutValueStay) {
+  EXPECT_EQ(" a & b <c> 'd' ", PlainText("<i>a & b &lt;c&gt; &#39;d&#39;</i>"));
+  // The sort list's option without a value ends the list: the value of a
+  // later list is no sort column.
+  std::string list =
+      "<select name='sortrequests'><option value='Status' selected>Status"
+      "<option>-</select><select name='o'><option value='Owner'>Owner"
+      "</select><table cellpadding=2 valign=top><tr><td><b>Status</b></td>"
+      "<td><b>Owner</b></td></tr></table>";
+  LinkListHeaders(&list, false);
+  EXPECT_NE(std::string::npos, list.find("href=\"/?sort=Status\"")) << list;
+  EXPECT_NE(std::string::npos, list.find("<td><b>Owner</b></td>")) << list;
+  // An empty banner is no title.
+  EXPECT_EQ("Open", PageTitle("<strong>Open</strong>"));
+  EXPECT_EQ(PageTitle(""), PageTitle("<strong></strong>"));
 }
 
 // A user with a second factor gets his session only with a valid code, each

@@ -1,0 +1,31 @@
+#include "platform/query_shaping.h"
+
+#include <gtest/gtest.h>
+
+namespace kirvs {
+
+namespace {
+
+TEST(QueryShapingTest, WithRowIdOnlyForSingleTableSelects) {
+  const struct {
+    const char* query;
+    const char* expected;
+  } cases[] = {
+      {"SELECT a, b FROM t ORDER BY 1",
+       "SELECT a, b, rowid AS kirvs_rowid FROM t ORDER BY 1"},
+      // Words only count whole: "zgroup" and "Zunion" are column names.
+      {"SELECT zgroup, Zunion FROM t",
+       "SELECT zgroup, Zunion, rowid AS kirvs_rowid FROM t"},
+      {"SELECTz FROM t", ""},
+      {"SELECT DISTINCT a FROM t", ""},
+      {"SELECT a FROM t GROUP BY a", ""},
+      {"SELECT 1", ""},
+      {"DELETE FROM t", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.expected, WithRowId(c.query)) << c.query;
+  }
+}
+
+}  // namespace
+}  // namespace kirvs
