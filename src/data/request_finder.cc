@@ -17,41 +17,28 @@ constexpr char kColumns[] =
     "RequestNo, Requested, Priority, Status, Personnel, WorkGroup, "
     "Description";
 
-constexpr char kWordsSchema[] = R"sql(
+constexpr char kWordsTable[] = R"sql(
 CREATE VIRTUAL TABLE IF NOT EXISTS Request_Words USING fts5(
   RequestNo UNINDEXED, Closed UNINDEXED, Description, Resolution, Contact,
   UserId);
-CREATE TRIGGER IF NOT EXISTS Current_Requests_Words_Insert
-  AFTER INSERT ON Current_Requests BEGIN
-  INSERT INTO Request_Words VALUES (new.RequestNo, 0, new.Description,
-    new.Resolution, new.Contact, new.UserId);
-END;
-CREATE TRIGGER IF NOT EXISTS Current_Requests_Words_Update
-  AFTER UPDATE ON Current_Requests BEGIN
-  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 0;
-  INSERT INTO Request_Words VALUES (new.RequestNo, 0, new.Description,
-    new.Resolution, new.Contact, new.UserId);
-END;
-CREATE TRIGGER IF NOT EXISTS Current_Requests_Words_Delete
-  AFTER DELETE ON Current_Requests BEGIN
-  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 0;
-END;
-CREATE TRIGGER IF NOT EXISTS Completed_Requests_Words_Insert
-  AFTER INSERT ON Completed_Requests BEGIN
-  INSERT INTO Request_Words VALUES (new.RequestNo, 1, new.Description,
-    new.Resolution, new.Contact, new.UserId);
-END;
-CREATE TRIGGER IF NOT EXISTS Completed_Requests_Words_Update
-  AFTER UPDATE ON Completed_Requests BEGIN
-  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 1;
-  INSERT INTO Request_Words VALUES (new.RequestNo, 1, new.Description,
-    new.Resolution, new.Contact, new.UserId);
-END;
-CREATE TRIGGER IF NOT EXISTS Completed_Requests_Words_Delete
-  AFTER DELETE ON Completed_Requests BEGIN
-  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND Closed = 1;
-END;
 )sql";
+
+// The triggers that keep Request_Words in step with one request table;
+// `closed` ("0" or "1") tells its rows from those of the other table.
+std::string WordTriggers(const std::string& table, const std::string& closed) {
+  const std::string insert =
+      "  INSERT INTO Request_Words VALUES (new.RequestNo, " + closed +
+      ", new.Description,\n    new.Resolution, new.Contact, new.UserId);\n";
+  const std::string remove =
+      "  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND "
+      "Closed = " +
+      closed + ";\n";
+  const std::string head = "CREATE TRIGGER IF NOT EXISTS " + table + "_Words_";
+  return head + "Insert\n  AFTER INSERT ON " + table + " BEGIN\n" + insert +
+         "END;\n" + head + "Update\n  AFTER UPDATE ON " + table + " BEGIN\n" +
+         remove + insert + "END;\n" + head + "Delete\n  AFTER DELETE ON " +
+         table + " BEGIN\n" + remove + "END;\n";
+}
 
 std::string Text(RecordSource& rs, int index) {
   Variant value;
@@ -138,7 +125,9 @@ Status EnsureRequestWords(const std::string& settings_path) {
   bool exists = s.ok() && Text(*known, 0) != "0";
   if (known) known->Close();
   if (s.ok() && !exists) {
-    s = db->Execute(kWordsSchema);
+    s = db->Execute(std::string(kWordsTable) +
+                    WordTriggers("Current_Requests", "0") +
+                    WordTriggers("Completed_Requests", "1"));
     if (s.ok()) {
       s = db->Execute(
           "INSERT INTO Request_Words SELECT RequestNo, 0, Description, "
