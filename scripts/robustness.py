@@ -578,6 +578,16 @@ def settings_of(path):
     return keys
 
 
+def report_soak(log, bad):
+    """Prints the violations and the closing count of a soak; its exit code."""
+    for b in bad[:50]:
+        print("VIOLATION:", b)
+    checked = outcomes(log)
+    print(f"{max(checked - len(bad), 0)} passed, {len(bad)} failed "
+          f"({checked} reported outcomes checked)")
+    return 1 if bad or not log.new else 0
+
+
 def soak_run(kirvs, directory, seconds, clients):
     desk = Desk(kirvs, directory)
     log = Log()
@@ -585,12 +595,7 @@ def soak_run(kirvs, directory, seconds, clients):
     run_clients(desk, log, clients, seconds, kill_chance=0.0)
     bad = check(desk, log, exact=True)
     print(f"soak: {summary(log)} in {seconds}s with {clients} clients")
-    for b in bad[:50]:
-        print("VIOLATION:", b)
-    checked = outcomes(log)
-    print(f"{max(checked - len(bad), 0)} passed, {len(bad)} failed "
-          f"({checked} reported outcomes checked)")
-    return 1 if bad or not log.new else 0
+    return report_soak(log, bad)
 
 
 def crash_run(kirvs, directory, rounds, clients):
@@ -679,12 +684,7 @@ def soak_web(kirvs, directory, seconds, clients):
     bad = check(desk, log, exact=True)
     print(f"soak (web): {web_summary(log)} in {seconds}s with {clients} "
           f"clients")
-    for b in bad[:50]:
-        print("VIOLATION:", b)
-    checked = outcomes(log)
-    print(f"{max(checked - len(bad), 0)} passed, {len(bad)} failed "
-          f"({checked} reported outcomes checked)")
-    return 1 if bad or not log.new else 0
+    return report_soak(log, bad)
 
 
 def next_write_on_the_web(server, r):
