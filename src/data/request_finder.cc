@@ -18,26 +18,54 @@ constexpr char kColumns[] =
     "Description";
 
 constexpr char kWordsTable[] = R"sql(
-CREATE VIRTUAL TABLE IF NOT EXISTS Request_Words USING fts5(
+CREATE VIRTUAL TABLE Request_Words USING fts5(
   RequestNo UNINDEXED, Closed UNINDEXED, Description, Resolution, Contact,
   UserId);
 )sql";
+
+// A request's row in Request_Words has the rowid WordsKey(closed, number):
+// outstanding requests before closed ones, the newest first. The index
+// walks its matches in rowid order, so a page of the find box stops after
+// its rows instead of sorting every match, and a trigger finds the row to
+// remove by its rowid instead of scanning the index.
+std::string WordsKey(const std::string& closed, const std::string& number) {
+  return "(" + closed + " * 1099511627776 + 1099511627775 - " + number + ")";
+}
 
 // The triggers that keep Request_Words in step with one request table;
 // `closed` ("0" or "1") tells its rows from those of the other table.
 std::string WordTriggers(const std::string& table, const std::string& closed) {
   const std::string insert =
-      "  INSERT INTO Request_Words VALUES (new.RequestNo, " + closed +
-      ", new.Description,\n    new.Resolution, new.Contact, new.UserId);\n";
-  const std::string remove =
-      "  DELETE FROM Request_Words WHERE RequestNo = old.RequestNo AND "
-      "Closed = " +
-      closed + ";\n";
-  const std::string head = "CREATE TRIGGER IF NOT EXISTS " + table + "_Words_";
+      "  INSERT INTO Request_Words (rowid, RequestNo, Closed, Description,\n"
+      "    Resolution, Contact, UserId) VALUES (" +
+      WordsKey(closed, "new.RequestNo") + ", new.RequestNo, " + closed +
+      ",\n    new.Description, new.Resolution, new.Contact, new.UserId);\n";
+  const std::string remove = "  DELETE FROM Request_Words WHERE rowid = " +
+                             WordsKey(closed, "old.RequestNo") + ";\n";
+  const std::string head = "CREATE TRIGGER " + table + "_Words_";
   return head + "Insert\n  AFTER INSERT ON " + table + " BEGIN\n" + insert +
          "END;\n" + head + "Update\n  AFTER UPDATE ON " + table + " BEGIN\n" +
          remove + insert + "END;\n" + head + "Delete\n  AFTER DELETE ON " +
          table + " BEGIN\n" + remove + "END;\n";
+}
+
+// Removes an index and its triggers as an earlier release made them (rows
+// keyed by their own rowid, removed by a scan), so that they are made anew.
+constexpr char kDropWords[] = R"sql(
+DROP TRIGGER IF EXISTS Current_Requests_Words_Insert;
+DROP TRIGGER IF EXISTS Current_Requests_Words_Update;
+DROP TRIGGER IF EXISTS Current_Requests_Words_Delete;
+DROP TRIGGER IF EXISTS Completed_Requests_Words_Insert;
+DROP TRIGGER IF EXISTS Completed_Requests_Words_Update;
+DROP TRIGGER IF EXISTS Completed_Requests_Words_Delete;
+DROP TABLE IF EXISTS Request_Words;
+)sql";
+
+// The paging of a query: `page_size + 1` rows after `page` pages, the one
+// more telling whether a further page follows.
+std::string PageClause(int page, int page_size) {
+  return " LIMIT " + std::to_string(page_size + 1) + " OFFSET " +
+         std::to_string(static_cast<int64_t>(page) * page_size);
 }
 
 std::string Text(RecordSource& rs, int index) {
@@ -47,13 +75,11 @@ std::string Text(RecordSource& rs, int index) {
 }
 
 // Reads up to page_size rows of `query` (which selects kColumns and then
-// whether the request is closed) after skipping `page` pages.
-Status ReadPage(const std::string& settings_path, std::string query, int page,
+// whether the request is closed, and ends with its PageClause).
+Status ReadPage(const std::string& settings_path, const std::string& query,
                 int page_size, ListedPage* out) {
   out->rows.clear();
   out->more = false;
-  query += " LIMIT " + std::to_string(page_size + 1) + " OFFSET " +
-           std::to_string(static_cast<int64_t>(page) * page_size);
   std::unique_ptr<RecordSource> rs;
   Status s = RecordSource::Open(ReadSetting(settings_path, "DBPath"), query,
                                 OpenMode::kRead, &rs);
@@ -108,7 +134,8 @@ Status ReadQueue(const std::string& settings_path, Queue queue,
           ", 1 FROM Completed_Requests ORDER BY Completed DESC, RequestNo DESC";
       break;
   }
-  return ReadPage(settings_path, std::move(query), page, page_size, out);
+  query += PageClause(page, page_size);
+  return ReadPage(settings_path, query, page_size, out);
 }
 
 Status EnsureRequestWords(const std::string& settings_path) {
@@ -119,21 +146,27 @@ Status EnsureRequestWords(const std::string& settings_path) {
   if (s.ok()) {
     s = RecordSource::Open(db,
                            "SELECT COUNT(*) FROM sqlite_master WHERE name = "
-                           "'Request_Words'",
+                           "'Current_Requests_Words_Insert' AND sql LIKE "
+                           "'%rowid%'",
                            OpenMode::kRead, &known);
   }
   bool exists = s.ok() && Text(*known, 0) != "0";
   if (known) known->Close();
   if (s.ok() && !exists) {
-    s = db->Execute(std::string(kWordsTable) +
+    s = db->Execute(std::string(kDropWords) + kWordsTable +
                     WordTriggers("Current_Requests", "0") +
                     WordTriggers("Completed_Requests", "1"));
     if (s.ok()) {
       s = db->Execute(
-          "INSERT INTO Request_Words SELECT RequestNo, 0, Description, "
-          "Resolution, Contact, UserId FROM Current_Requests; INSERT INTO "
-          "Request_Words SELECT RequestNo, 1, Description, Resolution, "
-          "Contact, UserId FROM Completed_Requests;");
+          "INSERT INTO Request_Words (rowid, RequestNo, Closed, Description, "
+          "Resolution, Contact, UserId) SELECT " +
+          WordsKey("0", "RequestNo") +
+          ", RequestNo, 0, Description, Resolution, Contact, UserId FROM "
+          "Current_Requests; INSERT INTO Request_Words (rowid, RequestNo, "
+          "Closed, Description, Resolution, Contact, UserId) SELECT " +
+          WordsKey("1", "RequestNo") +
+          ", RequestNo, 1, Description, Resolution, Contact, UserId FROM "
+          "Completed_Requests;");
     }
   }
   if (s.ok()) s = db->Commit();
@@ -163,22 +196,22 @@ Status FindRequests(const std::string& settings_path, std::string_view words,
   out->rows.clear();
   out->more = false;
   if (match.empty()) return Status();
-  std::string query = "SELECT ";
-  std::string columns;
-  for (std::string_view column :
-       {"RequestNo", "Requested", "Priority", "Status", "Personnel",
-        "WorkGroup", "Description"}) {
-    if (!columns.empty()) columns += ", ";
-    columns += "r." + std::string(column);
-  }
-  query += columns +
-           ", w.Closed FROM Request_Words w JOIN (SELECT *, 0 AS Closed FROM "
-           "Current_Requests UNION ALL SELECT *, 1 FROM Completed_Requests) "
-           "r ON r.RequestNo = w.RequestNo AND r.Closed = w.Closed WHERE "
-           "Request_Words MATCH '";
+  // The page's matches come first, in the index's own order; only they
+  // are joined to the request tables.
+  std::string query =
+      "WITH w AS (SELECT rowid AS k, RequestNo, Closed FROM "
+      "Request_Words WHERE Request_Words MATCH '";
   AppendSqlText(&query, match);
-  query += "' ORDER BY w.Closed, r.RequestNo DESC";
-  return ReadPage(settings_path, std::move(query), page, page_size, out);
+  query += "' ORDER BY rowid" + PageClause(page, page_size) + ")";
+  // Only RequestNo is in both w and the request table.
+  query += std::string(" SELECT r.") + kColumns +
+           ", w.Closed, w.k FROM w JOIN Current_Requests r ON r.RequestNo = "
+           "w.RequestNo WHERE w.Closed = 0 UNION ALL SELECT r." +
+           kColumns +
+           ", w.Closed, w.k FROM w JOIN Completed_Requests r ON r.RequestNo = "
+           "w.RequestNo WHERE w.Closed = 1";
+  query += " ORDER BY 9";
+  return ReadPage(settings_path, query, page_size, out);
 }
 
 }  // namespace kirvs
