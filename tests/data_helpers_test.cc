@@ -352,19 +352,14 @@ TEST_F(AuditTrailTest, NothingToSayWritesNoRow) {
 }
 
 TEST_F(AuditTrailTest, UnwritableTrailIsReportedAndLeavesTheRowUsable) {
-  struct Case {
-    const char* name;
-    void (*inject)(const std::string& db_path);
-  } cases[] = {
-      {"writes fail",
-       [](const std::string& db) { FailWrites(db, "Request_AuditTrail"); }},
-      {"table missing",
-       [](const std::string& db) { DropTable(db, "Request_AuditTrail"); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (bool drop : {false, true}) {
+    SCOPED_TRACE(drop ? "table missing" : "writes fail");
     HelpDeskFixture fixture;
-    c.inject(fixture.db_path());
+    if (drop) {
+      DropTable(fixture.db_path(), "Request_AuditTrail");
+    } else {
+      FailWrites(fixture.db_path(), "Request_AuditTrail");
+    }
     std::unique_ptr<RecordSource> request;
     ASSERT_TRUE(RecordSource::Open(fixture.db_path(),
                                    "SELECT * FROM Current_Requests",
