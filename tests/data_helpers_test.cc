@@ -15,14 +15,7 @@
 namespace kirvs {
 namespace {
 
-using testing::DropTable;
-using testing::ExecSql;
-using testing::FailWrites;
-using testing::HelpDeskFixture;
-using testing::kInjectedFailure;
-using testing::QuerySql;
-using testing::QueryValue;
-using Rows = std::vector<std::vector<std::string>>;
+using namespace testing;  // the helpers of test_support.h
 
 // ---------------------------------------------------------------- selection
 
@@ -195,40 +188,32 @@ TEST(NextRequestNumberTest, CountsOnFromTheStoredCounter) {
 }
 
 TEST(NextRequestNumberTest, FailureDrawsNothing) {
+  const std::string no_row =
+      "DELETE FROM Counters WHERE FileName='Current_Requests'";
   struct Case {
-    const char* name;
-    void (*inject)(const std::string& db_path);
-    const char* message;
+    std::string setup;  // SQL run first
+    bool fail_writes;
+    const char* message;  // nullptr: any
     Rows counters_after;
   } cases[] = {
-      {"writes fail",
-       [](const std::string& db) { FailWrites(db, "Counters"); },
+      {"",
+       true,
        kInjectedFailure,
        {{"Activities", "900"}, {"Current_Requests", "41"}}},
-      {"row missing and writes fail",
-       [](const std::string& db) {
-         ExecSql(db, "DELETE FROM Counters WHERE FileName='Current_Requests'");
-         FailWrites(db, "Counters");
-       },
-       kInjectedFailure,
-       {{"Activities", "900"}}},
-      {"counter exhausted",
-       [](const std::string& db) {
-         ExecSql(db,
-                 "UPDATE Counters SET LastNumber = 2147483647 "
-                 "WHERE FileName = 'Current_Requests'");
-       },
+      {no_row, true, kInjectedFailure, {{"Activities", "900"}}},
+      // The counter is exhausted.
+      {"UPDATE Counters SET LastNumber = 2147483647 "
+       "WHERE FileName = 'Current_Requests'",
+       false,
        nullptr,
        {{"Activities", "900"}, {"Current_Requests", "2147483647"}}},
-      {"table missing",
-       [](const std::string& db) { DropTable(db, "Counters"); },
-       "no such table: Counters",
-       {}},
+      {"DROP TABLE Counters", false, "no such table: Counters", {}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.setup);
     HelpDeskFixture fixture;
-    c.inject(fixture.db_path());
+    ExecSql(fixture.db_path(), c.setup);
+    if (c.fail_writes) FailWrites(fixture.db_path(), "Counters");
     int32_t number = -1;
     Status s = Draw(fixture.db_path(), &number);
     EXPECT_FALSE(s.ok());
@@ -321,26 +306,19 @@ TEST_F(AuditTrailTest, EachEventDescribesTheRequestRow) {
     ExecSql(fixture_.db_path(), "DELETE FROM Request_AuditTrail");
     auto request = Request(c.request_no);
     ASSERT_NE(nullptr, request);
+    const double before = CurrentMoment();
     EXPECT_TRUE(AddAuditEntry(c.event, *request, "ann", c.change_list).ok());
     EXPECT_EQ((Rows{{std::to_string(c.request_no), "ann", c.event_name,
                      c.description}}),
               Entries());
+    // Stamped with the current moment, to the second.
+    const std::string stamp = QueryValue(
+        fixture_.db_path(), "SELECT EntryDate FROM Request_AuditTrail");
+    EXPECT_EQ(19u, stamp.size()) << stamp;
+    const double moment = ParseDate(stamp).value_or(0);
+    EXPECT_GE(moment, before - 1.0 / 86400) << stamp;
+    EXPECT_LE(moment, CurrentMoment() + 1.0 / 86400) << stamp;
   }
-}
-
-TEST_F(AuditTrailTest, EntryIsStampedWithTheCurrentMoment) {
-  auto request = Request(7);
-  ASSERT_NE(nullptr, request);
-  const double before = CurrentMoment();
-  ASSERT_TRUE(AddAuditEntry(kAuditPrioritized, *request, "ann", "").ok());
-  const double after = CurrentMoment();
-  std::string stamp = QueryValue(fixture_.db_path(),
-                                 "SELECT EntryDate FROM Request_AuditTrail");
-  std::optional<double> moment = ParseDate(stamp);
-  ASSERT_TRUE(moment.has_value()) << stamp;
-  EXPECT_EQ(19u, stamp.size()) << stamp;
-  EXPECT_GE(*moment, before - 1.0 / 86400) << stamp;
-  EXPECT_LE(*moment, after + 1.0 / 86400) << stamp;
 }
 
 TEST_F(AuditTrailTest, UpdatedDescriptionIsCutTo255Characters) {
@@ -374,19 +352,14 @@ TEST_F(AuditTrailTest, NothingToSayWritesNoRow) {
 }
 
 TEST_F(AuditTrailTest, UnwritableTrailIsReportedAndLeavesTheRowUsable) {
-  struct Case {
-    const char* name;
-    void (*inject)(const std::string& db_path);
-  } cases[] = {
-      {"writes fail",
-       [](const std::string& db) { FailWrites(db, "Request_AuditTrail"); }},
-      {"table missing",
-       [](const std::string& db) { DropTable(db, "Request_AuditTrail"); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (bool drop : {false, true}) {
+    SCOPED_TRACE(drop ? "table missing" : "writes fail");
     HelpDeskFixture fixture;
-    c.inject(fixture.db_path());
+    if (drop) {
+      DropTable(fixture.db_path(), "Request_AuditTrail");
+    } else {
+      FailWrites(fixture.db_path(), "Request_AuditTrail");
+    }
     std::unique_ptr<RecordSource> request;
     ASSERT_TRUE(RecordSource::Open(fixture.db_path(),
                                    "SELECT * FROM Current_Requests",

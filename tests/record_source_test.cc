@@ -15,13 +15,7 @@
 namespace kirvs {
 namespace {
 
-using testing::At;
-using testing::DatabaseLock;
-using testing::Describe;
-using testing::ExecSql;
-using testing::HelpDeskFixture;
-using testing::QuerySql;
-using testing::QueryValue;
+using namespace testing;  // the helpers of test_support.h
 
 const char kSql[] = R"sql(
 CREATE TABLE Items (ItemId VARCHAR(10), Description VARCHAR(50), Qty LONG);
@@ -164,12 +158,12 @@ TEST_F(RecordSourceTest, AddNewAndUpdateStoreOneRow) {
   EXPECT_EQ(2, rs->RecordCount());
   rs->Close();
 
-  EXPECT_EQ((std::vector<std::vector<std::string>>{
-                {"first", "NULL", "NULL", "1", "integer"},
-                {"second", "2024-03-01 09:15:30", "1", "42", "integer"}}),
-            QuerySql(db(),
-                     "SELECT Name, Stamp, Flag, Count, typeof(Count) "
-                     "FROM Typed ORDER BY rowid"));
+  EXPECT_EQ(
+      (testing::Rows{{"first", "NULL", "NULL", "1", "integer"},
+                     {"second", "2024-03-01 09:15:30", "1", "42", "integer"}}),
+      QuerySql(db(),
+               "SELECT Name, Stamp, Flag, Count, typeof(Count) "
+               "FROM Typed ORDER BY rowid"));
   EXPECT_EQ("real", QueryValue(db(),
                                "SELECT typeof(Ratio) FROM Typed "
                                "WHERE Name = 'second'"));
@@ -285,8 +279,7 @@ TEST_F(RecordSourceTest, SetThatCannotConvertFailsAndChangesNothing) {
       EXPECT_TRUE(Variant::Integer(1) == count) << Describe(count);
       EXPECT_TRUE(rs->Update().ok());
       rs->Close();
-      EXPECT_EQ((std::vector<std::vector<std::string>>{
-                    {"first", "kept", "NULL", "1", "NULL"}}),
+      EXPECT_EQ((testing::Rows{{"first", "kept", "NULL", "1", "NULL"}}),
                 QuerySql(db(),
                          "SELECT Name, Notes, Stamp, Count, Id "
                          "FROM Typed"));
@@ -304,7 +297,7 @@ TEST_F(RecordSourceTest, UpdateStoresOnlyTheChangedColumns) {
   ASSERT_TRUE(rs->Update().ok());
   rs->Close();
   EXPECT_EQ(
-      (std::vector<std::vector<std::string>>{
+      (testing::Rows{
           {"C", "cable", "3"}, {"A", "adaptor", "50"}, {"B", "battery", "2"}}),
       QuerySql(db(), "SELECT * FROM Items ORDER BY rowid"));
 }
@@ -366,7 +359,7 @@ TEST_F(RecordSourceTest, DeleteRemovesOnlyTheCurrentRow) {
   ASSERT_TRUE(rs->Get("ItemId", &value).ok());
   EXPECT_EQ("C", value.ToText());
   rs->Close();
-  EXPECT_EQ((std::vector<std::vector<std::string>>{{"A"}, {"C"}}),
+  EXPECT_EQ((testing::Rows{{"A"}, {"C"}}),
             QuerySql(db(), "SELECT ItemId FROM Items ORDER BY 1"));
 }
 
@@ -399,11 +392,11 @@ TEST_F(RecordSourceTest, WritesToReadRowsStayInMemory) {
     EXPECT_EQ(4, rs->RecordCount());
     EXPECT_FALSE(rs->Delete().ok());
     rs->Close();
-    EXPECT_EQ((std::vector<std::vector<std::string>>{
-                  {"A", "adapter"}, {"B", "battery"}, {"C", "cable"}}),
-              QuerySql(db(),
-                       "SELECT ItemId, Description FROM Items "
-                       "ORDER BY 1"));
+    EXPECT_EQ(
+        (testing::Rows{{"A", "adapter"}, {"B", "battery"}, {"C", "cable"}}),
+        QuerySql(db(),
+                 "SELECT ItemId, Description FROM Items "
+                 "ORDER BY 1"));
   }
 }
 
@@ -430,15 +423,7 @@ TEST_F(RecordSourceTest, FilterNarrowsToMatchingRows) {
       ASSERT_TRUE(rs->Filter(c.column, c.key).ok());
       EXPECT_EQ(static_cast<int32_t>(c.descriptions.size()), rs->RecordCount());
       EXPECT_EQ(c.descriptions.empty(), rs->eof());
-      std::vector<std::string> seen;
-      // A failed move leaves eof set, which ends the walk short and fails
-      // the comparison below.
-      for (; !rs->eof(); (void)rs->MoveNext()) {
-        Variant value;
-        ASSERT_TRUE(rs->Get("Description", &value).ok());
-        seen.push_back(value.ToText());
-      }
-      EXPECT_EQ(c.descriptions, seen);
+      EXPECT_EQ(c.descriptions, Walk(*rs, "Description"));
     }
   }
   auto rs = Open("SELECT * FROM Items", OpenMode::kLookup);
@@ -478,14 +463,19 @@ TEST(RecordSourceOpenTest, FailuresAtOpenCarryTheirReason) {
   const std::string missing = fixture.dir().File("missing.db");
   struct Case {
     std::string path;
-    const char* query;
-    const char* message;  // the start of the message
+    std::string_view query;
+    std::string message;  // the start of the message
   } cases[] = {
       {fixture.db_path(), "SELECT * FROM Nope", "no such table: Nope"},
       {fixture.db_path(), "SELECT Nope FROM Items", "no such column: Nope"},
       {fixture.db_path(), "SELECT * FROM [Items", "unrecognized token"},
       {fixture.db_path(), "", "the query is empty"},
-      {missing, "SELECT * FROM Items", "unable to open database file"},
+      // SQLite would read the text only up to the NUL; it never gets it.
+      {fixture.db_path(), std::string_view("SELECT 1; \0 x", 13),
+       "text contains a NUL character"},
+      // A wrong path names itself and leaves no file behind.
+      {missing, "SELECT * FROM Items",
+       "unable to open database file: " + missing},
       {"", "SELECT * FROM Items", "no database path was given"},
   };
   for (OpenMode mode : kAllModes) {
@@ -498,17 +488,6 @@ TEST(RecordSourceOpenTest, FailuresAtOpenCarryTheirReason) {
       EXPECT_EQ(nullptr, rs);
     }
   }
-  // A wrong path names itself and leaves no file behind.
-  std::unique_ptr<RecordSource> rs;
-  Status s = RecordSource::Open(missing, "SELECT 1", OpenMode::kRead, &rs);
-  // SQLite would read the text only up to the NUL; it never gets it.
-  std::unique_ptr<RecordSource> cut;
-  EXPECT_EQ("text contains a NUL character",
-            RecordSource::Open(fixture.db_path(),
-                               std::string_view("SELECT 1; \0 x", 13),
-                               OpenMode::kRead, &cut)
-                .message());
-  EXPECT_NE(std::string::npos, s.message().find(missing)) << s.message();
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
     EXPECT_FALSE(std::filesystem::exists(missing + suffix)) << suffix;
   }
@@ -537,24 +516,9 @@ TEST_F(RecordSourceTest, ReaderInTheMiddleOfItsRowsDoesNotBlockAWriter) {
   ASSERT_NE(nullptr, reader);
   ASSERT_FALSE(reader->eof());
 
-  sqlite3* writer = nullptr;
-  ASSERT_EQ(SQLITE_OK, sqlite3_open(db().c_str(), &writer));
-  sqlite3_busy_timeout(writer, 500);
-  char* error = nullptr;
-  int rc = sqlite3_exec(writer, "INSERT INTO Items VALUES ('D', 'dock', 4)",
-                        nullptr, nullptr, &error);
-  EXPECT_EQ(SQLITE_OK, rc) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(writer);
+  ExecSql(db(), "INSERT INTO Items VALUES ('D', 'dock', 4)");
 
-  std::vector<std::string> ids;
-  // A failed move ends the walk short, which the comparison below catches.
-  for (; !reader->eof(); (void)reader->MoveNext()) {
-    Variant id;
-    ASSERT_TRUE(reader->Get("ItemId", &id).ok());
-    ids.push_back(id.ToText());
-  }
-  EXPECT_EQ((std::vector<std::string>{"C", "A", "B"}), ids);
+  EXPECT_EQ((std::vector<std::string>{"C", "A", "B"}), Walk(*reader, "ItemId"));
 }
 
 }  // namespace

@@ -226,6 +226,26 @@ TEST_F(SearchTest, InventoryOperatorsFindTheirRows) {
 }
 
 TEST_F(SearchTest, SearchFailuresGiveTheMessageAndNoPage) {
+  // Runs both searches with `fields`; each fails for the reason given.
+  auto expect_failures = [&](const Fields& fields, const std::string& items,
+                             const std::string& solutions) {
+    session_.page_text = "previous";
+    EXPECT_FALSE(RunInventorySearch(&session_, Form(fields)));
+    EXPECT_EQ(
+        "An error occurred while trying to retrieve inventory items "
+        "from Items table (" +
+            items + ").",
+        session_.error_text);
+    EXPECT_EQ("", session_.page_text);
+    EXPECT_EQ(nullptr, session_.current_rs);
+    EXPECT_FALSE(RunSolutionsSearch(&session_, Form(fields)));
+    EXPECT_EQ(
+        "An error occurred while trying to retrieve solutions from "
+        "Solutions table (" +
+            solutions + ").",
+        session_.error_text);
+    EXPECT_EQ("", session_.page_text);
+  };
   const std::string long_pattern = "%" + std::string(60000, 'a');
   struct Case {
     Fields fields;
@@ -241,43 +261,11 @@ TEST_F(SearchTest, SearchFailuresGiveTheMessageAndNoPage) {
       {{{"Description", std::string("a\0' OR 1=1 --", 13)}},
        "text contains a NUL character"},
   };
-  for (const Case& c : cases) {
-    session_.page_text = "previous";
-    EXPECT_FALSE(RunInventorySearch(&session_, Form(c.fields)));
-    EXPECT_EQ(
-        "An error occurred while trying to retrieve inventory items "
-        "from Items table (" +
-            c.error + ").",
-        session_.error_text);
-    EXPECT_EQ("", session_.page_text);
-    EXPECT_EQ(nullptr, session_.current_rs);
-
-    EXPECT_FALSE(RunSolutionsSearch(&session_, Form(c.fields)));
-    EXPECT_EQ(
-        "An error occurred while trying to retrieve solutions from "
-        "Solutions table (" +
-            c.error + ").",
-        session_.error_text);
-    EXPECT_EQ("", session_.page_text);
-  }
-}
-
-TEST_F(SearchTest, MissingTablesFailBothSearches) {
+  for (const Case& c : cases) expect_failures(c.fields, c.error, c.error);
   testing::DropTable(fixture_.db_path(), "Items");
   testing::DropTable(fixture_.db_path(), "Solutions");
-  EXPECT_FALSE(RunInventorySearch(&session_, Form({})));
-  EXPECT_EQ(
-      "An error occurred while trying to retrieve inventory items from "
-      "Items table (no such table: Items).",
-      session_.error_text);
-  EXPECT_FALSE(RunSolutionsSearch(&session_, Form({})));
-  EXPECT_EQ(
-      "An error occurred while trying to retrieve solutions from "
-      "Solutions table (no such table: Solutions).",
-      session_.error_text);
+  expect_failures({}, "no such table: Items", "no such table: Solutions");
 }
-
-// --- solutions search ----------------------------------------------------
 
 // --- item pages ----------------------------------------------------------
 

@@ -10,9 +10,7 @@
 namespace kirvs {
 namespace {
 
-using testing::ExecSql;
-using testing::HelpDeskFixture;
-using testing::QueryValue;
+using namespace testing;  // the helpers of test_support.h
 
 const char kDeskSql[] = R"sql(
 PRAGMA user_version = 2;

@@ -87,6 +87,11 @@ HelpDeskFixture::HelpDeskFixture(std::string_view sql)
   }
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 Variant Form(Fields fields) {
   return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
 }
@@ -101,6 +106,15 @@ bool Call(KIRVSession& session, Variant command, Variant p1, Variant p2,
   bool result = session.RunCommand(command, p1, p2, p3);
   if (p1_after != nullptr) *p1_after = p1;
   return result;
+}
+
+std::string LogInError(const std::string& ini_path, const std::string& user,
+                       const std::string& password) {
+  KIRVSession session(ini_path);
+  return Call(session, "LOGIN",
+              Form({{"txtUserId", user}, {"txtPassword", password}}))
+             ? ""
+             : session.ErrorDescription().ToText();
 }
 
 DemoDesk::DemoDesk()
@@ -122,10 +136,9 @@ void ExpectGolden(const std::string& name, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
     return;
   }
-  std::ifstream file(path, std::ios::binary);
-  ASSERT_TRUE(file) << "no golden file " << path
-                    << " (KIRVS_UPDATE_GOLDEN=1 writes it)";
-  std::string golden((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_TRUE(std::filesystem::exists(path))
+      << "no golden file " << path << " (KIRVS_UPDATE_GOLDEN=1 writes it)";
+  const std::string golden = ReadFile(path);
   if (golden == text) return;
   size_t at = 0;
   while (at < golden.size() && at < text.size() && golden[at] == text[at]) {
@@ -171,9 +184,8 @@ void ExecSql(const std::string& db_path, std::string_view sql) {
   sqlite3_close(db);
 }
 
-std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
-                                               std::string_view sql) {
-  std::vector<std::vector<std::string>> rows;
+Rows QuerySql(const std::string& db_path, std::string_view sql) {
+  Rows rows;
   sqlite3* db = Connect(db_path);
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, std::string(sql).c_str(), -1, &stmt, nullptr) !=
@@ -203,25 +215,11 @@ std::string QueryValue(const std::string& db_path, std::string_view sql) {
 }
 
 std::string Describe(const Variant& value) {
-  switch (value.type()) {
-    case Variant::Type::kEmpty:
-      return "empty";
-    case Variant::Type::kNull:
-      return "null";
-    case Variant::Type::kText:
-      return "text \"" + value.text() + "\"";
-    case Variant::Type::kInteger:
-      return "integer " + value.ToText();
-    case Variant::Type::kDouble:
-      return "double " + value.ToText();
-    case Variant::Type::kDate:
-      return "date " + value.ToText();
-    case Variant::Type::kBoolean:
-      return "Boolean " + value.ToText();
-    case Variant::Type::kForm:
-      return "form";
-  }
-  return "?";
+  // In the order of Variant::Type.
+  static const char* const kTypes[] = {"empty",  "null", "text",    "integer",
+                                       "double", "date", "Boolean", "form"};
+  return kTypes[static_cast<int>(value.type())] + (" \"" + value.ToText()) +
+         "\"";
 }
 
 namespace {
@@ -343,11 +341,8 @@ ProgramRun RunKirvs(const std::vector<std::string>& arguments,
   }
   posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attributes);
-  for (auto [path, text] : {std::pair{&out, &run.out}, {&err, &run.err}}) {
-    std::ostringstream content;
-    content << std::ifstream(*path, std::ios::binary).rdbuf();
-    *text = content.str();
-  }
+  run.out = ReadFile(out);
+  run.err = ReadFile(err);
   return run;
 }
 

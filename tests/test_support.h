@@ -87,11 +87,16 @@ class HelpDeskFixture {
   std::string ini_path_;
 };
 
+// Rows of a query, each column as text.
+using Rows = std::vector<std::vector<std::string>>;
+
+// The whole content of a file; "" when it cannot be read.
+std::string ReadFile(const std::string& path);
+
 // Runs statements that return no rows, creating the file when missing.
 void ExecSql(const std::string& db_path, std::string_view sql);
 // The rows of a query, each column as text ("NULL" for NULL).
-std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
-                                               std::string_view sql);
+Rows QuerySql(const std::string& db_path, std::string_view sql);
 // The first column of the first row of a query as text; "" when no row.
 std::string QueryValue(const std::string& db_path, std::string_view sql);
 
@@ -108,7 +113,7 @@ struct ProgramRun {
 ProgramRun RunKirvs(const std::vector<std::string>& arguments,
                     const std::string& input = "");
 
-// A value with its type, for failure messages: "text \"abc\"", "null".
+// A value with its type, for failure messages: "text \"abc\"", "null \"\"".
 std::string Describe(const Variant& value);
 
 // The message of every write that FailWrites makes fail.
@@ -135,6 +140,11 @@ double At(int year, int month, int day, int hour = 0, int minute = 0,
 // when given.
 bool Call(KIRVSession& session, Variant command, Variant p1 = Variant(),
           Variant p2 = Variant(), Variant* p1_after = nullptr);
+
+// Logs `user` in with `password` on a session of its own: "" when that
+// works, else the session's error text.
+std::string LogInError(const std::string& ini_path, const std::string& user,
+                       const std::string& password);
 
 // The demo help desk that `kirvs init --demo` makes, in a temporary folder:
 // logins ann/ann123 (Ann Archer, Service Desk), bob/bob123, carol/carol123,

@@ -12,25 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "data/demo_data.h"
 #include "data/schema.h"
-#include "kirvs/session.h"
-#include "kirvs/submitted_form.h"
 #include "platform/database.h"
-#include "platform/password_hash.h"
 #include "platform/settings_file.h"
 #include "test_support.h"
 
 namespace kirvs {
 namespace {
 
-using testing::ExecSql;
-using testing::QuerySql;
-using testing::QueryValue;
-using testing::RunKirvs;
-using testing::TempDir;
-
-using Rows = std::vector<std::vector<std::string>>;
+using namespace testing;  // the helpers of test_support.h
 
 std::vector<std::string> Tables(const std::string& db) {
   std::vector<std::string> names;
@@ -80,15 +70,6 @@ class UpgradeTest : public ::testing::Test {
     std::filesystem::copy_file(
         std::string(KIRVS_FIXTURES) + "/previous_release_demo.db", db_);
     ASSERT_TRUE(WriteIniString(ini_, "Settings", "DBPath", db_).ok());
-  }
-
-  std::string LogIn(const std::string& user, const std::string& password) {
-    KIRVSession session(ini_);
-    return testing::Call(
-               session, "LOGIN",
-               testing::Form({{"txtUserId", user}, {"txtPassword", password}}))
-               ? "ok"
-               : session.ErrorDescription().ToText();
   }
 
   TempDir dir_;
@@ -151,14 +132,8 @@ TEST_F(UpgradeTest, KeepsEveryRowAndColumnAndReachesTheCurrentLayout) {
                      "type='index' ORDER BY name"));
   EXPECT_EQ("ok", QueryValue(db_, "PRAGMA integrity_check"));
 
-  // Passwords are hashes that admit their owners; text ignores case.
-  for (const DemoStaff& staff : kDemoStaff) {
-    const std::string hash =
-        QueryValue(db_, "SELECT Password FROM System_Users WHERE UserId='" +
-                            std::string(staff.user_id) + "'");
-    EXPECT_TRUE(VerifyPassword(hash, staff.password)) << staff.user_id;
-  }
-  EXPECT_EQ("ok", LogIn("BOB", "bob123"));
+  // Passwords became hashes that admit their owners; text ignores case.
+  EXPECT_EQ("", testing::LogInError(ini_, "BOB", "bob123"));
   EXPECT_EQ("1", QueryValue(db_, "SELECT count(*) FROM Logins"));
   EXPECT_EQ("1", QueryValue(db_,
                             "SELECT count(*) FROM Current_Requests WHERE "
@@ -211,7 +186,8 @@ TEST_F(UpgradeTest, ALayoutNewerThanThisReleaseIsRefused) {
   EXPECT_NE(std::string::npos, s.message().find("layout version 3, made by a "
                                                 "newer release"))
       << s.message();
-  EXPECT_NE(std::string::npos, LogIn("bob", "bob123").find("newer release"));
+  EXPECT_NE(std::string::npos,
+            testing::LogInError(ini_, "bob", "bob123").find("newer release"));
   UpgradeReport report;
   EXPECT_FALSE(UpgradeDatabase(db_, &report).ok());
   EXPECT_EQ("3", QueryValue(db_, "PRAGMA user_version"));
