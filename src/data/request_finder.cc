@@ -4,6 +4,7 @@
 
 #include "data/lookups.h"
 #include "data/settings.h"
+#include "platform/ascii.h"
 #include "platform/database.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
@@ -38,6 +39,23 @@ std::string WordTriggers(const std::string& table, const std::string& closed) {
          "END;\n" + head + "Update\n  AFTER UPDATE ON " + table + " BEGIN\n" +
          remove + insert + "END;\n" + head + "Delete\n  AFTER DELETE ON " +
          table + " BEGIN\n" + remove + "END;\n";
+}
+
+// " ORDER BY" and `order`'s column (with `prefix`, e.g. "r."), then the
+// number; `own` when it names none of the listed columns. The column is
+// one of ours, never the text that was asked for.
+std::string OrderBy(const ListedOrder& order, std::string_view prefix,
+                    std::string_view own) {
+  for (std::string_view column : kListedColumns) {
+    if (!EqualsIgnoringCase(column, order.column)) continue;
+    std::string way = order.descending ? " DESC" : "";
+    std::string by =
+        " ORDER BY " + std::string(prefix) + std::string(column) + way;
+    if (column != "RequestNo")
+      by += ", " + std::string(prefix) + "RequestNo" + way;
+    return by;
+  }
+  return " ORDER BY " + std::string(own);
 }
 
 std::string Text(RecordSource& rs, int index) {
@@ -86,26 +104,27 @@ std::string WorkGroupOf(const std::string& settings_path,
 }
 
 Status ReadQueue(const std::string& settings_path, Queue queue,
-                 std::string_view work_group, int page, int page_size,
-                 ListedPage* out) {
+                 std::string_view work_group, const ListedOrder& order,
+                 int page, int page_size, ListedPage* out) {
   std::string query = std::string("SELECT ") + kColumns;
   switch (queue) {
     case Queue::kUnassigned:
       query +=
           ", 0 FROM Current_Requests WHERE Personnel IS NULL OR "
-          "TRIM(Personnel) = '' ORDER BY RequestNo";
+          "TRIM(Personnel) = ''" +
+          OrderBy(order, "", "RequestNo");
       break;
     case Queue::kWorkGroup:
       query += ", 0 FROM Current_Requests WHERE WorkGroup = '";
       AppendSqlText(&query, work_group);
-      query += "' ORDER BY RequestNo";
+      query += "'" + OrderBy(order, "", "RequestNo");
       break;
     case Queue::kAllOpen:
-      query += ", 0 FROM Current_Requests ORDER BY RequestNo";
+      query += ", 0 FROM Current_Requests" + OrderBy(order, "", "RequestNo");
       break;
     case Queue::kClosed:
-      query +=
-          ", 1 FROM Completed_Requests ORDER BY Completed DESC, RequestNo DESC";
+      query += ", 1 FROM Completed_Requests" +
+               OrderBy(order, "", "Completed DESC, RequestNo DESC");
       break;
   }
   return ReadPage(settings_path, std::move(query), page, page_size, out);
@@ -141,7 +160,8 @@ Status EnsureRequestWords(const std::string& settings_path) {
 }
 
 Status FindRequests(const std::string& settings_path, std::string_view words,
-                    int page, int page_size, ListedPage* out) {
+                    const ListedOrder& order, int page, int page_size,
+                    ListedPage* out) {
   // Each word becomes a quoted prefix term, so that nothing typed is read
   // as the index's query syntax.
   std::string match;
@@ -177,7 +197,7 @@ Status FindRequests(const std::string& settings_path, std::string_view words,
            "r ON r.RequestNo = w.RequestNo AND r.Closed = w.Closed WHERE "
            "Request_Words MATCH '";
   AppendSqlText(&query, match);
-  query += "' ORDER BY w.Closed, r.RequestNo DESC";
+  query += "'" + OrderBy(order, "r.", "w.Closed, r.RequestNo DESC");
   return ReadPage(settings_path, std::move(query), page, page_size, out);
 }
 

@@ -137,7 +137,8 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
     Enhance(*session, page.caption, &result.html);
     if (page.is_list) {
       if (order.descending) ReverseListRows(&result.html);
-      LinkListHeaders(&result.html, order.descending);
+      LinkListHeaders(&result.html, order.descending,
+                      Captions(options_.settings_path));
     }
     std::string form_id;
     if (page.one_time_form) {
@@ -402,8 +403,7 @@ Reply HelpDeskFront::LoginPage(const Visit& visit, Reply reply,
   view.token = BrowserToken(secret_, nonce);
   view.error_html = std::move(error_html);
   view.notice = std::move(notice);
-  reply.body = RenderPage(view);
-  return reply;
+  return Render(std::move(view), std::move(reply));
 }
 
 Reply HelpDeskFront::UnknownButton(const SessionView& session,
@@ -447,8 +447,7 @@ Reply HelpDeskFront::ShowNewPage(const SessionView& session,
   view.fragment = std::move(fragment);
   view.token = session.token;
   view.signed_in_as = SignedInAs(session);
-  reply.body = RenderPage(view);
-  return reply;
+  return Render(std::move(view), std::move(reply));
 }
 
 Reply HelpDeskFront::ShowPostedFromPage(
@@ -475,8 +474,7 @@ Reply HelpDeskFront::ShowPostedFromPage(
   } else {
     view.fragment = kFallbackFragment;
   }
-  reply.body = RenderPage(view);
-  return reply;
+  return Render(std::move(view), std::move(reply));
 }
 
 Reply HelpDeskFront::ShowFailure(const SessionView& session, const Visit& visit,
@@ -512,6 +510,14 @@ void HelpDeskFront::Enhance(const SessionView& session,
                               "", ""});
     }
   }
+}
+
+Reply HelpDeskFront::Render(PageView view, Reply reply) {
+  Captions captions(options_.settings_path);
+  view.captions = &captions;
+  view.now = options_.clock->Moment();
+  reply.body = RenderPage(view);
+  return reply;
 }
 
 HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,

@@ -1,6 +1,7 @@
 // The lists the front makes itself: the queues and the find box's results.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "data/request_finder.h"
@@ -21,13 +22,37 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
   reply.user = session->user_id;
   std::string words;
   int page = 0;
+  std::optional<ListOrder> asked;
   for (const SubmittedForm::Field& field :
        ParseFormBody(query.starts_with('?') ? query.substr(1) : query)) {
     if (field.first == "q") words = std::string(TrimBlanks(field.second));
     if (field.first == "page") {
       page = std::max(0, ParseInteger(field.second).value_or(1) - 1);
     }
+    if (field.first == "sort") {
+      asked = ListOrder{field.second, asked && asked->descending};
+    }
+    if (field.first == "dir") {
+      if (!asked) asked = ListOrder();
+      asked->descending = field.second == "desc";
+    }
   }
+  // A header clicked sorts every list of requests alike for the session.
+  ListedOrder order;
+  if (asked) {
+    for (std::string_view column : kListedColumns) {
+      if (EqualsIgnoringCase(column, asked->column)) {
+        order = ListedOrder{std::string(column), asked->descending};
+      }
+    }
+    state_.SetOrder(session->id, session->user_id,
+                    ListOrder{order.column, order.descending},
+                    ListKind::kRequests);
+  } else {
+    ListOrder kept = state_.Order(session->id, ListKind::kRequests);
+    order = ListedOrder{kept.column, kept.descending};
+  }
+  Captions captions(options_.settings_path);
   RequestTableView view;
   ListedPage results;
   Status s;
@@ -40,7 +65,7 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
     }
     view.title = "Requests with: " + words;
     view.address = "/find?q=" + UrlEncode(words);
-    s = FindRequests(options_.settings_path, words, page, kListPageSize,
+    s = FindRequests(options_.settings_path, words, order, page, kListPageSize,
                      &results);
   } else {
     reply.command = "QUEUE";
@@ -69,11 +94,13 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
     }
     view.address = std::string(path);
     view.show_queue_links = true;
-    s = ReadQueue(options_.settings_path, queue, group, page, kListPageSize,
-                  &results);
+    s = ReadQueue(options_.settings_path, queue, group, order, page,
+                  kListPageSize, &results);
   }
   view.page = page;
   view.results = &results;
+  view.order = order;
+  view.captions = &captions;
   if (!s.ok()) {
     reply.result = "failed";
     reply.error = s.message();
