@@ -446,8 +446,9 @@ const steps = [
     assert.match(await page.locator('main').textContent(), /\(closed\)/);
   }],
   ['unknown-request', async () => {
-    await page.goto(`${base}/requests/99999`);
-    assert.notEqual(await errorBox(), '');
+    const answer = await page.goto(`${base}/requests/99999`);
+    assert.equal(answer.status(), 404);
+    assert.match(await errorBox(), /Not found: Service Request 99999\./);
   }],
   ['page-not-found', async () => {
     const answer = await page.goto(`${base}/no/such/page`);

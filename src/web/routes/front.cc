@@ -27,6 +27,10 @@ namespace kirvs::web {
 
 namespace {
 
+// The engine's words for a record it did not find, in the ErrorDescription
+// of a page it still shows (the record source's message).
+constexpr std::string_view kNoCurrentRow = "no current row";
+
 // Shown when a signed-in session has no page to come back to.
 constexpr char kFallbackFragment[] =
     "<input name=KIRVSCommand value='Show List' type=submit>"
@@ -133,6 +137,18 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
     return reply;
   }
   EngineResult result = RunButton(*session, *button, asked, &reply);
+  if (result.ok && result.error == kNoCurrentRow) {
+    // The record is not there (a number typed in, a request closed since):
+    // the engine shows an empty page of its kind, which is no page at all.
+    reply.status = 404;
+    reply.result = "failed";
+    return ShowPostedFromPage(
+        *session, Visit(),
+        "Not found: " + PageTitle(result.html) +
+            ". It may have been closed or removed; closed requests are listed "
+            "under Queues, Recently closed.",
+        std::move(reply));
+  }
   if (result.ok && !result.html.empty()) {
     Enhance(*session, page.caption, &result.html);
     if (page.is_list) {

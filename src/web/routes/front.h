@@ -77,7 +77,8 @@ class HelpDeskFront {
   explicit HelpDeskFront(const ServeOptions& options);
 
   // GET of a page's address: the login page without a session, else the
-  // page, run as the click that shows it.
+  // page, run as the click that shows it. An address whose record is not
+  // there answers 404 with that said above the latest page.
   Reply Show(const Visit& visit, const AddressedPage& page);
 
   // GET of the lists the front makes itself: /queues/NAME (unassigned,
