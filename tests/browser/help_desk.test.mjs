@@ -186,6 +186,10 @@ const steps = [
     await page.goto(`${base}/`);
     if (await page.locator('.kv-signout').count()) await click('Logout');
     assert.equal(await heading(), 'Dravel Technical Support Services');
+    // Where the keyboard is stays in sight.
+    await page.keyboard.press('Tab');
+    assert.notEqual(await page.evaluate(
+        () => getComputedStyle(document.activeElement).outlineStyle), 'none');
   }],
   ['login-failed', async () => {
     await page.fill('input[name="txtUserID"]', 'ann');

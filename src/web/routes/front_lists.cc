@@ -22,36 +22,30 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
   reply.user = session->user_id;
   std::string words;
   int page = 0;
-  std::optional<ListOrder> asked;
+  std::optional<std::string> sort;
+  bool descending = false;
   for (const SubmittedForm::Field& field :
        ParseFormBody(query.starts_with('?') ? query.substr(1) : query)) {
     if (field.first == "q") words = std::string(TrimBlanks(field.second));
     if (field.first == "page") {
       page = std::max(0, ParseInteger(field.second).value_or(1) - 1);
     }
-    if (field.first == "sort") {
-      asked = ListOrder{field.second, asked && asked->descending};
-    }
-    if (field.first == "dir") {
-      if (!asked) asked = ListOrder();
-      asked->descending = field.second == "desc";
-    }
+    if (field.first == "sort") sort = field.second;
+    if (field.first == "dir") descending = field.second == "desc";
   }
-  // A header clicked sorts every list of requests alike for the session.
-  ListedOrder order;
-  if (asked) {
+  // A header clicked sorts every list of requests alike for the session;
+  // a column the lists do not have means their own order.
+  ListOrder kept = state_.Order(session->id, ListKind::kRequests);
+  if (sort) {
+    kept = ListOrder();
     for (std::string_view column : kListedColumns) {
-      if (EqualsIgnoringCase(column, asked->column)) {
-        order = ListedOrder{std::string(column), asked->descending};
+      if (EqualsIgnoringCase(column, *sort)) {
+        kept = ListOrder{std::string(column), descending};
       }
     }
-    state_.SetOrder(session->id, session->user_id,
-                    ListOrder{order.column, order.descending},
-                    ListKind::kRequests);
-  } else {
-    ListOrder kept = state_.Order(session->id, ListKind::kRequests);
-    order = ListedOrder{kept.column, kept.descending};
+    state_.SetOrder(session->id, session->user_id, kept, ListKind::kRequests);
   }
+  ListedOrder order{kept.column, kept.descending};
   Captions captions(options_.settings_path);
   RequestTableView view;
   ListedPage results;
