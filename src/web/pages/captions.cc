@@ -17,7 +17,7 @@ constexpr std::pair<std::string_view, std::string_view> kOwnCaptions[] = {
     {"Date/Time", "Date and time"}, {"SerialNo", "Serial number"},
     {"SUBITEMID", "Sub-item"},      {"Sub-Department", "Sub-department"},
     {"EscalationId", "Escalation"}, {"RequestCost", "Cost"},
-    {"DownFlag", "Down"},           {"txtUserID", "User ID"},
+    {"DownFlag", "Service down"},   {"txtUserID", "User ID"},
     {"txtPassword", "Password"},    {"sortrequests", "Sort requests by"},
 };
 
