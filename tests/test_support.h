@@ -186,11 +186,16 @@ class DatabaseLock {
 };
 
 // A steady clock moved by hand, so that timeouts and delays pass without
-// the test waiting for them. Thread-safe.
+// the test waiting for them. Its moment starts at kManualClockMoment, so
+// that ages shown on pages read the same at every run. Thread-safe.
+inline constexpr double kManualClockMoment = 46363.375;  // 2026-12-07 09:00
 class ManualClock : public SteadyClock {
  public:
   TimePoint Now() const override {
     return start_ + std::chrono::milliseconds(elapsed_ms_.load());
+  }
+  double Moment() const override {
+    return kManualClockMoment + elapsed_ms_.load() / 86400000.0;
   }
   void Advance(std::chrono::milliseconds by) { elapsed_ms_ += by.count(); }
 

@@ -630,7 +630,7 @@ TEST(PageTextTest, LoneAmpersandsAndOptionsWithoutValueStay) {
       "<option>-</select><select name='o'><option value='Owner'>Owner"
       "</select><table cellpadding=2 valign=top><tr><td><b>Status</b></td>"
       "<td><b>Owner</b></td></tr></table>";
-  LinkListHeaders(&list, false);
+  LinkListHeaders(&list, false, Captions());
   EXPECT_NE(std::string::npos, list.find("href=\"/?sort=Status\"")) << list;
   EXPECT_NE(std::string::npos, list.find("<td><b>Owner</b></td>")) << list;
   // An empty banner is no title.
@@ -823,8 +823,7 @@ TEST_F(WebServerTest, FailedCommandShowsAPlainErrorAboveThePagePostedFrom) {
     EXPECT_TRUE(browser.Shows("<div class=\"kv-alert-body\">" + row.said))
         << row.caption << "\n"
         << browser.page();
-    EXPECT_TRUE(browser.Shows("level=\"1\">Service Request 1017</strong>"))
-        << row.caption;
+    EXPECT_TRUE(browser.Shows("<h1>Service Request 1017</h1>")) << row.caption;
     EXPECT_FALSE(browser.Shows("strQuery")) << row.caption;
     EXPECT_FALSE(browser.Shows("An error occurred")) << row.caption;
     if (!row.field.empty()) {
@@ -872,20 +871,20 @@ TEST_F(WebServerTest, SavingAndClosingChangeWhatTheListShows) {
 // is not found.
 TEST_F(WebServerTest, EveryPageHasAnAddress) {
   const std::pair<std::string, std::string> pages[] = {
-      {"/", "level=\"1\">Outstanding Service Issues for: Ann Archer</strong>"},
+      {"/", "<h1>Outstanding Service Issues for: Ann Archer</h1>"},
       {"/?sort=Priority", "<option selected value='Priority'>"},
-      {"/requests/1017", "level=\"1\">Service Request 1017</strong>"},
-      {"/requests/1017/allocate", "level=\"1\">Allocate Service Request 1017"},
-      {"/requests/1017/schedule", "level=\"1\">Schedule Service Request 1017"},
-      {"/requests/1017/close", "level=\"1\">Close Service Request 1017"},
+      {"/requests/1017", "<h1>Service Request 1017</h1>"},
+      {"/requests/1017/allocate", "<h1>Allocate Service Request 1017"},
+      {"/requests/1017/schedule", "<h1>Schedule Service Request 1017"},
+      {"/requests/1017/close", "<h1>Close Service Request 1017"},
       {"/requests/1017/activities", "Activity Log for Service Request: 1017"},
       {"/requests/1017/activities/new", "New Activity Details for Service"},
-      {"/requests/new", "level=\"1\">Register New Service Request"},
-      {"/inventory", "level=\"1\">Search Inventory Database"},
+      {"/requests/new", "<h1>Register New Service Request"},
+      {"/inventory", "<h1>Search Inventory Database"},
       {"/inventory?Manufacturer=Cisco", "*SW-0007"},
-      {"/items/RT-0006", "level=\"1\">Inventory Item Details: RT-0006"},
+      {"/items/RT-0006", "<h1>Inventory Item Details: RT-0006"},
       {"/items/RT-0006/configuration", "Configuration Details for Item: RT"},
-      {"/solutions", "level=\"1\">Search Solutions Database"},
+      {"/solutions", "<h1>Search Solutions Database"},
       {"/solutions?Description=%25printer%25", "Duplex jams on laser"},
   };
   Browser browser(port_);
@@ -1040,7 +1039,8 @@ TEST_F(WebServerTest, RequiredFieldsAreAskedForBeforeTheEngineRuns) {
     EXPECT_EQ(200, browser.post_status()) << row.caption;
     std::string json;
     for (const std::string& field : row.refused) {
-      EXPECT_TRUE(browser.Shows("<li>" + field + ": fill this in;"))
+      EXPECT_TRUE(
+          browser.Shows("<li>" + Captions().Of(field) + ": fill this in;"))
           << row.caption << " " << field;
       json += (json.empty() ? "[\"" : ",\"") + field + "\"";
     }
@@ -1090,7 +1090,8 @@ TEST_F(WebServerTest, PagesAreMadeSaferOnTheWayOut) {
 // The numbers of the requests a list page shows, in its order.
 std::vector<std::string> ListedNumbers(const std::string& page) {
   std::vector<std::string> numbers;
-  const std::string marker = "<tr><td><input name=KIRVSCommand value=";
+  const std::string marker =
+      "<td data-label=\"Request\"><input name=KIRVSCommand value=";
   for (size_t at = page.find(marker); at != std::string::npos;
        at = page.find(marker, at + 1)) {
     size_t start = at + marker.size();
@@ -1155,7 +1156,7 @@ TEST_F(WebServerTest, PagesAreLabelledForEveryone) {
         "aria-label=\"Telephone\">",
         "<select name='Priority' size='1' aria-label=\"Priority\">"}},
       {"/inventory",
-       {"<input type='Text' name='ItemId' aria-label=\"ItemId\">"}},
+       {"<input type='Text' name='ItemId' aria-label=\"Item ID\">"}},
   };
   Browser browser(port_);
   browser.Get();
@@ -1167,9 +1168,8 @@ TEST_F(WebServerTest, PagesAreLabelledForEveryone) {
       EXPECT_TRUE(browser.Shows(text)) << path << ": " << text;
     }
     size_t headings = 0;
-    for (size_t at = browser.page().find("aria-level=\"1\"");
-         at != std::string::npos;
-         at = browser.page().find("aria-level=\"1\"", at + 1)) {
+    for (size_t at = browser.page().find("<h1"); at != std::string::npos;
+         at = browser.page().find("<h1", at + 1)) {
       ++headings;
     }
     EXPECT_EQ(1u, headings) << path;

@@ -4,6 +4,7 @@
 
 #include "data/lookups.h"
 #include "data/settings.h"
+#include "platform/ascii.h"
 #include "platform/database.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
@@ -68,6 +69,29 @@ std::string PageClause(int page, int page_size) {
          std::to_string(static_cast<int64_t>(page) * page_size);
 }
 
+// The listed column that `order` names, spelled as ours (never the text
+// that was asked for); empty when it names none.
+std::string_view OrderColumn(const ListedOrder& order) {
+  for (std::string_view column : kListedColumns) {
+    if (EqualsIgnoringCase(column, order.column)) return column;
+  }
+  return {};
+}
+
+// " ORDER BY" and `order`'s column (with `prefix`, e.g. "r."), then the
+// number; `own` when it names none of the listed columns.
+std::string OrderBy(const ListedOrder& order, std::string_view prefix,
+                    std::string_view own) {
+  std::string_view column = OrderColumn(order);
+  if (column.empty()) return " ORDER BY " + std::string(own);
+  std::string way = order.descending ? " DESC" : "";
+  std::string by =
+      " ORDER BY " + std::string(prefix) + std::string(column) + way;
+  if (column != "RequestNo")
+    by += ", " + std::string(prefix) + "RequestNo" + way;
+  return by;
+}
+
 std::string Text(RecordSource& rs, int index) {
   Variant value;
   if (!rs.Get(index, &value).ok() || value.IsNull()) return std::string();
@@ -112,26 +136,27 @@ std::string WorkGroupOf(const std::string& settings_path,
 }
 
 Status ReadQueue(const std::string& settings_path, Queue queue,
-                 std::string_view work_group, int page, int page_size,
-                 ListedPage* out) {
+                 std::string_view work_group, const ListedOrder& order,
+                 int page, int page_size, ListedPage* out) {
   std::string query = std::string("SELECT ") + kColumns;
   switch (queue) {
     case Queue::kUnassigned:
       query +=
           ", 0 FROM Current_Requests WHERE Personnel IS NULL OR "
-          "TRIM(Personnel) = '' ORDER BY RequestNo";
+          "TRIM(Personnel) = ''" +
+          OrderBy(order, "", "RequestNo");
       break;
     case Queue::kWorkGroup:
       query += ", 0 FROM Current_Requests WHERE WorkGroup = '";
       AppendSqlText(&query, work_group);
-      query += "' ORDER BY RequestNo";
+      query += "'" + OrderBy(order, "", "RequestNo");
       break;
     case Queue::kAllOpen:
-      query += ", 0 FROM Current_Requests ORDER BY RequestNo";
+      query += ", 0 FROM Current_Requests" + OrderBy(order, "", "RequestNo");
       break;
     case Queue::kClosed:
-      query +=
-          ", 1 FROM Completed_Requests ORDER BY Completed DESC, RequestNo DESC";
+      query += ", 1 FROM Completed_Requests" +
+               OrderBy(order, "", "Completed DESC, RequestNo DESC");
       break;
   }
   query += PageClause(page, page_size);
@@ -174,7 +199,8 @@ Status EnsureRequestWords(const std::string& settings_path) {
 }
 
 Status FindRequests(const std::string& settings_path, std::string_view words,
-                    int page, int page_size, ListedPage* out) {
+                    const ListedOrder& order, int page, int page_size,
+                    ListedPage* out) {
   // Each word becomes a quoted prefix term, so that nothing typed is read
   // as the index's query syntax.
   std::string match;
@@ -202,7 +228,12 @@ Status FindRequests(const std::string& settings_path, std::string_view words,
       "WITH w AS (SELECT rowid AS k, RequestNo, Closed FROM "
       "Request_Words WHERE Request_Words MATCH '";
   AppendSqlText(&query, match);
-  query += "' ORDER BY rowid" + PageClause(page, page_size) + ")";
+  // In the index's own order (see WordsKey) the page's matches come first
+  // and only they are joined to the request tables; in another order every
+  // match is joined and sorted.
+  const bool own_order = OrderColumn(order).empty();
+  query +=
+      own_order ? "' ORDER BY rowid" + PageClause(page, page_size) + ")" : "')";
   // Only RequestNo is in both w and the request table.
   query += std::string(" SELECT r.") + kColumns +
            ", w.Closed, w.k FROM w JOIN Current_Requests r ON r.RequestNo = "
@@ -210,7 +241,8 @@ Status FindRequests(const std::string& settings_path, std::string_view words,
            kColumns +
            ", w.Closed, w.k FROM w JOIN Completed_Requests r ON r.RequestNo = "
            "w.RequestNo WHERE w.Closed = 1";
-  query += " ORDER BY 9";
+  query += own_order ? " ORDER BY 9"
+                     : OrderBy(order, "", "") + PageClause(page, page_size);
   return ReadPage(settings_path, query, page_size, out);
 }
 

@@ -39,6 +39,18 @@ enum class Queue {
   kClosed,      // closed, the latest first
 };
 
+// The columns a queue or found requests can be sorted by.
+inline constexpr std::string_view kListedColumns[] = {
+    "RequestNo", "Requested", "Priority", "Status", "Personnel", "WorkGroup"};
+
+// How to sort a page: by `column` (one of kListedColumns, ASCII case
+// ignored), then by number, both ways round when `descending`. Any other
+// column, or none, keeps the list's own order.
+struct ListedOrder {
+  std::string column;
+  bool descending = false;
+};
+
 // A page of results: up to `page_size` rows from row `page * page_size`.
 struct ListedPage {
   std::vector<ListedRequest> rows;
@@ -51,17 +63,18 @@ std::string WorkGroupOf(const std::string& settings_path,
 
 // A page of `queue`; `work_group` is the group for Queue::kWorkGroup.
 Status ReadQueue(const std::string& settings_path, Queue queue,
-                 std::string_view work_group, int page, int page_size,
-                 ListedPage* out);
+                 std::string_view work_group, const ListedOrder& order,
+                 int page, int page_size, ListedPage* out);
 
 // Creates Request_Words and its triggers unless they exist.
 Status EnsureRequestWords(const std::string& settings_path);
 
 // A page of the open and closed requests whose description, resolution,
 // contact or user id hold every word of `words` (a word's start is
-// enough), outstanding ones first.
+// enough), outstanding ones first unless `order` names a column.
 Status FindRequests(const std::string& settings_path, std::string_view words,
-                    int page, int page_size, ListedPage* out);
+                    const ListedOrder& order, int page, int page_size,
+                    ListedPage* out);
 
 }  // namespace kirvs
 

@@ -20,6 +20,8 @@ double CurrentMoment() {
   return MomentFromCivil(t);
 }
 
+double SteadyClock::Moment() const { return CurrentMoment(); }
+
 namespace {
 
 class SystemSteadyClock : public SteadyClock {

@@ -4,8 +4,9 @@
 // since 1899-12-30 in local time, to the second).
 //
 // SteadyClock: monotonic time for timeouts and delays (idle sessions, login
-// throttling). Code that waits on time reads one it is given, so that tests
-// can move time by hand instead of sleeping.
+// throttling), and the current moment for what is shown relative to it (the
+// age of a request). Code that waits on time or tells an age reads one it is
+// given, so that tests can move and fix time by hand instead of sleeping.
 //
 // Thread-safe.
 
@@ -24,6 +25,8 @@ class SteadyClock {
 
   virtual ~SteadyClock() = default;
   virtual TimePoint Now() const = 0;
+  // The current date and time as a moment; the system's CurrentMoment().
+  virtual double Moment() const;
 
   // The system's steady clock; lives as long as the program.
   static const SteadyClock& System();

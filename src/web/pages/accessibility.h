@@ -1,7 +1,11 @@
 // What the front adds to an engine's page so that everyone can use it: the
 // logo's text, the banner as the page's level-one heading, a label for
-// every input and list (its column's caption), and column headers that say
-// so. The engine's markup is otherwise left as it stands.
+// every input and list, friendly captions where the page shows a column's
+// name (the record pages' and search forms' labels, the lists' headers and
+// the sort line), and lists whose headers say so and whose entries can be
+// read as cards on a narrow screen: each entry (its row and the row of its
+// description) a group of its own, each cell labelled with its column's
+// caption. The engine's markup is otherwise left as it stands.
 //
 // Pure and thread-safe.
 
@@ -11,10 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include "web/pages/captions.h"
+
 namespace kirvs::web {
 
 // `fragment` with those additions.
-std::string AccessibleFragment(std::string_view fragment);
+std::string AccessibleFragment(std::string_view fragment,
+                               const Captions& captions);
 
 }  // namespace kirvs::web
 

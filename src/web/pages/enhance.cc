@@ -97,9 +97,10 @@ void ReverseListRows(std::string* fragment) {
   fragment->replace(body, end - body, reversed);
 }
 
-void LinkListHeaders(std::string* fragment, bool descending) {
-  std::string selected;
-  std::vector<std::string> columns = SortColumns(*fragment, &selected);
+void LinkHeaders(std::string* fragment, std::string_view address,
+                 const std::vector<std::string>& columns,
+                 std::string_view sorted, bool descending,
+                 const Captions& captions) {
   size_t table = fragment->find(kListTable);
   if (columns.empty() || table == std::string::npos) return;
   size_t end = fragment->find("</tr>", table);
@@ -107,29 +108,39 @@ void LinkListHeaders(std::string* fragment, bool descending) {
     std::string header = "<b>" + column + "</b>";
     size_t at = fragment->find(header, table);
     if (at == std::string::npos || at > end) continue;
-    bool current = column == selected;
-    std::string link = "<b><a class=\"kv-sort\" href=\"/?sort=";
+    bool current = column == sorted;
+    std::string href(address);
+    href += href.find('?') == std::string::npos ? "?sort=" : "&sort=";
     for (char c : column) {
       // The names of the sort list are plain names; a blank is the only
       // character of them an address must escape.
       if (c == ' ') {
-        link += "%20";
+        href += "%20";
       } else {
-        link += c;
+        href += c;
       }
     }
-    if (current && !descending) link += "&amp;dir=desc";
-    link += "\"";
+    if (current && !descending) href += "&dir=desc";
+    std::string caption = EscapeHtml(captions.Of(column));
+    // The arrow of the sorted column is the stylesheet's, after the name.
+    std::string link = "<b><a class=\"kv-sort";
+    if (current) link += descending ? " kv-sorted-desc" : " kv-sorted-asc";
+    link += "\" href=\"" + EscapeHtml(href) + "\"";
     if (current) {
-      link += descending ? " aria-label=\"" + column + ", sorted descending\""
-                         : " aria-label=\"" + column + ", sorted ascending\"";
+      link += " aria-label=\"" + caption +
+              (descending ? ", sorted descending\"" : ", sorted ascending\"");
     }
-    link += ">" + column;
-    if (current) link += descending ? " \xE2\x96\xBC" : " \xE2\x96\xB2";
-    link += "</a></b>";
+    link += ">" + caption + "</a></b>";
     fragment->replace(at, header.size(), link);
     end += link.size() - header.size();
   }
+}
+
+void LinkListHeaders(std::string* fragment, bool descending,
+                     const Captions& captions) {
+  std::string selected;
+  std::vector<std::string> columns = SortColumns(*fragment, &selected);
+  LinkHeaders(fragment, "/", columns, selected, descending, captions);
 }
 
 void RemoveQueryEcho(std::string* fragment) {

@@ -8,6 +8,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "web/pages/captions.h"
 
 namespace kirvs::web {
 
@@ -26,10 +29,19 @@ void PreselectOption(std::string* fragment, std::string_view select_name,
 // description row), for the descending order the engine does not offer.
 void ReverseListRows(std::string* fragment);
 
-// On a request list: makes each header of a column the list can be sorted
-// by a link that sorts by it, and the header of the column it is sorted by
-// (the sort list's selected option) a link that turns the order round.
-void LinkListHeaders(std::string* fragment, bool descending);
+// On a list: makes the header of each of `columns` a link to `address`
+// that sorts by it ("sort=" and the column), under its caption, and the
+// header of `sorted` a link that turns the order round ("&dir=desc" when
+// it is ascending now); that header says which way the list runs.
+void LinkHeaders(std::string* fragment, std::string_view address,
+                 const std::vector<std::string>& columns,
+                 std::string_view sorted, bool descending,
+                 const Captions& captions);
+
+// On the engine's request list: LinkHeaders for the columns of its sort
+// list, sorted by the selected one, at the address "/".
+void LinkListHeaders(std::string* fragment, bool descending,
+                     const Captions& captions);
 
 // On search results: removes the query the engine echoes under the list
 // (it is for the developer).

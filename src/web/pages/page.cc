@@ -6,6 +6,7 @@
 #include "platform/escape.h"
 #include "web/pages/accessibility.h"
 #include "web/pages/assets.h"
+#include "web/pages/dates.h"
 #include "web/pages/enhance.h"
 #include "web/pages/form_fields.h"
 
@@ -136,10 +137,21 @@ std::vector<SubmittedForm::Field> RefillFields(const SubmittedForm& posted) {
 
 std::string RenderPage(const PageView& view) {
   std::string page;
-  page.reserve(view.fragment.size() + 2048);
+  page.reserve(view.fragment.size() + 4096);
   AppendHead(&page, PageTitle(view.fragment));
   AppendTopBar(&page, view);
   page += "<main>\n";
+  // Dates first: the cells they are found in are the engine's own.
+  std::string fragment = view.fragment;
+  ShowDates(&fragment, view.now);
+  Captions own_captions;
+  fragment = AccessibleFragment(
+      fragment, view.captions != nullptr ? *view.captions : own_captions);
+  if (fragment.find("<h1>") == std::string::npos) {
+    page += "<h1 class=\"kv-title\">";
+    page += kAppName;
+    page += "</h1>\n";
+  }
   if (!view.error_html.empty()) {
     page +=
         "<div class=\"kv-alert kv-alert-error\" role=\"alert\" "
@@ -193,7 +205,7 @@ std::string RenderPage(const PageView& view) {
         "aria-hidden=\"true\">";
   }
   page += "\n";
-  page += AccessibleFragment(view.fragment);
+  page += fragment;
   page += "\n</form>\n";
   if (!view.refill.empty()) {
     page += "<script type=\"application/json\" id=\"kv-posted\">[";

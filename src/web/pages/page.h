@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kirvs/submitted_form.h"
+#include "web/pages/captions.h"
 
 namespace kirvs::web {
 
@@ -41,9 +42,14 @@ struct PageView {
   std::vector<SubmittedForm::Field> refill;
   // The fields the error is about: marked, and the first one focused.
   std::vector<std::string> invalid_fields;
+  // The captions of the column names the page shows; null: the front's own.
+  const Captions* captions = nullptr;
+  // The current moment, for the ages of the dates in lists; 0: no ages.
+  double now = 0;
 };
 
-// The document for a page of the help desk.
+// The document for a page of the help desk. Its one level-one heading is
+// the banner's title, or the help desk's name on a page without a banner.
 std::string RenderPage(const PageView& view);
 
 // A document without a form, for the answers that run no command (403, 404,

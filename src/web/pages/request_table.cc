@@ -1,6 +1,7 @@
 #include "web/pages/request_table.h"
 
 #include "platform/escape.h"
+#include "web/pages/enhance.h"
 
 namespace kirvs::web {
 
@@ -62,6 +63,10 @@ std::string RenderRequestTable(const RequestTableView& view) {
     AppendHtml(&page, row.description);
     page += "</td></tr>";
   }
+  LinkHeaders(&page, view.address,
+              std::vector<std::string>(std::begin(kListedColumns),
+                                       std::end(kListedColumns)),
+              view.order.column, view.order.descending, *view.captions);
   page += "</table><p class=\"kv-count\">";
   if (view.results->rows.empty()) {
     page += "No requests here.";

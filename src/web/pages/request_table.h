@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "data/request_finder.h"
+#include "web/pages/captions.h"
 
 namespace kirvs::web {
 
@@ -23,9 +24,12 @@ struct RequestTableView {
   int page = 0;               // 0-based
   const ListedPage* results;  // not owned
   bool show_queue_links = false;
+  ListedOrder order;         // as the results are sorted
+  const Captions* captions;  // not owned
 };
 
-// The fragment of such a page, in the markup of the engine's lists.
+// The fragment of such a page, in the markup of the engine's lists; each
+// column's header sorts by it (LinkHeaders).
 std::string RenderRequestTable(const RequestTableView& view);
 
 }  // namespace kirvs::web

@@ -67,6 +67,10 @@ body {
   background: none; border: 0; padding: 0; cursor: pointer;
 }
 a.kv-sort { color: inherit; }
+a.kv-sorted-asc::after { content: " \25B2"; }
+a.kv-sorted-desc::after { content: " \25BC"; }
+/* The age of a date in a list, under it. */
+.kv-age { display: block; color: var(--kv-muted); font-size: 0.8125rem; }
 .kv-find { margin: 0; }
 .kv-find input { width: 12rem; max-width: 100%; padding: 4px 8px; }
 .kv-queues { display: flex; flex-wrap: wrap; gap: 4px 16px; margin: 8px 0; }
@@ -99,20 +103,22 @@ hr {
   color: var(--kv-border);
 }
 
-/* The page banner: logo and title. */
-p:has(> img[src$="kvlogo.gif"]) {
+/* The page banner: logo and title, the page's heading. */
+.kv-banner {
   display: flex;
   align-items: center;
   gap: 16px;
   margin: 0 0 20px;
 }
 img[src$="kvlogo.gif"] { width: 64px; height: auto; flex: none; }
-p:has(> img[src$="kvlogo.gif"]) font {
+.kv-banner h1, h1.kv-title {
+  margin: 0;
   font-size: 1.5rem;
   line-height: 1.25;
   letter-spacing: -0.01em;
+  font-weight: 650;
 }
-p:has(> img[src$="kvlogo.gif"]) strong { font-weight: 650; }
+h1.kv-title { margin: 0 0 20px; }
 
 /* Buttons: every command is a submit input named KIRVSCommand. */
 input[type="submit"] {
@@ -166,16 +172,17 @@ select {
 }
 input:not([type="submit"]):not([type="hidden"]):not([type="checkbox"]):focus,
 select:focus {
-  border-color: var(--kv-accent);
-  outline: 3px solid var(--kv-accent-soft);
-  outline-offset: 0;
+  border-color: var(--kv-accent-dark);
+  outline: 2px solid var(--kv-accent-dark);
+  outline-offset: 1px;
 }
 input[type="checkbox"] {
   width: 18px;
   height: 18px;
   accent-color: var(--kv-accent);
 }
-:focus-visible { outline: 3px solid rgba(15, 118, 110, 0.35); outline-offset: 2px; }
+/* Where the keyboard is, always in sight. */
+:focus-visible { outline: 3px solid var(--kv-accent-dark); outline-offset: 2px; }
 
 /* The request list's sort line. */
 select[name="sortrequests"] { margin: 0 8px; }
@@ -325,8 +332,8 @@ form.kv-busy input[type="submit"] { cursor: progress; opacity: 0.75; }
     border-radius: 0;
   }
   img[src$="kvlogo.gif"] { width: 44px; }
-  p:has(> img[src$="kvlogo.gif"]) { gap: 12px; margin-bottom: 14px; }
-  p:has(> img[src$="kvlogo.gif"]) font { font-size: 1.2rem; }
+  .kv-banner { gap: 12px; margin-bottom: 14px; }
+  .kv-banner h1, h1.kv-title { font-size: 1.2rem; }
   table[frame], table[frame] > tbody, table[frame] tr, table[frame] td {
     display: block;
     width: auto;
@@ -337,8 +344,39 @@ form.kv-busy input[type="submit"] { cursor: progress; opacity: 0.75; }
   main table:not([cellpadding]):not([frame]) td:nth-child(3) { grid-column: 1; }
   main table:not([cellpadding]):not([frame]) td:empty { display: none; }
   select[name="sortrequests"] { margin: 6px 0; display: block; }
-  /* Columns keep a readable width; the list scrolls sideways instead. */
-  table[cellpadding="2"] td:not([colspan]):not(:first-child) { min-width: 7.5rem; }
+  /* A list becomes cards: its description first, then each cell under
+     its column's caption; the headers stay as a line of sort links. */
+  table[cellpadding="2"], table[cellpadding="2"] > thead { display: block; }
+  table[cellpadding="2"] > thead > tr {
+    display: flex; flex-wrap: wrap; gap: 6px; margin-bottom: 10px;
+  }
+  table[cellpadding="2"] > thead th[bgcolor] {
+    padding: 4px 10px; border: 1px solid var(--kv-border);
+    border-radius: 999px;
+  }
+  table[cellpadding="2"] > tbody.kv-entry {
+    display: flex;
+    flex-direction: column;
+    margin: 0 0 12px;
+    padding: 12px 14px;
+    border: 1px solid var(--kv-border);
+    border-radius: 10px;
+  }
+  tbody.kv-entry > tr { display: flex; flex-wrap: wrap; gap: 8px 18px; }
+  tbody.kv-entry > tr.kv-description { order: -1; margin-bottom: 8px; }
+  tbody.kv-entry > tr.kv-description > td:first-child { display: none; }
+  table[cellpadding="2"] tbody.kv-entry td {
+    padding: 0; border: 0; min-width: 0;
+  }
+  table[cellpadding="2"] tbody.kv-entry > tr.kv-description > td[colspan] {
+    color: var(--kv-text); font-size: 1rem; font-weight: 600;
+  }
+  tbody.kv-entry td[data-label]::before {
+    content: attr(data-label);
+    display: block;
+    color: var(--kv-muted);
+    font-size: 0.75rem;
+  }
 }
 )css";
 

@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 #include "platform/settings_file.h"
+#include "web/pages/captions.h"
 
 namespace kirvs::web {
 
@@ -50,6 +51,7 @@ std::vector<FieldProblem> MissingRequiredFields(
   std::vector<std::string> required = SplitNames(
       list.empty() ? (closing ? kDefaultToClose : kDefaultToSave) : list);
   std::vector<FieldProblem> problems;
+  Captions captions(settings_path);
   for (const SubmittedForm::Field& field : posted.fields()) {
     if (!IsRequired(required, field.first) || !Trim(field.second).empty()) {
       continue;
@@ -59,8 +61,10 @@ std::vector<FieldProblem> MissingRequiredFields(
       known = known || EqualsIgnoringCase(problem.field, field.first);
     }
     if (known) continue;
+    // The message names the field as its label does.
     problems.push_back(FieldProblem{
-        field.first, field.first + ": fill this in; a request cannot be " +
+        field.first, captions.Of(field.first) +
+                         ": fill this in; a request cannot be " +
                          (closing ? "closed" : "saved") + " without it."});
   }
   return problems;

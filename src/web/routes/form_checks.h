@@ -7,8 +7,8 @@
 //   RequiredToClose  "Close Now" (default: ResolutionCode, Resolution)
 //
 // A required field that the page posted empty (or blank, as the lists'
-// empty choice is) refuses the post; a field the page does not show is not
-// asked for.
+// empty choice is) refuses the post, named by its caption (captions.h); a
+// field the page does not show is not asked for.
 //
 // Thread safety: pure functions; the settings file is read at every call.
 

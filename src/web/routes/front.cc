@@ -27,6 +27,10 @@ namespace kirvs::web {
 
 namespace {
 
+// The engine's words for a record it did not find, in the ErrorDescription
+// of a page it still shows (the record source's message).
+constexpr std::string_view kNoCurrentRow = "no current row";
+
 // Shown when a signed-in session has no page to come back to.
 constexpr char kFallbackFragment[] =
     "<input name=KIRVSCommand value='Show List' type=submit>"
@@ -133,11 +137,24 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
     return reply;
   }
   EngineResult result = RunButton(*session, *button, asked, &reply);
+  if (result.ok && result.error == kNoCurrentRow) {
+    // The record is not there (a number typed in, a request closed since):
+    // the engine shows an empty page of its kind, which is no page at all.
+    reply.status = 404;
+    reply.result = "failed";
+    return ShowPostedFromPage(
+        *session, Visit(),
+        "Not found: " + PageTitle(result.html) +
+            ". It may have been closed or removed; closed requests are listed "
+            "under Queues, Recently closed.",
+        std::move(reply));
+  }
   if (result.ok && !result.html.empty()) {
     Enhance(*session, page.caption, &result.html);
     if (page.is_list) {
       if (order.descending) ReverseListRows(&result.html);
-      LinkListHeaders(&result.html, order.descending);
+      LinkListHeaders(&result.html, order.descending,
+                      Captions(options_.settings_path));
     }
     std::string form_id;
     if (page.one_time_form) {
@@ -402,8 +419,7 @@ Reply HelpDeskFront::LoginPage(const Visit& visit, Reply reply,
   view.token = BrowserToken(secret_, nonce);
   view.error_html = std::move(error_html);
   view.notice = std::move(notice);
-  reply.body = RenderPage(view);
-  return reply;
+  return Render(std::move(view), std::move(reply));
 }
 
 Reply HelpDeskFront::UnknownButton(const SessionView& session,
@@ -447,8 +463,7 @@ Reply HelpDeskFront::ShowNewPage(const SessionView& session,
   view.fragment = std::move(fragment);
   view.token = session.token;
   view.signed_in_as = SignedInAs(session);
-  reply.body = RenderPage(view);
-  return reply;
+  return Render(std::move(view), std::move(reply));
 }
 
 Reply HelpDeskFront::ShowPostedFromPage(
@@ -475,8 +490,7 @@ Reply HelpDeskFront::ShowPostedFromPage(
   } else {
     view.fragment = kFallbackFragment;
   }
-  reply.body = RenderPage(view);
-  return reply;
+  return Render(std::move(view), std::move(reply));
 }
 
 Reply HelpDeskFront::ShowFailure(const SessionView& session, const Visit& visit,
@@ -512,6 +526,14 @@ void HelpDeskFront::Enhance(const SessionView& session,
                               "", ""});
     }
   }
+}
+
+Reply HelpDeskFront::Render(PageView view, Reply reply) {
+  Captions captions(options_.settings_path);
+  view.captions = &captions;
+  view.now = options_.clock->Moment();
+  reply.body = RenderPage(view);
+  return reply;
 }
 
 HelpDeskFront::EngineResult HelpDeskFront::Run(std::string_view command,

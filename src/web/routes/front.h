@@ -39,6 +39,7 @@
 #include "web/identity/second_factor_step.h"
 #include "web/identity/session_store.h"
 #include "web/options/serve_options.h"
+#include "web/pages/page.h"
 #include "web/routes/button_map.h"
 #include "web/routes/front_state.h"
 #include "web/routes/page_addresses.h"
@@ -76,7 +77,8 @@ class HelpDeskFront {
   explicit HelpDeskFront(const ServeOptions& options);
 
   // GET of a page's address: the login page without a session, else the
-  // page, run as the click that shows it.
+  // page, run as the click that shows it. An address whose record is not
+  // there answers 404 with that said above the latest page.
   Reply Show(const Visit& visit, const AddressedPage& page);
 
   // GET of the lists the front makes itself: /queues/NAME (unassigned,
@@ -150,6 +152,9 @@ class HelpDeskFront {
   // words a person understands; the engine's own text goes to the log.
   Reply ShowFailure(const SessionView& session, const Visit& visit,
                     const EngineResult& result, Reply reply);
+  // The document of `view`, with the help desk's captions and the current
+  // moment, as the reply's body.
+  Reply Render(PageView view, Reply reply);
   // What the front adds to a page that `caption` showed.
   void Enhance(const SessionView& session, std::string_view caption,
                std::string* fragment);

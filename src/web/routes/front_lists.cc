@@ -1,6 +1,7 @@
 // The lists the front makes itself: the queues and the find box's results.
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "data/request_finder.h"
@@ -21,13 +22,31 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
   reply.user = session->user_id;
   std::string words;
   int page = 0;
+  std::optional<std::string> sort;
+  bool descending = false;
   for (const SubmittedForm::Field& field :
        ParseFormBody(query.starts_with('?') ? query.substr(1) : query)) {
     if (field.first == "q") words = std::string(TrimBlanks(field.second));
     if (field.first == "page") {
       page = std::max(0, ParseInteger(field.second).value_or(1) - 1);
     }
+    if (field.first == "sort") sort = field.second;
+    if (field.first == "dir") descending = field.second == "desc";
   }
+  // A header clicked sorts every list of requests alike for the session;
+  // a column the lists do not have means their own order.
+  ListOrder kept = state_.Order(session->id, ListKind::kRequests);
+  if (sort) {
+    kept = ListOrder();
+    for (std::string_view column : kListedColumns) {
+      if (EqualsIgnoringCase(column, *sort)) {
+        kept = ListOrder{std::string(column), descending};
+      }
+    }
+    state_.SetOrder(session->id, session->user_id, kept, ListKind::kRequests);
+  }
+  ListedOrder order{kept.column, kept.descending};
+  Captions captions(options_.settings_path);
   RequestTableView view;
   ListedPage results;
   Status s;
@@ -40,7 +59,7 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
     }
     view.title = "Requests with: " + words;
     view.address = "/find?q=" + UrlEncode(words);
-    s = FindRequests(options_.settings_path, words, page, kListPageSize,
+    s = FindRequests(options_.settings_path, words, order, page, kListPageSize,
                      &results);
   } else {
     reply.command = "QUEUE";
@@ -69,11 +88,13 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
     }
     view.address = std::string(path);
     view.show_queue_links = true;
-    s = ReadQueue(options_.settings_path, queue, group, page, kListPageSize,
-                  &results);
+    s = ReadQueue(options_.settings_path, queue, group, order, page,
+                  kListPageSize, &results);
   }
   view.page = page;
   view.results = &results;
+  view.order = order;
+  view.captions = &captions;
   if (!s.ok()) {
     reply.result = "failed";
     reply.error = s.message();

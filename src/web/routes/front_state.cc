@@ -32,15 +32,16 @@ std::optional<Notice> FrontState::TakeNotice(std::string_view session_id) {
 }
 
 void FrontState::SetOrder(std::string_view session_id, std::string_view user_id,
-                          ListOrder order) {
+                          ListOrder order, ListKind list) {
   std::lock_guard lock(mu_);
-  Touch(session_id, user_id).order = std::move(order);
+  Touch(session_id, user_id).orders[static_cast<int>(list)] = std::move(order);
 }
 
-ListOrder FrontState::Order(std::string_view session_id) const {
+ListOrder FrontState::Order(std::string_view session_id, ListKind list) const {
   std::lock_guard lock(mu_);
   auto it = entries_.find(std::string(session_id));
-  return it == entries_.end() ? ListOrder() : it->second.order;
+  return it == entries_.end() ? ListOrder()
+                              : it->second.orders[static_cast<int>(list)];
 }
 
 std::string FrontState::IssueFormId(std::string_view session_id,

@@ -37,6 +37,11 @@ struct ListOrder {
   bool descending = false;
 };
 
+// Which list an order is for: the person's own list (the engine's), or the
+// lists the front makes (the queues and found requests, which share their
+// columns).
+enum class ListKind { kMine, kRequests };
+
 // What a one-time form id allows.
 struct FormClaim {
   enum Kind {
@@ -64,8 +69,9 @@ class FrontState {
   std::optional<Notice> TakeNotice(std::string_view session_id);
 
   void SetOrder(std::string_view session_id, std::string_view user_id,
-                ListOrder order);
-  ListOrder Order(std::string_view session_id) const;
+                ListOrder order, ListKind list = ListKind::kMine);
+  ListOrder Order(std::string_view session_id,
+                  ListKind list = ListKind::kMine) const;
 
   // A new one-time id for a form shown in the session.
   std::string IssueFormId(std::string_view session_id,
@@ -97,7 +103,7 @@ class FrontState {
     std::string user_id;
     SteadyClock::TimePoint last_seen;
     std::optional<Notice> notice;
-    ListOrder order;
+    ListOrder orders[2];  // by ListKind
     std::deque<FormId> forms;
   };
 

@@ -1,0 +1,172 @@
+// The web front's page making: dates and ages as people read them, the
+// captions of column names, and the lists' markup for headers and cards.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/settings_file.h"
+#include "platform/text_forms.h"
+#include "test_support.h"
+#include "web/pages/accessibility.h"
+#include "web/pages/captions.h"
+#include "web/pages/dates.h"
+#include "web/pages/enhance.h"
+#include "web/pages/page.h"
+
+namespace kirvs::web {
+namespace {
+
+using ::kirvs::testing::At;
+
+TEST(WebPagesTest, DatesAsPeopleReadThem) {
+  const std::pair<std::string, std::string> shown[] = {
+      {"2026-12-07 09:00:00", "7 Dec 2026 09:00"},
+      {"2025-01-10 14:50", "10 Jan 2025 14:50"},
+      {" 2024-02-29T23:59:59 ", "29 Feb 2024 23:59"},
+      {"2026-12-07", "7 Dec 2026"},
+      {"2026-12-07 00:00:00", "7 Dec 2026 00:00"},
+  };
+  for (const auto& [text, expected] : shown) {
+    EXPECT_EQ(expected, ShownDate(text).value_or("(none)")) << text;
+  }
+  for (const char* text : {"09:00", "2026-13-01", "2026-02-30 10:00", "1017",
+                           "x2026-12-07", "2026-12-07 lunch", ""}) {
+    EXPECT_FALSE(ShownDate(text)) << text;
+  }
+}
+
+TEST(WebPagesTest, AgesInSensibleUnits) {
+  const double now = At(2026, 12, 7, 9, 0, 0);
+  const std::pair<double, std::string> ages[] = {
+      {At(2026, 12, 7, 8, 59, 30), "just now"},
+      {At(2026, 12, 7, 9, 0, 40), "just now"},
+      {At(2026, 12, 7, 8, 59, 0), "1 minute"},
+      {At(2026, 12, 7, 8, 1, 0), "59 minutes"},
+      {At(2026, 12, 7, 4, 0, 0), "5 hours"},
+      {At(2026, 12, 6, 9, 0, 0), "1 day"},
+      {At(2026, 12, 4, 8, 0, 0), "3 days"},
+      {At(2026, 11, 6, 9, 0, 0), "1 month"},
+      {At(2026, 1, 10, 9, 0, 0), "11 months"},
+      {At(2025, 1, 10, 14, 50, 0), "1 year"},
+      {At(2016, 12, 7, 9, 0, 0), "10 years"},
+      {At(2026, 12, 10, 9, 0, 0), "in 3 days"},
+      {At(2026, 12, 7, 11, 0, 0), "in 2 hours"},
+  };
+  for (const auto& [then, expected] : ages) {
+    EXPECT_EQ(expected, AgeText(then, now)) << FormatGeneralDate(then);
+  }
+}
+
+// Lists show the age beside a date, record pages the date alone; inputs
+// keep the value the engine reads back, and a cell with more than a date
+// stays as it is.
+TEST(WebPagesTest, ShowDatesRewritesShownCellsOnly) {
+  std::string page =
+      "<td><font size=2>2026-12-04 09:00:00</td>"
+      "<td><font size=2 face=arial>2025-01-10 14:50:00</td>"
+      "<td><font size=2 face=arial><input name='Allocated' type=text "
+      "value='2026-12-07 09:00:00'></td>"
+      "<td colspan=5><font size=2>2026-12-07</td>"
+      "<td><font size=2>due 2026-12-07</td><td><font size=2>09:30</td>";
+  ShowDates(&page, At(2026, 12, 7, 9, 0, 0));
+  EXPECT_EQ(
+      "<td><font size=2><time datetime=\"2026-12-04T09:00:00\">4 Dec 2026 "
+      "09:00</time> <span class=\"kv-age\">3 days</span></td>"
+      "<td><font size=2 face=arial><time datetime=\"2025-01-10T14:50:00\">10 "
+      "Jan 2025 14:50</time></td>"
+      "<td><font size=2 face=arial><input name='Allocated' type=text "
+      "value='2026-12-07 09:00:00'></td>"
+      "<td colspan=5><font size=2>2026-12-07</td>"
+      "<td><font size=2>due 2026-12-07</td><td><font size=2>09:30</td>",
+      page);
+}
+
+TEST(WebPagesTest, CaptionsFromSettingsOwnOnesAndSplitNames) {
+  testing::TempDir dir;
+  std::string ini = dir.File("KIRVS.INI");
+  ASSERT_TRUE(WriteIniString(ini, "Captions", "Priority", "Urgency").ok());
+  ASSERT_TRUE(WriteIniString(ini, "Captions", "RequestNo", " Ticket ").ok());
+  Captions captions(ini);
+  const std::pair<std::string, std::string> expected[] = {
+      {"priority", "Urgency"},
+      {"RequestNo", "Ticket"},
+      {"UserId", "User ID"},
+      {"ActNo", "Activity"},
+      {"Date/Time", "Date and time"},
+      {"ResolutionCode", "Resolution code"},
+      {"HTMLPageId", "HTML page ID"},
+      {"Due_By_date", "Due by date"},
+      {"ItemId", "Item ID"},
+      {"status", "Status"},
+      {"ABC", "ABC"},
+      {"__x__", "X"},
+  };
+  for (const auto& [name, caption] : expected) {
+    EXPECT_EQ(caption, captions.Of(name)) << name;
+  }
+  EXPECT_EQ("Request", Captions().Of("RequestNo"));
+}
+
+// A list: captioned column headers (a sort link under its caption), each
+// entry a group with its description row, each cell labelled for a card;
+// the banner is the page's one heading.
+TEST(WebPagesTest, ListsBecomeLabelledEntries) {
+  std::string list =
+      "<p><img src='kvlogo.gif' width=80 height=69><font face=arial "
+      "size=4><strong>Mine</strong></font></p><select name='sortrequests'>"
+      "<option selected value='RequestNo'>RequestNo</option></select>"
+      "<table cellpadding=2 valign=top><tr>"
+      "<td bgcolor='#00c0ff'><font size=2><b>RequestNo</b></td>"
+      "<td bgcolor='#00c0ff'><font size=2><b>UserId</b></td></tr>"
+      "<tr><td><input name=KIRVSCommand value=7 type=submit></td>"
+      "<td><font size=2>a&amp;b</td></tr><tr><td></td><td colspan=5>"
+      "<font size=2>Printer</td><tr><td><input name=KIRVSCommand value=8 "
+      "type=submit></td><td><font size=2>c</td></tr></table>";
+  LinkListHeaders(&list, true, Captions());
+  std::string page = AccessibleFragment(list, Captions());
+  EXPECT_EQ(
+      "<div class=\"kv-banner\"><img alt=\"Help desk logo\" src='kvlogo.gif' "
+      "width=80 height=69><h1>Mine</h1></div><select name='sortrequests' "
+      "aria-label=\"Sort requests by\"><option selected "
+      "value='RequestNo'>Request</option></select>"
+      "<table cellpadding=2 valign=top><thead><tr>"
+      "<th scope=col bgcolor='#00c0ff'><font size=2><b><a class=\"kv-sort "
+      "kv-sorted-desc\" href=\"/?sort=RequestNo\" aria-label=\"Request, "
+      "sorted descending\">Request</a></b></th>"
+      "<th scope=col bgcolor='#00c0ff'><font size=2><b>User ID</b></th>"
+      "</tr></thead><tbody class=\"kv-entry\"><tr><td data-label=\"Request\">"
+      "<input name=KIRVSCommand value=7 type=submit></td><td "
+      "data-label=\"User ID\"><font size=2>a&amp;b</td></tr><tr "
+      "class=\"kv-description\"><td></td><td colspan=5><font "
+      "size=2>Printer</td></tbody><tbody class=\"kv-entry\"><tr><td "
+      "data-label=\"Request\"><input name=KIRVSCommand value=8 "
+      "type=submit></td><td data-label=\"User ID\"><font "
+      "size=2>c</td></tr></tbody></table>",
+      page);
+  // A page without a banner gets the help desk's name as its heading.
+  PageView view;
+  view.fragment = "<input name=KIRVSCommand value='Show List' type=submit>";
+  EXPECT_NE(std::string::npos,
+            RenderPage(view).find("<h1 class=\"kv-title\">Help Desk</h1>"));
+}
+
+// The front's lists sort through their own address, which may hold a
+// query already.
+TEST(WebPagesTest, HeadersOfFoundRequestsKeepTheirQuery) {
+  std::string list =
+      "<table cellpadding=2 valign=top><tr><td><b>Status</b></td>"
+      "<td><b>WorkGroup</b></td></tr></table>";
+  LinkHeaders(&list, "/find?q=vpn+drops", {"Status", "WorkGroup"}, "WorkGroup",
+              false, Captions());
+  EXPECT_NE(std::string::npos,
+            list.find("href=\"/find?q=vpn+drops&amp;sort=Status\">Status<"))
+      << list;
+  EXPECT_NE(std::string::npos,
+            list.find("href=\"/find?q=vpn+drops&amp;sort=WorkGroup&amp;dir="
+                      "desc\" aria-label=\"Work group, sorted ascending\">"))
+      << list;
+}
+
+}  // namespace
+}  // namespace kirvs::web
