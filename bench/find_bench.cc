@@ -55,7 +55,7 @@ void BM_FindRequests(benchmark::State& state, const char* words) {
   const BenchDesk& desk = FindDesk();
   for (auto _ : state) {
     ListedPage page;
-    if (!FindRequests(desk.ini_path, words, 0, 50, &page).ok() ||
+    if (!FindRequests(desk.ini_path, words, {}, 0, 50, &page).ok() ||
         page.rows.empty()) {
       state.SkipWithError("find failed");
       break;
