@@ -41,22 +41,31 @@ struct PreparedText {
   bool returns_rowid = false;
 };
 
+// What the catalog of a database's schema says, as of one moment; shared by
+// every connection to the same URI, read-only once made.
+struct PostgresCatalog {
+  SqlCatalog names;
+  // (table oid, column number) -> table name, column name, type.
+  std::map<std::pair<unsigned, int>, PostgresColumn> columns;
+  // Type oid -> name, for the types of the schema (domains, citext).
+  std::unordered_map<unsigned, std::string> types;
+  int generation = -1;  // the count of DDL statements it has seen
+};
+
 struct PostgresConnection {
   ~PostgresConnection() { PQfinish(conn); }
 
-  // The catalog as of the last DDL this process ran; reloads it when older.
+  // The catalog as of the last DDL this process ran: the one another
+  // connection to the URI read, or read anew.
   Status Refresh();
   // The prepared statement for `sql` (engine dialect), preparing it once.
   Status Prepared(std::string_view sql,
                   std::shared_ptr<const PreparedText>* out);
 
   PGconn* conn = nullptr;
-  SqlCatalog catalog;
-  // (table oid, column number) -> table name, column name, type name.
-  std::map<std::pair<unsigned, int>, PostgresColumn> columns;
-  // Type oid -> name, for the types of the schema (domains, citext).
-  std::unordered_map<unsigned, std::string> types;
-  int catalog_generation = -1;
+  std::string uri;
+  std::shared_ptr<const PostgresCatalog> catalog =
+      std::make_shared<PostgresCatalog>();
   std::unordered_map<std::string, std::shared_ptr<const PreparedText>> prepared;
 };
 

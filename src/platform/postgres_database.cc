@@ -94,9 +94,10 @@ std::string PostgresError(PGconn* conn, const PGresult* result) {
 
 void CatalogChanged() { ++ddl_count; }
 
-Status PostgresConnection::Refresh() {
-  const int generation = ddl_count.load();
-  if (generation == catalog_generation) return Status();
+namespace {
+
+// Reads the tables, columns and types of the connection's schema.
+Status LoadCatalog(PGconn* conn, PostgresCatalog* catalog) {
   PGresult* result = nullptr;
   Status s = Run(conn,
                  "SELECT c.oid, c.relname, a.attnum, a.attname, "
@@ -108,25 +109,23 @@ Status PostgresConnection::Refresh() {
                  "AND NOT a.attisdropped ORDER BY c.relname, a.attnum",
                  &result);
   if (!s.ok()) return s;
-  catalog = SqlCatalog();
-  columns.clear();
   std::string table;
   std::vector<std::string> names;
   for (int row = 0; row < PQntuples(result); ++row) {
     const std::string name = PQgetvalue(result, row, 1);
     if (name != table && !table.empty()) {
-      catalog.AddTable(table, std::move(names));
+      catalog->names.AddTable(table, std::move(names));
       names.clear();
     }
     table = name;
     names.push_back(PQgetvalue(result, row, 3));
     const unsigned oid = std::strtoul(PQgetvalue(result, row, 0), nullptr, 10);
     const int number = std::atoi(PQgetvalue(result, row, 2));
-    columns[{oid, number}] = {names.back(),
-                              PostgresColumnType(PQgetvalue(result, row, 4)),
-                              table, names.back()};
+    catalog->columns[{oid, number}] = {
+        names.back(), PostgresColumnType(PQgetvalue(result, row, 4)), table,
+        names.back()};
   }
-  if (!table.empty()) catalog.AddTable(table, std::move(names));
+  if (!table.empty()) catalog->names.AddTable(table, std::move(names));
   PQclear(result);
   s = Run(conn,
           "SELECT t.oid, format_type(t.oid, NULL) FROM pg_type t "
@@ -134,19 +133,51 @@ Status PostgresConnection::Refresh() {
           "AND t.typtype IN ('b', 'd')",
           &result);
   if (!s.ok()) return s;
-  types.clear();
   for (int row = 0; row < PQntuples(result); ++row) {
-    types[std::strtoul(PQgetvalue(result, row, 0), nullptr, 10)] =
+    catalog->types[std::strtoul(PQgetvalue(result, row, 0), nullptr, 10)] =
         PQgetvalue(result, row, 1);
   }
   PQclear(result);
+  return Status();
+}
+
+}  // namespace
+
+// The newest catalog read for each URI.
+std::mutex catalogs_mutex;
+std::unordered_map<std::string, std::shared_ptr<const PostgresCatalog>>&
+Catalogs() {
+  static auto* catalogs =
+      new std::unordered_map<std::string,
+                             std::shared_ptr<const PostgresCatalog>>();
+  return *catalogs;
+}
+
+Status PostgresConnection::Refresh() {
+  const int generation = ddl_count.load();
+  if (generation == catalog->generation) return Status();
+  std::shared_ptr<const PostgresCatalog> shared;
+  {
+    std::lock_guard<std::mutex> lock(catalogs_mutex);
+    auto found = Catalogs().find(uri);
+    if (found != Catalogs().end()) shared = found->second;
+  }
+  if (shared == nullptr || shared->generation != generation) {
+    auto loaded = std::make_shared<PostgresCatalog>();
+    Status s = LoadCatalog(conn, loaded.get());
+    if (!s.ok()) return s;
+    loaded->generation = generation;
+    shared = loaded;
+    std::lock_guard<std::mutex> lock(catalogs_mutex);
+    Catalogs()[uri] = shared;
+  }
+  catalog = std::move(shared);
   // Statements prepared against the old catalog may read differently now.
   if (!prepared.empty()) {
-    s = Run(conn, "DEALLOCATE ALL");
     prepared.clear();
+    return Run(conn, "DEALLOCATE ALL");
   }
-  catalog_generation = generation;
-  return s;
+  return Status();
 }
 
 Status PostgresConnection::Prepared(std::string_view sql,
@@ -159,7 +190,7 @@ Status PostgresConnection::Prepared(std::string_view sql,
     return Status();
   }
   std::string text;
-  s = TranslateForPostgres(sql, catalog, &text);
+  s = TranslateForPostgres(sql, catalog->names, &text);
   if (!s.ok()) return s;
   if (TrimBlanks(text).empty()) {
     return Status::InvalidArgument("the query is empty");
@@ -179,7 +210,7 @@ Status PostgresConnection::Prepared(std::string_view sql,
       if (name.size() > 1 && name.front() == '"') {
         name = name.substr(1, name.size() - 2);
       }
-      const SqlCatalog::Table* table = catalog.FindTable(name);
+      const SqlCatalog::Table* table = catalog->names.FindTable(name);
       for (size_t i = 0; table && i < table->columns.size(); ++i) {
         if (table->columns[i] == kPostgresRowId) entry.returns_rowid = true;
       }
@@ -202,7 +233,7 @@ Status PostgresConnection::Prepared(std::string_view sql,
     prepared.clear();
   }
   entry.name = "k" + std::to_string(prepared.size()) + "_" +
-               std::to_string(catalog_generation);
+               std::to_string(catalog->generation);
   // A statement that fails to prepare would end the open transaction on
   // PostgreSQL (on SQLite it only fails); a savepoint keeps the
   // transaction, and the failure is the caller's to handle as on SQLite.
@@ -238,8 +269,9 @@ Status PostgresConnection::Prepared(std::string_view sql,
   for (int i = 0; i < count; ++i) {
     PostgresColumn column;
     column.name = PQfname(result, i);
-    auto origin = columns.find({PQftable(result, i), PQftablecol(result, i)});
-    if (origin != columns.end()) {
+    auto origin =
+        catalog->columns.find({PQftable(result, i), PQftablecol(result, i)});
+    if (origin != catalog->columns.end()) {
       column.type = origin->second.type;
       column.table = origin->second.table;
       column.origin = origin->second.origin;
@@ -247,8 +279,8 @@ Status PostgresConnection::Prepared(std::string_view sql,
       std::string type =
           PostgresTypeName(PQftype(result, i), PQfmod(result, i));
       if (type.empty()) {
-        auto named = types.find(PQftype(result, i));
-        if (named != types.end()) type = named->second;
+        auto named = catalog->types.find(PQftype(result, i));
+        if (named != catalog->types.end()) type = named->second;
       }
       column.type = PostgresColumnType(type);
     }
@@ -268,8 +300,13 @@ PostgresDatabase::PostgresDatabase(
 Status PostgresDatabase::Open(const std::string& uri, bool check_layout,
                               std::shared_ptr<Database>* out) {
   std::unique_ptr<PostgresConnection> connection = TakeIdle(uri);
-  if (connection == nullptr || PQstatus(connection->conn) != CONNECTION_OK) {
+  // Every connection passes here once (later opens reuse it from the pool),
+  // so only a new one has its layout checked.
+  const bool fresh =
+      connection == nullptr || PQstatus(connection->conn) != CONNECTION_OK;
+  if (fresh) {
     connection = std::make_unique<PostgresConnection>();
+    connection->uri = uri;
     connection->conn = PQconnectdb(uri.c_str());
     if (PQstatus(connection->conn) != CONNECTION_OK) {
       return Status::IOError(PostgresError(connection->conn, nullptr) + ": " +
@@ -286,7 +323,7 @@ Status PostgresDatabase::Open(const std::string& uri, bool check_layout,
   }
   auto* db = new PostgresDatabase(std::move(connection), uri);
   out->reset(db);
-  if (!check_layout) return Status();
+  if (!check_layout || !fresh) return Status();
   int version = 0;
   Status s = db->LayoutVersion(&version);
   if (s.ok() && version > kLayoutVersion) {
@@ -328,7 +365,7 @@ bool PostgresDatabase::in_transaction() const {
 Status PostgresDatabase::Execute(std::string_view sql) {
   Status s = connection_->Refresh();
   std::string text;
-  if (s.ok()) s = TranslateForPostgres(sql, connection_->catalog, &text);
+  if (s.ok()) s = TranslateForPostgres(sql, connection_->catalog->names, &text);
   if (!s.ok()) return s;
   return ExecuteNative(text);
 }
@@ -346,7 +383,7 @@ Status PostgresDatabase::ExecuteNative(std::string_view sql) {
     if (name.size() > 2 && name.front() == '"') {
       name = name.substr(1, name.size() - 2);
     }
-    if (connection_->catalog.FindTable(name) != nullptr) return s;
+    if (connection_->catalog->names.FindTable(name) != nullptr) return s;
   }
   if (IsDdl(sql)) CatalogChanged();
   return s;
