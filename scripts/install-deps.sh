@@ -5,6 +5,9 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang-format jq
   libsqlite3-dev sqlite3
+  # The second store: libpq to build, a server for the tests
+  # (scripts/with-postgres.sh starts a throwaway cluster).
+  postgresql libpq-dev
   libcpp-httplib-dev libssl-dev nlohmann-json3-dev libcli11-dev
   # Password hashing (argon2id) and the second factor's QR code.
   libsodium-dev libqrencode-dev

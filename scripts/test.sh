@@ -22,7 +22,9 @@ fi
 
 cmake -S . -B "$build_dir" "${cmake_options[@]}"
 cmake --build "$build_dir" -j"$(nproc)"
-ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
+# The tests of both stores: a throwaway PostgreSQL cluster for this run.
+scripts/with-postgres.sh \
+  ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"
 
 if [ "$build_dir" = build ]; then
   npm ci --prefix tests/browser --no-audit --no-fund

@@ -150,7 +150,10 @@ TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
 
 class RequestSaveTest : public ::testing::Test {
  protected:
+  explicit RequestSaveTest(Store store = Store::kSqlite) : desk_(store) {}
+
   void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << testing::kNoPostgres;
     ExecSql(db_, "INSERT INTO Logins (UserName) VALUES ('ann')");
     request_ = QueryValue(db_,
                           "SELECT MIN(RequestNo) FROM Current_Requests "
@@ -389,7 +392,18 @@ TEST_F(RequestSaveTest, ANewRequestWhoseNumberingFailsIsNotStored) {
                             "WHERE RequestNo IN (0, 2147483646)"));
 }
 
-TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
+// Numbering and closing stay atomic on each store.
+class AtomicRequestTest : public RequestSaveTest,
+                          public ::testing::WithParamInterface<Store> {
+ protected:
+  AtomicRequestTest() : RequestSaveTest(GetParam()) {}
+};
+
+INSTANTIATE_TEST_SUITE_P(Stores, AtomicRequestTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(AtomicRequestTest, ConcurrentRegistrationsGetDistinctNumbers) {
   const int first =
       std::stoi(QueryValue(db_, "SELECT LastNumber FROM Counters"));
   constexpr int kSessions = 8;
@@ -417,7 +431,39 @@ TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
             QueryValue(db_, "SELECT LastNumber FROM Counters"));
 }
 
-TEST_F(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
+TEST_P(AtomicRequestTest, ConcurrentNewActivitiesGetConsecutiveNumbers) {
+  const std::string last = QueryValue(
+      db_, "SELECT MAX(ActNo) FROM Request_Activities WHERE RequestNo=1018");
+  constexpr int kSessions = 8;
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kSessions; ++i) {
+    threads.emplace_back([&, i] {
+      KIRVSession session(ini_);
+      // Every page proposed the same number; each save draws its own.
+      EXPECT_TRUE(Run(session, "SAVE ACTIVITY",
+                      {{"requestno", "1018"},
+                       {"actno", last},
+                       {"KIRVSNewActivity", "1"},
+                       {"Personnel", "Ann Archer"},
+                       {"Duration", "0.5"},
+                       {"Description", "work " + std::to_string(i)},
+                       {"KIRVSCurrentUser", "ann"}},
+                      Variant("1018")))
+          << session.ErrorDescription().text();
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  const int first = std::stoi(last) + 1;
+  EXPECT_EQ((std::vector<std::vector<std::string>>{
+                {"8", "8", std::to_string(first),
+                 std::to_string(first + kSessions - 1)}}),
+            QuerySql(db_,
+                     "SELECT COUNT(*), COUNT(DISTINCT Description), "
+                     "MIN(ActNo), MAX(ActNo) FROM Request_Activities WHERE "
+                     "RequestNo=1018 AND Description LIKE 'work %'"));
+}
+
+TEST_P(AtomicRequestTest, TwoClosesAtOnceMoveTheRequestOnce) {
   std::vector<std::thread> threads;
   int successes = 0;
   std::mutex mutex;

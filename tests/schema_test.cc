@@ -3,16 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/init_command.h"
 #include "data/demo_data.h"
 #include "platform/database.h"
+#include "platform/record_source.h"
 #include "test_support.h"
 
 namespace kirvs {
 namespace {
 
+using testing::QuerySql;
+using testing::QueryValue;
 using testing::TempDir;
 
 // The first value of `sql` as a number.
@@ -183,6 +188,55 @@ TEST_F(SchemaDemoDataTest, FailedFillLeavesTheDatabaseAsItWas) {
   EXPECT_FALSE(db_->in_transaction());
   EXPECT_EQ(before, Count(path_, "SELECT count(*) FROM Current_Requests"));
   EXPECT_FALSE(FillDemoData(db_.get(), 0).ok());
+}
+
+// PostgreSQL gets every table of the SQLite schema, columns in the same
+// order with the same names, type codes and sizes; text compares ignoring
+// case there too; and `kirvs init --database` refuses a database that has
+// tables unless --force.
+TEST_F(SchemaTest, PostgresHasTheSameTablesColumnsAndTypes) {
+  testing::PostgresSchema schema;
+  if (schema.uri().empty()) GTEST_SKIP() << testing::kNoPostgres;
+  std::shared_ptr<Database> postgres;
+  Status s = Database::Create(schema.uri(), &postgres);
+  if (s.ok()) s = CreateSchema(postgres.get());
+  ASSERT_TRUE(s.ok()) << s.message();
+  const auto tables =
+      QuerySql(dir_.File("helpdesk.db"),
+               "SELECT name FROM sqlite_master WHERE type = 'table'");
+  ASSERT_GT(tables.size(), 20u);
+  for (const auto& table : tables) {
+    const std::string query = "SELECT * FROM [" + table[0] + "]";
+    std::unique_ptr<RecordSource> lite, pg;
+    ASSERT_TRUE(RecordSource::Open(db_, query, OpenMode::kRead, &lite).ok());
+    s = RecordSource::Open(postgres, query, OpenMode::kRead, &pg);
+    ASSERT_TRUE(s.ok()) << table[0] << ": " << s.message();
+    ASSERT_EQ(lite->field_count(), pg->field_count()) << table[0];
+    for (int i = 0; i < lite->field_count(); ++i) {
+      const FieldInfo& a = lite->field(i);
+      const FieldInfo& b = pg->field(i);
+      EXPECT_EQ(a.name + " " + std::to_string(a.type_code) + "/" +
+                    std::to_string(a.defined_size),
+                b.name + " " + std::to_string(b.type_code) + "/" +
+                    std::to_string(b.defined_size))
+          << table[0];
+    }
+  }
+  EXPECT_TRUE(
+      postgres->Execute("INSERT INTO Logins (UserName) VALUES ('ann')").ok());
+  EXPECT_FALSE(
+      postgres->Execute("INSERT INTO Logins (UserName) VALUES ('ANN')").ok());
+  EXPECT_EQ("1", QueryValue(schema.uri(),
+                            "SELECT COUNT(*) FROM Logins "
+                            "WHERE UserName = 'Ann'"));
+  InitOptions options{.dir = dir_.File("desk"), .database = schema.uri()};
+  std::ostringstream output, errors;
+  EXPECT_EQ(1, RunInit(options, output, errors));
+  EXPECT_NE(std::string::npos, errors.str().find("already has tables"))
+      << errors.str();
+  options.force = true;
+  EXPECT_EQ(0, RunInit(options, output, errors)) << errors.str();
+  EXPECT_EQ("0", QueryValue(schema.uri(), "SELECT COUNT(*) FROM Logins"));
 }
 
 }  // namespace

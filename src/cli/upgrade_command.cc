@@ -39,11 +39,12 @@ int RunUpgrade(const std::string& ini, std::ostream& output,
     return kExitFailure;
   }
   if (report.already_current) {
-    output << db_path << " already has the current layout (version "
-           << report.from_version << "); nothing to do.\n";
+    output << DisplayPath(db_path)
+           << " already has the current layout (version " << report.from_version
+           << "); nothing to do.\n";
     return kExitOk;
   }
-  output << "Upgraded " << db_path << " from layout version "
+  output << "Upgraded " << DisplayPath(db_path) << " from layout version "
          << report.from_version << " to " << Database::kLayoutVersion << ":\n";
   PrintList(output, "added tables", report.added_tables);
   PrintList(output, "added columns", report.added_columns);
