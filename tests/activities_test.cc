@@ -315,6 +315,7 @@ TEST_F(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
              {"KIRVSCurrentUser", "ann"}}),
        update_failed + "unknown column: Minutes)."},
       {form("Description", "x", "bob"), no_login},
+      {Form({{"requestno", "7"}, {"actno", "2"}}), no_login},  // no user
       {Variant("requestno=7&actno=2"),
        "Unable to process request object submitted by ASP form."},
       // Activities belong to a request that is outstanding or completed.
