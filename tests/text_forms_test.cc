@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -146,15 +145,11 @@ TEST(TextFormsNumber, FormatDoubleOfHundredthsIsTheTypedText) {
   // Amounts like 12.07 are stored inexactly; they must show as typed.
   for (int cents = -100000; cents <= 100000; cents += 7) {
     double number = cents / 100.0;
-    int whole = std::abs(cents) / 100, fraction = std::abs(cents) % 100;
-    std::string expected = (cents < 0 ? "-" : "") + std::to_string(whole);
-    if (fraction != 0) {
-      char digits[4];
-      std::snprintf(digits, sizeof digits, "%02d", fraction);
-      std::string decimals = digits;
-      if (decimals.back() == '0') decimals.pop_back();
-      expected += "." + decimals;
-    }
+    char typed[16];
+    std::snprintf(typed, sizeof typed, "%.2f", number);
+    std::string expected = typed;
+    expected.erase(expected.find_last_not_of('0') + 1);
+    if (expected.back() == '.') expected.pop_back();
     ASSERT_EQ(expected, FormatDouble(number)) << Exact(number);
   }
 }
