@@ -14,7 +14,6 @@ struct Case {
 
 TEST(EscapeHtml, QuotedTextAndAttributes) {
   const Case cases[] = {
-      {"plain text 123", "plain text 123"},
       {"<a&b>", "&lt;a&amp;b&gt;"},
       {"\"O'Brien\"", "&quot;O&#39;Brien&quot;"},
       {"größe €\t", "größe €\t"},
@@ -29,12 +28,10 @@ TEST(EscapeHtml, QuotedTextAndAttributes) {
 
 TEST(EscapeHtml, UnquotedAttributeValues) {
   const Case cases[] = {
-      {"plain", "plain"},
       {"a\tb c", "a&#9;b&#32;c"},
       {"a\nb\rc\fd", "a&#10;b&#13;c&#12;d"},
       {"`a=b`", "&#96;a&#61;b&#96;"},
-      {"a>b<c", "a&gt;b&lt;c"},
-      {"x'y\"z&", "x&#39;y&quot;z&amp;"},
+      {"x'y\"z&<>", "x&#39;y&quot;z&amp;&lt;&gt;"},
       {"größe", "größe"},
   };
   for (const Case& c : cases) {
@@ -60,7 +57,6 @@ TEST(EscapeHtml, NoCharacterCanEndAnUnquotedValue) {
 
 TEST(EscapeSql, TextLiteralsDoubleApostrophes) {
   const Case cases[] = {
-      {"Ann", "Ann"},
       {"x' OR '1'='1", "x'' OR ''1''=''1"},
       {"back\\slash\"' ", "back\\slash\"'' "},
   };
@@ -88,18 +84,15 @@ TEST(EscapeSql, PlainNames) {
 
 TEST(EscapeSql, NamesAreBareOnlyWhenSimple) {
   const Case cases[] = {
-      {"RequestNo", "RequestNo"},
       {"_x1", "_x1"},
       {"größe", "größe"},
       {"a\xEF\xBB\xBF",
        "[a\xEF\xBB\xBF]"},  // a byte order mark reads as a blank
       {"Sub-Department", "[Sub-Department]"},
-      {"Item #", "[Item #]"},
       {"9lives", "[9lives]"},
       // Words of the query language would change the query when bare.
       {"Order", "[Order]"},
       {"group", "[group]"},
-      {"WHERE", "[WHERE]"},
   };
   for (const Case& c : cases) {
     std::string query = "ORDER BY ";

@@ -168,17 +168,14 @@ TEST_F(HttpServerTest, SlowClientsDoNotHoldUpOthers) {
   // 20 probes from another address over the whole run, each answered
   // within a second.
   const milliseconds gap = milliseconds(seconds * 1000) / 20;
-  int64_t slowest_probe_ms = 0;
   for (int i = 0; i < 20; ++i) {
     std::this_thread::sleep_for(gap);
     auto start = Clock::now();
     std::string answer = Exchange(port_, "127.0.0.2",
                                   "GET / HTTP/1.1\r\nHost: x\r\n"
                                   "Connection: close\r\n\r\n");
-    auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
-    slowest_probe_ms = std::max<int64_t>(slowest_probe_ms, took.count());
     EXPECT_EQ(0u, answer.find("HTTP/1.1 200 ")) << i << ": " << answer;
-    EXPECT_LT(took, milliseconds(1000)) << i;
+    EXPECT_LT(Clock::now() - start, milliseconds(1000)) << i;
   }
   done = true;
   slow.join();
@@ -187,11 +184,6 @@ TEST_F(HttpServerTest, SlowClientsDoNotHoldUpOthers) {
   auto limit = options_.request_read_timeout + trickle + milliseconds(1000);
   EXPECT_GT(longest_ms, 0);
   EXPECT_LT(longest_ms, limit.count());
-  std::printf(
-      "slow clients %d s: slowest probe %lld ms, longest slow "
-      "connection %lld ms, %d refused\n",
-      seconds, static_cast<long long>(slowest_probe_ms),
-      static_cast<long long>(longest_ms.load()), refused.load());
 }
 
 TEST_F(HttpServerTest, ConnectionsPerAddressAreLimited) {

@@ -32,10 +32,8 @@ TEST(SessionTest, CommandIsWrittenBackAsUpperCaseText) {
     Variant written_back;
   } cases[] = {
       {Variant::Null(), Variant::Null()},
-      {Variant(" startup"), Variant(" STARTUP")},  // not trimmed
-      {Variant("café"), Variant("CAFÉ")},
-      {Variant("ÿ straße ıſ ǆ"), Variant("Ÿ STRAßE IS ǆ")},
-      {Variant("άέςωΐ"), Variant("ΆΈΣΩΐ")},
+      {Variant(" startup"), Variant(" STARTUP")},    // not trimmed
+      {Variant("café"), Variant("CAFÉ")},            // letters: utf8_test.cc
       {Variant("a\xff\xc3"), Variant("A\xff\xc3")},  // bytes that are no letter
       {Variant::Integer(5), Variant("5")},
       {Variant::Boolean(true), Variant("TRUE")},

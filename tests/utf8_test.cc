@@ -19,6 +19,8 @@ TEST(Utf8Test, ToUpperCoversEachBlock) {
       // Latin Extended Additional: small letters are odd.
       {"\u1e01\u1ea1\u1ef3 \u1e00", "\u1e00\u1ea0\u1ef2 \u1e00"},
       {"\u03b1\u03c2\u03ac\u03cc", "\u0391\u03a3\u0386\u038c"},
+      // The long s becomes S; ǆ and ΐ have no plain capital and stay.
+      {"\u017f\u01c6\u0390", "S\u01c6\u0390"},
       {"\u0436\u0451\u0461\u04c2", "\u0416\u0401\u0460\u04c1"},
   };
   for (const auto& c : cases) {

@@ -13,12 +13,27 @@
 
 namespace kirvs::fuzz {
 
-namespace {
-
-[[noreturn]] void Fail(const std::string& why) {
-  std::fprintf(stderr, "fuzz setup: %s\n", why.c_str());
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "%s\n", what.c_str());
   std::abort();
 }
+
+std::string TempFolder(const char* prefix) {
+  std::string pattern = std::string("/tmp/") + prefix + "XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) Fail("no temporary folder");
+  static std::vector<std::string> folders;
+  if (folders.empty()) {
+    std::atexit([] {
+      for (const std::string& folder : folders) {
+        std::filesystem::remove_all(folder);
+      }
+    });
+  }
+  folders.push_back(pattern);
+  return pattern;
+}
+
+namespace {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -36,10 +51,7 @@ struct Pristine {
 Pristine& ThePristine() {
   static Pristine* pristine = [] {
     auto* p = new Pristine();
-    char pattern[] = "/tmp/kirvs_fuzz_XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) Fail("no temporary folder");
-    p->desk.dir = pattern;
-    std::atexit([] { std::filesystem::remove_all(ThePristine().desk.dir); });
+    p->desk.dir = TempFolder("kirvs_fuzz_");
     InitOptions options;
     options.dir = p->desk.dir;
     options.demo = true;
@@ -133,12 +145,9 @@ std::vector<SubmittedForm::Field> FieldsOf(
   std::vector<SubmittedForm::Field> fields;
   for (size_t i = first; i < lines.size(); ++i) {
     size_t equals = lines[i].find('=');
-    if (equals == std::string::npos) {
-      fields.emplace_back(lines[i], "");
-    } else {
-      fields.emplace_back(lines[i].substr(0, equals),
-                          lines[i].substr(equals + 1));
-    }
+    fields.emplace_back(
+        lines[i].substr(0, equals),
+        equals == std::string::npos ? "" : lines[i].substr(equals + 1));
   }
   return fields;
 }

@@ -38,6 +38,13 @@ std::vector<std::string> Lines(std::string_view input);
 std::vector<SubmittedForm::Field> FieldsOf(
     const std::vector<std::string>& lines, size_t first);
 
+// Prints `what` and aborts: the input found a fault.
+[[noreturn]] void Fail(const std::string& what);
+
+// A new temporary folder named after `prefix`, removed when the process
+// ends; aborts when it cannot be made.
+std::string TempFolder(const char* prefix);
+
 // Aborts with `what` and the offending text when `text` holds the marker
 // "<zq" that inputs carry: a value from outside went into markup unescaped.
 void CheckEscaped(std::string_view what, std::string_view text);

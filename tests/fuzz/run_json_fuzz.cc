@@ -3,8 +3,6 @@
 // message and no output); when it ran, the output is JSON holding one result
 // per call, none of them carrying the input's markup unescaped.
 
-#include <cstdio>
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -12,14 +10,7 @@
 #include "cli/run_command.h"
 #include "fuzz_support.h"
 
-namespace {
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s\n", what.c_str());
-  std::abort();
-}
-
-}  // namespace
+using kirvs::fuzz::Fail;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const kirvs::fuzz::DemoDesk& desk = kirvs::fuzz::Desk();

@@ -7,7 +7,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -18,14 +17,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s\n", what.c_str());
-  std::abort();
-}
-
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
+using kirvs::fuzz::Fail;
 
 // Whether only blanks follow the first statement of `query`.
 bool IsOneStatement(sqlite3* db, const std::string& query) {
@@ -52,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kirvs::Status built = kirvs::BuildSearchCriteria(&form, &criteria);
   kirvs::fuzz::CheckEscaped("criteria text", criteria.html);
   if (!built.ok()) {
-    if (!StartsWith(built.message(), "unknown column: ")) {
+    if (!built.message().starts_with("unknown column: ")) {
       Fail("criteria failed with " + built.message());
     }
     return 0;
@@ -74,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unique_ptr<kirvs::RecordSource> rs;
     kirvs::Status s = kirvs::RecordSource::Open(desk.db_path, query,
                                                 kirvs::OpenMode::kRead, &rs);
-    if (!s.ok() && !StartsWith(s.message(), "no such column: ") &&
-        !StartsWith(s.message(), "LIKE or GLOB pattern too complex") &&
+    if (!s.ok() && !s.message().starts_with("no such column: ") &&
+        !s.message().starts_with("LIKE or GLOB pattern too complex") &&
         s.message() != "text contains a NUL character") {
       Fail("query failed with " + s.message() + ": " + query);
     }

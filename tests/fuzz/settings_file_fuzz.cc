@@ -3,35 +3,17 @@
 // Oracle: a write that succeeds reads back as written (for values the file
 // holds as they stand), and leaves every other key of the file as it read.
 
-#include <stdlib.h>
-
-#include <cctype>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 
 #include "fuzz_support.h"
+#include "platform/ascii.h"
 #include "platform/settings_file.h"
 
 namespace {
 
-const std::string& Path() {
-  static const std::string* path = [] {
-    char pattern[] = "/tmp/kirvs_fuzz_ini_XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) std::abort();
-    static std::string dir = pattern;
-    std::atexit([] { std::filesystem::remove_all(dir); });
-    return new std::string(std::string(pattern) + "/KIRVS.INI");
-  }();
-  return *path;
-}
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "%s\n", what.c_str());
-  std::abort();
-}
+using kirvs::fuzz::Fail;
 
 // Whether a value is read back exactly as written: plain printable ASCII,
 // no blanks at either end, no quotes, short enough and not the word that
@@ -47,23 +29,10 @@ bool ReadsBackAsItStands(std::string_view value) {
   return true;
 }
 
-// Whether a name given to a write names `name`: blanks and tabs around it
-// and ASCII case do not count.
+// Whether a name given to a write names `name`: blanks around it and ASCII
+// case do not count.
 bool SameName(std::string_view given, std::string_view name) {
-  while (!given.empty() && (given.front() == ' ' || given.front() == '\t')) {
-    given.remove_prefix(1);
-  }
-  while (!given.empty() && (given.back() == ' ' || given.back() == '\t')) {
-    given.remove_suffix(1);
-  }
-  if (given.size() != name.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(given[i])) !=
-        std::tolower(static_cast<unsigned char>(name[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return kirvs::EqualsIgnoringCase(kirvs::TrimBlanks(given), name);
 }
 
 }  // namespace
@@ -77,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     write = kirvs::fuzz::Lines(input.substr(split + 4));
   }
   write.resize(3);
-  const std::string& path = Path();
+  static const std::string path =
+      kirvs::fuzz::TempFolder("kirvs_fuzz_ini_") + "/KIRVS.INI";
   std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
 
   // A key elsewhere in the file, read before and after the write.
