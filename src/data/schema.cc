@@ -4,6 +4,7 @@
 
 #include "data/activity_pages.h"
 #include "data/text_collation.h"
+#include "data/web_state_tables.h"
 
 namespace kirvs {
 
@@ -265,6 +266,7 @@ Status CreateSchema(Database* db) {
   script += kOtherTables;
   script += kActivityPagesTable;
   script += kIndexes;
+  script += kWebStateTables;
   script += "COMMIT;\n";
   Status status = db->Execute(AddNocaseToTextColumns(script));
   if (!status.ok()) db->Rollback();
