@@ -95,5 +95,28 @@ TEST_F(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
   EXPECT_TRUE(throttle_->Begin("bob", "a"));
 }
 
+// Two nodes count one user's failures together. An attempt begun on a node
+// that stopped before it ended holds nobody back once failures that old are
+// forgotten, and a sweep then leaves nothing behind.
+TEST_F(LoginThrottleTest, NodesCountTogether) {
+  LoginThrottle other(options_);
+  for (int i = 0; i < 3; ++i) {
+    LoginThrottle& node = i % 2 ? other : *throttle_;
+    ASSERT_FALSE(node.Begin("bob", "a")) << i;
+    node.Failed("bob", "a");
+  }
+  EXPECT_EQ(milliseconds(1000), other.Begin("BOB", "b"));
+  clock_.Advance(milliseconds(1000));
+  ASSERT_FALSE(other.Begin("bob", "b"));  // its node stops before it ends
+  EXPECT_EQ(milliseconds(1000), throttle_->Begin("bob", "a"));
+  clock_.Advance(options_.forget_failures_after + milliseconds(1));
+  ASSERT_FALSE(throttle_->Begin("bob", "a"));
+  throttle_->Succeeded("bob", "a");
+  throttle_->Sweep();
+  EXPECT_EQ("0",
+            testing::QueryValue(desk_.db_path(),
+                                "SELECT COUNT(*) FROM web_login_failures"));
+}
+
 }  // namespace
 }  // namespace kirvs::web

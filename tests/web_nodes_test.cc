@@ -51,11 +51,22 @@ class Visitor {
     fields.emplace("KIRVSToken", token_);
     httplib::Client client("127.0.0.1", port);
     int status = Remember(client.Post("/", Cookies(), fields));
+    redirected_to_ = status == 303 ? location_ : "";
     if (status == 303) return Get(port, location_);
     return status;
   }
   bool Shows(const std::string& text) const {
     return page_.find(text) != std::string::npos;
+  }
+  // Where the last click's 303 sent the browser; empty: nowhere.
+  const std::string& redirected_to() const { return redirected_to_; }
+  // The value of a hidden field of the page.
+  std::string Hidden(const std::string& name) const {
+    const std::string marker = "name=\"" + name + "\" value=\"";
+    size_t at = page_.find(marker);
+    if (at == std::string::npos) return "";
+    at += marker.size();
+    return page_.substr(at, page_.find('"', at) - at);
   }
 
  private:
@@ -76,10 +87,8 @@ class Visitor {
       cookies_[pair.substr(0, pair.find('='))] =
           pair.substr(pair.find('=') + 1);
     }
-    const std::string marker = "name=\"KIRVSToken\" value=\"";
-    if (size_t at = page_.find(marker); at != std::string::npos) {
-      at += marker.size();
-      token_ = page_.substr(at, page_.find('"', at) - at);
+    if (std::string token = Hidden("KIRVSToken"); !token.empty()) {
+      token_ = token;
     }
     return result->status;
   }
@@ -88,6 +97,7 @@ class Visitor {
   std::string token_;
   std::string page_;
   std::string location_;
+  std::string redirected_to_;
 };
 
 class WebNodesTest : public ::testing::Test {
@@ -99,6 +109,7 @@ class WebNodesTest : public ::testing::Test {
     std::ostringstream out, errors;
     EXPECT_EQ(0, RunInit(init, out, errors)) << errors.str();
     options_.settings_path = init.dir + "/" + kSettingsFileName;
+    db_path_ = init.dir + "/" + kDatabaseFileName;
     options_.port = 0;
     options_.threads = 2;
     options_.clock = &clock_;
@@ -109,6 +120,7 @@ class WebNodesTest : public ::testing::Test {
 
   testing::TempDir dir_;
   testing::ManualClock clock_;
+  std::string db_path_;
   ServeOptions options_;
   std::unique_ptr<Node> a_;
   std::unique_ptr<Node> b_;
@@ -130,6 +142,24 @@ TEST_F(WebNodesTest, ASessionAndItsLogoutReachEveryNode) {
   EXPECT_EQ(200, ann.Get(c.port()));
   EXPECT_TRUE(ann.Shows("Outstanding Service Issues"));
 
+  // A new-request form posted to one node and again to the other registers
+  // one request, and both posts go to the same page.
+  const std::string count = "SELECT COUNT(*) FROM Current_Requests";
+  const int before = std::stoi(testing::QueryValue(db_path_, count));
+  ann.Get(a_->port(), "/requests/new");
+  const httplib::Params form = {{"KIRVSFormId", ann.Hidden("KIRVSFormId")},
+                                {"KIRVSPage", ann.Hidden("KIRVSPage")},
+                                {"requestno", "0"},
+                                {"Description", "Printer on fire"}};
+  ASSERT_EQ(32u, form.find("KIRVSFormId")->second.size());
+  EXPECT_EQ(200, ann.Click(a_->port(), "Save Request", form));
+  const std::string first = ann.redirected_to();
+  EXPECT_TRUE(ann.Shows("registered"));
+  EXPECT_EQ(200, ann.Click(b_->port(), "Save Request", form));
+  EXPECT_EQ(first, ann.redirected_to());
+  EXPECT_TRUE(ann.Shows("registered"));
+  EXPECT_EQ(before + 1, std::stoi(testing::QueryValue(db_path_, count)));
+
   ann.Click(b_->port(), "Logout");
   EXPECT_TRUE(ann.Shows("You have logged out."));
   ann.Get(a_->port());
@@ -142,8 +172,9 @@ TEST_F(WebNodesTest, FailedLoginsOnOneNodeSlowDownTheOthers) {
   guesser.Get(a_->port());
   for (int i = 0; i < options_.free_failures_per_user; ++i) {
     int node = i % 2 ? a_->port() : b_->port();
-    EXPECT_EQ(200, guesser.Click(node, "Login", {{"txtUserID", "ann"},
-                                                 {"txtPassword", "guess"}}))
+    EXPECT_EQ(200,
+              guesser.Click(node, "Login",
+                            {{"txtUserID", "ann"}, {"txtPassword", "guess"}}))
         << i;
   }
   EXPECT_EQ(429, guesser.Click(a_->port(), "Login",
@@ -151,8 +182,9 @@ TEST_F(WebNodesTest, FailedLoginsOnOneNodeSlowDownTheOthers) {
   EXPECT_EQ(429, guesser.Click(b_->port(), "Login",
                                {{"txtUserID", "ann"}, {"txtPassword", "x"}}));
   clock_.Advance(options_.first_login_delay);
-  EXPECT_EQ(200, guesser.Click(b_->port(), "Login", {{"txtUserID", "ann"},
-                                                     {"txtPassword", "ann123"}}));
+  EXPECT_EQ(200,
+            guesser.Click(b_->port(), "Login",
+                          {{"txtUserID", "ann"}, {"txtPassword", "ann123"}}));
   EXPECT_TRUE(guesser.Shows("Outstanding Service Issues"));
 }
 

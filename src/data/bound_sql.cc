@@ -15,8 +15,8 @@ int64_t SqlRow::Integer(size_t column) const {
 }
 
 Status RunSql(Database& db, std::string_view sql,
-              std::initializer_list<SqlValue> values,
-              std::vector<SqlRow>* rows, int* changes) {
+              std::initializer_list<SqlValue> values, std::vector<SqlRow>* rows,
+              int* changes) {
   std::unique_ptr<Statement> statement;
   Status s = Statement::Prepare(db, sql, &statement);
   if (!s.ok()) return s;

@@ -46,14 +46,14 @@ Status ClaimWebForm(const std::string& db_path, std::string_view session_id,
     // One statement decides: of two posts that claim at once, on one node
     // or two, only one changes the row.
     int changes = 0;
-    Status s = RunSql(db,
-                      "UPDATE web_forms SET state = ?, claimed_ms = ? WHERE "
-                      "session_hash = ? AND form_id = ? AND (state = ? OR "
-                      "(state = ? AND claimed_ms < ?))",
-                      {int64_t{StoredForm::kBusy}, now_ms, hash, form_id,
-                       int64_t{StoredForm::kIssued},
-                       int64_t{StoredForm::kBusy}, stale_ms},
-                      nullptr, &changes);
+    Status s = RunSql(
+        db,
+        "UPDATE web_forms SET state = ?, claimed_ms = ? WHERE "
+        "session_hash = ? AND form_id = ? AND (state = ? OR "
+        "(state = ? AND claimed_ms < ?))",
+        {int64_t{StoredForm::kBusy}, now_ms, hash, form_id,
+         int64_t{StoredForm::kIssued}, int64_t{StoredForm::kBusy}, stale_ms},
+        nullptr, &changes);
     if (!s.ok()) return s;
     if (changes == 1) {
       *claimed = true;

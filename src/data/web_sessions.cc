@@ -95,8 +95,8 @@ Status FindWebSession(const std::string& db_path, std::string_view id,
     // entry.
     if (!s.ok() || rows.empty() || rows.front().Integer(3) < now_ms) return s;
     const SqlRow& row = rows.front();
-    *found = StoredSession{row.Text(0), row.Text(1), row.Text(2),
-                           row.Integer(3)};
+    *found =
+        StoredSession{row.Text(0), row.Text(1), row.Text(2), row.Integer(3)};
     if (new_expires_ms - row.Integer(3) >= refresh_ms) {
       // A refresh that fails leaves the session as live as it was.
       (void)RunSql(db,
@@ -127,8 +127,8 @@ Status EndUserWebSessions(const std::string& db_path,
                           std::string_view user_id) {
   const std::string user_key = UserKey(user_id);
   return InTransaction(db_path, [&](Database& db) {
-    Status s = RunSql(db, "DELETE FROM web_sessions WHERE user_key = ?",
-                      {user_key});
+    Status s =
+        RunSql(db, "DELETE FROM web_sessions WHERE user_key = ?", {user_key});
     return s.ok() ? RemoveOrphans(db) : s;
   });
 }
@@ -152,8 +152,7 @@ Status SweepWebSessions(const std::string& db_path, int64_t now_ms,
                       {now_ms}, &rows);
     if (rows.empty()) return s;
     if (s.ok()) {
-      s = RunSql(db, "DELETE FROM web_sessions WHERE expires_ms < ?",
-                 {now_ms});
+      s = RunSql(db, "DELETE FROM web_sessions WHERE expires_ms < ?", {now_ms});
     }
     if (s.ok()) s = RemoveOrphans(db);
     for (const SqlRow& row : rows) users->push_back(row.Text(0));

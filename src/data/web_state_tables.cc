@@ -96,7 +96,8 @@ Status SharedSecret(const std::string& db_path, std::string_view name,
     s = RunSql(*db, "SELECT secret FROM web_secrets WHERE name = ?", {name},
                &rows);
   }
-  if (s.ok() && rows.empty()) s = Status::Database("no secret " + std::string(name));
+  if (s.ok() && rows.empty())
+    s = Status::Database("no secret " + std::string(name));
   if (s.ok()) *secret = rows.front().Text(0);
   return s;
 }

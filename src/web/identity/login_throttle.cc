@@ -57,77 +57,76 @@ std::optional<milliseconds> LoginThrottle::Begin(std::string_view user_id,
   const int free_failures[] = {options_.free_failures_per_user,
                                options_.free_failures_per_address};
   std::optional<milliseconds> wait;
-  (void)ChangeLoginFailures(
-      db_path_, Keys(user_id, address),
-      [&](std::vector<LoginFailures>* keys) {
-        for (size_t i = 0; i < keys->size(); ++i) {
-          LoginFailures& key = (*keys)[i];
-          Forget(&key, now, options_.forget_failures_after);
-          // A running attempt counts as failed until it ends: within the
-          // free failures that leaves room for fewer others, beyond them
-          // for none.
-          if (key.failures + key.running < free_failures[i]) continue;
-          milliseconds key_wait = options_.first_login_delay;
-          if (key.running == 0) {
-            milliseconds delay = options_.first_login_delay;
-            for (int64_t n = free_failures[i];
-                 n < key.failures && delay < options_.max_login_delay; ++n) {
-              delay *= 2;
-            }
-            delay = std::min(delay, options_.max_login_delay);
-            milliseconds waited(now - key.latest_ms);
-            if (waited >= delay) continue;
-            key_wait = delay - waited;
-          }
-          wait = std::max(wait.value_or(milliseconds(0)), key_wait);
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    for (size_t i = 0; i < keys->size(); ++i) {
+      LoginFailures& key = (*keys)[i];
+      Forget(&key, now, options_.forget_failures_after);
+      // A running attempt counts as failed until it ends: within the
+      // free failures that leaves room for fewer others, beyond them
+      // for none.
+      if (key.failures + key.running < free_failures[i]) continue;
+      milliseconds key_wait = options_.first_login_delay;
+      if (key.running == 0) {
+        milliseconds delay = options_.first_login_delay;
+        for (int64_t n = free_failures[i];
+             n < key.failures && delay < options_.max_login_delay; ++n) {
+          delay *= 2;
         }
-        if (wait) return false;
-        for (LoginFailures& key : *keys) {
-          ++key.running;
-          key.begun_ms = now;
-        }
-        return true;
-      });
+        delay = std::min(delay, options_.max_login_delay);
+        milliseconds waited(now - key.latest_ms);
+        if (waited >= delay) continue;
+        key_wait = delay - waited;
+      }
+      wait = std::max(wait.value_or(milliseconds(0)), key_wait);
+    }
+    if (wait) return false;
+    for (LoginFailures& key : *keys) {
+      ++key.running;
+      key.begun_ms = now;
+    }
+    return true;
+  });
   return wait;
 }
 
-void LoginThrottle::Failed(std::string_view user_id,
-                           std::string_view address) {
+void LoginThrottle::Failed(std::string_view user_id, std::string_view address) {
   const int64_t now = ToMillis(options_.clock->Now());
-  (void)ChangeLoginFailures(db_path_, Keys(user_id, address),
-                            [&](std::vector<LoginFailures>* keys) {
-                              for (LoginFailures& key : *keys) {
-                                End(&key, true, now,
-                                    options_.forget_failures_after);
-                              }
-                              return true;
-                            });
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    for (LoginFailures& key : *keys) {
+      End(&key, true, now, options_.forget_failures_after);
+    }
+    return true;
+  });
 }
 
 void LoginThrottle::Succeeded(std::string_view user_id,
                               std::string_view address) {
   const int64_t now = ToMillis(options_.clock->Now());
-  (void)ChangeLoginFailures(
-      db_path_, Keys(user_id, address), [&](std::vector<LoginFailures>* keys) {
-        // Another attempt for the same id may still run; it ends on no
-        // entry.
-        (*keys)[0] = LoginFailures();
-        End(&(*keys)[1], false, now, options_.forget_failures_after);
-        return true;
-      });
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    // Another attempt for the same id may still run; it ends on no
+    // entry.
+    (*keys)[0] = LoginFailures();
+    End(&(*keys)[1], false, now, options_.forget_failures_after);
+    return true;
+  });
 }
 
 void LoginThrottle::Abandoned(std::string_view user_id,
                               std::string_view address) {
   const int64_t now = ToMillis(options_.clock->Now());
-  (void)ChangeLoginFailures(db_path_, Keys(user_id, address),
-                            [&](std::vector<LoginFailures>* keys) {
-                              for (LoginFailures& key : *keys) {
-                                End(&key, false, now,
-                                    options_.forget_failures_after);
-                              }
-                              return true;
-                            });
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    for (LoginFailures& key : *keys) {
+      End(&key, false, now, options_.forget_failures_after);
+    }
+    return true;
+  });
+}
+
+void LoginThrottle::Change(
+    std::string_view user_id, std::string_view address,
+    const std::function<bool(std::vector<LoginFailures>*)>& change) {
+  std::lock_guard lock(mu_);
+  (void)ChangeLoginFailures(db_path_, Keys(user_id, address), change);
 }
 
 void LoginThrottle::Sweep() {

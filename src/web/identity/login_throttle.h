@@ -24,10 +24,14 @@
 #define KIRVS_SRC_WEB_IDENTITY_LOGIN_THROTTLE_H_
 
 #include <chrono>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "data/login_failures.h"
 #include "web/options/serve_options.h"
 
 namespace kirvs::web {
@@ -55,8 +59,15 @@ class LoginThrottle {
   void Sweep();
 
  private:
+  // Runs one change of the counts of `user_id` and `address`.
+  void Change(std::string_view user_id, std::string_view address,
+              const std::function<bool(std::vector<LoginFailures>*)>& change);
+
   const ServeOptions& options_;
   const std::string db_path_;
+  // This node's changes take turns here rather than in the database, whose
+  // wait for a busy writer backs off in steps far longer than a change.
+  std::mutex mu_;
 };
 
 }  // namespace kirvs::web

@@ -98,8 +98,7 @@ std::optional<KeptPage> SessionStore::Page(std::string_view id,
                                            uint64_t number) const {
   uint64_t found = 0;
   std::optional<std::string> fragment;
-  if (!ReadWebPage(db_path_, id, number, &found, &fragment).ok() ||
-      !fragment) {
+  if (!ReadWebPage(db_path_, id, number, &found, &fragment).ok() || !fragment) {
     return std::nullopt;
   }
   return KeptPage{found, std::move(*fragment)};

@@ -94,7 +94,6 @@ class HelpDeskFront {
   // no session left, as their logout would.
   void Sweep();
 
-
  private:
   struct EngineResult {
     bool ok = false;

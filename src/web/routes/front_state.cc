@@ -38,8 +38,7 @@ std::optional<Notice> FrontState::TakeNotice(std::string_view session_id) {
   return FromStored(std::move(*stored));
 }
 
-void FrontState::SetOrder(std::string_view session_id,
-                          const ListOrder& order) {
+void FrontState::SetOrder(std::string_view session_id, const ListOrder& order) {
   (void)SetWebOrder(db_path_, session_id, order.column, order.descending);
 }
 

@@ -82,7 +82,6 @@ class FrontState {
   // The claimed post failed: the form may be posted again.
   void ReleaseForm(std::string_view session_id, std::string_view form_id);
 
-
  private:
   const ServeOptions& options_;
   const std::string db_path_;
