@@ -68,8 +68,8 @@ Status AddWebSession(const std::string& db_path, std::string_view id,
     if (s.ok()) {
       s = RunSql(db,
                  "INSERT INTO web_sessions (id_hash, user_key, user_id, "
-                 "personnel_name, token, serial, expires_ms, next_page, "
-                 "order_descending) VALUES (?, ?, ?, ?, ?, ?, ?, 1, 0)",
+                 "personnel_name, token, serial, expires_ms, "
+                 "order_descending) VALUES (?, ?, ?, ?, ?, ?, ?, 0)",
                  {hash, user_key, session.user_id, session.personnel_name,
                   session.token, serial, session.expires_ms});
     }
@@ -80,30 +80,21 @@ Status AddWebSession(const std::string& db_path, std::string_view id,
 }
 
 Status FindWebSession(const std::string& db_path, std::string_view id,
-                      int64_t now_ms, int64_t new_expires_ms,
-                      int64_t refresh_ms, std::optional<StoredSession>* found) {
+                      std::optional<StoredSession>* found) {
   found->reset();
   if (id.empty()) return Status();
   const std::string hash = SessionIdHash(id);
   return WithDatabase(db_path, [&](Database& db) {
     std::vector<SqlRow> rows;
     Status s = RunSql(db,
-                      "SELECT user_id, personnel_name, token, expires_ms FROM "
-                      "web_sessions WHERE id_hash = ?",
+                      "SELECT user_id, personnel_name, token, expires_ms, "
+                      "order_column, order_descending FROM web_sessions "
+                      "WHERE id_hash = ?",
                       {hash}, &rows);
-    // An idle session stays until a sweep, which also removes its login
-    // entry.
-    if (!s.ok() || rows.empty() || rows.front().Integer(3) < now_ms) return s;
-    const SqlRow& row = rows.front();
-    *found =
-        StoredSession{row.Text(0), row.Text(1), row.Text(2), row.Integer(3)};
-    if (new_expires_ms - row.Integer(3) >= refresh_ms) {
-      // A refresh that fails leaves the session as live as it was.
-      (void)RunSql(db,
-                   "UPDATE web_sessions SET expires_ms = ? WHERE id_hash = ? "
-                   "AND expires_ms < ?",
-                   {new_expires_ms, hash, new_expires_ms});
-      (*found)->expires_ms = new_expires_ms;
+    if (s.ok() && !rows.empty()) {
+      const SqlRow& row = rows.front();
+      *found = StoredSession{row.Text(0),    row.Text(1), row.Text(2),
+                             row.Integer(3), row.Text(4), row.Integer(5) != 0};
     }
     return s;
   });
@@ -160,33 +151,38 @@ Status SweepWebSessions(const std::string& db_path, int64_t now_ms,
   });
 }
 
-Status KeepWebPage(const std::string& db_path, std::string_view id,
-                   std::string_view fragment, size_t keep, uint64_t* number) {
-  *number = 0;
-  const std::string hash = SessionIdHash(id);
+Status KeepWebActivity(const std::string& db_path,
+                       const std::vector<PageToKeep>& pages,
+                       const std::vector<SessionDeadline>& deadlines,
+                       size_t keep) {
+  if (pages.empty() && deadlines.empty()) return Status();
   return InTransaction(db_path, [&](Database& db) {
-    std::vector<SqlRow> rows;
-    Status s = RunSql(db,
-                      "UPDATE web_sessions SET next_page = next_page + 1 "
-                      "WHERE id_hash = ?",
-                      {hash});
-    if (s.ok()) {
-      s = RunSql(db, "SELECT next_page - 1 FROM web_sessions WHERE id_hash = ?",
-                 {hash}, &rows);
-    }
-    if (!s.ok() || rows.empty()) return s;
-    const int64_t page = rows.front().Integer(0);
-    s = RunSql(db,
-               "INSERT INTO web_pages (session_hash, page_number, fragment) "
-               "VALUES (?, ?, ?)",
-               {hash, page, fragment});
-    if (s.ok()) {
+    Status s;
+    for (const SessionDeadline& deadline : deadlines) {
+      if (!s.ok()) break;
       s = RunSql(db,
-                 "DELETE FROM web_pages WHERE session_hash = ? AND "
-                 "page_number <= ?",
-                 {hash, page - static_cast<int64_t>(keep)});
+                 "UPDATE web_sessions SET expires_ms = ? WHERE id_hash = ? "
+                 "AND expires_ms < ?",
+                 {deadline.expires_ms, SessionIdHash(deadline.session_id),
+                  deadline.expires_ms});
     }
-    if (s.ok()) *number = static_cast<uint64_t>(page);
+    for (const PageToKeep& page : pages) {
+      if (!s.ok()) break;
+      const std::string hash = SessionIdHash(page.session_id);
+      s = RunSql(db,
+                 "INSERT INTO web_pages (session_hash, page_number, fragment) "
+                 "VALUES (?, ?, ?) ON CONFLICT (session_hash, page_number) DO "
+                 "UPDATE SET fragment = excluded.fragment",
+                 {hash, static_cast<int64_t>(page.number), page.fragment});
+      if (s.ok()) {
+        s = RunSql(db,
+                   "DELETE FROM web_pages WHERE session_hash = ? AND "
+                   "page_number < (SELECT MIN(page_number) FROM (SELECT "
+                   "page_number FROM web_pages WHERE session_hash = ? ORDER "
+                   "BY page_number DESC LIMIT ?) newest)",
+                   {hash, hash, static_cast<int64_t>(keep)});
+      }
+    }
     return s;
   });
 }
@@ -261,25 +257,6 @@ Status SetWebOrder(const std::string& db_path, std::string_view id,
                   "UPDATE web_sessions SET order_column = ?, "
                   "order_descending = ? WHERE id_hash = ?",
                   {column, int64_t{descending ? 1 : 0}, hash});
-  });
-}
-
-Status ReadWebOrder(const std::string& db_path, std::string_view id,
-                    std::string* column, bool* descending) {
-  column->clear();
-  *descending = false;
-  const std::string hash = SessionIdHash(id);
-  return WithDatabase(db_path, [&](Database& db) {
-    std::vector<SqlRow> rows;
-    Status s = RunSql(db,
-                      "SELECT order_column, order_descending FROM "
-                      "web_sessions WHERE id_hash = ?",
-                      {hash}, &rows);
-    if (s.ok() && !rows.empty()) {
-      *column = rows.front().Text(0);
-      *descending = rows.front().Integer(1) != 0;
-    }
-    return s;
   });
 }
 

@@ -31,6 +31,8 @@ struct StoredSession {
   std::string personnel_name;
   std::string token;  // the CSRF token of its forms
   int64_t expires_ms = 0;
+  std::string order_column;  // as SetWebOrder stored it
+  bool order_descending = false;
 };
 
 // A notice kept for a session's next page.
@@ -50,12 +52,9 @@ Status CountUserWebSessions(const std::string& db_path,
 Status AddWebSession(const std::string& db_path, std::string_view id,
                      const StoredSession& session, size_t keep_others);
 
-// The session `id` if it is live at `now_ms`. Its deadline moves to
-// `new_expires_ms` when that is at least `refresh_ms` later than the stored
-// one, so that a busy session writes seldom.
+// The session `id` as stored, live or not.
 Status FindWebSession(const std::string& db_path, std::string_view id,
-                      int64_t now_ms, int64_t new_expires_ms,
-                      int64_t refresh_ms, std::optional<StoredSession>* found);
+                      std::optional<StoredSession>* found);
 
 // Ends the session `id`; every session of `user_id`.
 Status EndWebSession(const std::string& db_path, std::string_view id);
@@ -71,10 +70,26 @@ Status HasWebSession(const std::string& db_path, std::string_view user_id,
 Status SweepWebSessions(const std::string& db_path, int64_t now_ms,
                         std::vector<std::string>* users);
 
-// Keeps `fragment` as the next page of session `id`, forgetting all but
-// its `keep` latest; `*number` is its number, 0 when there is no session.
-Status KeepWebPage(const std::string& db_path, std::string_view id,
-                   std::string_view fragment, size_t keep, uint64_t* number);
+// A page shown in a session, to be kept.
+struct PageToKeep {
+  std::string session_id;
+  uint64_t number = 0;
+  std::string fragment;
+};
+
+// A later deadline of a session in use.
+struct SessionDeadline {
+  std::string session_id;
+  int64_t expires_ms = 0;
+};
+
+// Keeps `pages` and moves the sessions' deadlines to `deadlines` (never
+// earlier), in one transaction; of each session only the `keep` pages with
+// the highest numbers stay.
+Status KeepWebActivity(const std::string& db_path,
+                       const std::vector<PageToKeep>& pages,
+                       const std::vector<SessionDeadline>& deadlines,
+                       size_t keep);
 
 // The kept page `number` of session `id`, else its latest one.
 Status ReadWebPage(const std::string& db_path, std::string_view id,
@@ -87,11 +102,10 @@ Status SetWebNotice(const std::string& db_path, std::string_view id,
 Status TakeWebNotice(const std::string& db_path, std::string_view id,
                      std::optional<StoredNotice>* notice);
 
-// The order of the session's list (an empty column: the engine's own).
+// The order of the session's list (an empty column: the engine's own);
+// FindWebSession reads it back.
 Status SetWebOrder(const std::string& db_path, std::string_view id,
                    std::string_view column, bool descending);
-Status ReadWebOrder(const std::string& db_path, std::string_view id,
-                    std::string* column, bool* descending);
 
 }  // namespace kirvs
 

@@ -25,7 +25,6 @@ CREATE TABLE IF NOT EXISTS web_sessions (
   token VARCHAR(64) NOT NULL,
   serial BIGINT NOT NULL,
   expires_ms BIGINT NOT NULL,
-  next_page BIGINT NOT NULL,
   notice_text TEXT,
   notice_href TEXT,
   notice_link TEXT,

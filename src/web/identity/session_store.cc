@@ -25,7 +25,8 @@ void AddUserOnce(std::vector<std::string>* users, const std::string& user) {
 
 SessionStore::SessionStore(const ServeOptions& options)
     : options_(options),
-      db_path_(ReadSetting(options.settings_path, "DBPath")) {}
+      db_path_(ReadSetting(options.settings_path, "DBPath")),
+      activity_(db_path_, kKeptPages) {}
 
 SessionStore::Place SessionStore::Reserve(std::string_view user_id) {
   const size_t max_sessions = std::max<size_t>(1, options_.max_sessions);
@@ -56,18 +57,22 @@ void SessionStore::Release(Place place) {
 
 SessionView SessionStore::Create(Place place, std::string user_id,
                                  std::string personnel_name) {
-  SessionView view{NewSecret(), std::move(user_id), std::move(personnel_name),
-                   NewSecret()};
+  SessionView view{NewSecret(),
+                   std::move(user_id),
+                   std::move(personnel_name),
+                   NewSecret(),
+                   "",
+                   false};
   const int64_t expires =
       ToMillis(options_.clock->Now()) + options_.idle_timeout.count();
   const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   std::lock_guard lock(mu_);
   // A session that could not be stored is not found afterwards: its user
   // sees the login page again.
-  (void)AddWebSession(
-      db_path_, view.id,
-      StoredSession{view.user_id, view.personnel_name, view.token, expires},
-      per_user - 1);
+  (void)AddWebSession(db_path_, view.id,
+                      StoredSession{view.user_id, view.personnel_name,
+                                    view.token, expires, "", false},
+                      per_user - 1);
   if (place == Place::kFree && reserved_ > 0) --reserved_;
   return view;
 }
@@ -75,33 +80,32 @@ SessionView SessionStore::Create(Place place, std::string user_id,
 std::optional<SessionView> SessionStore::Find(std::string_view id) {
   const int64_t now = ToMillis(options_.clock->Now());
   const int64_t idle = options_.idle_timeout.count();
-  // A session in use moves its deadline at most this often, so that most
-  // requests only read it; it may end this much before its idle timeout.
-  const int64_t refresh = std::clamp<int64_t>(idle / 16, 1, 1000);
   std::optional<StoredSession> stored;
-  if (!FindWebSession(db_path_, id, now, now + idle, refresh, &stored).ok() ||
-      !stored) {
+  if (!FindWebSession(db_path_, id, &stored).ok() || !stored) {
     return std::nullopt;
   }
-  return SessionView{std::string(id), std::move(stored->user_id),
+  const int64_t deadline = std::max(stored->expires_ms, activity_.Deadline(id));
+  // An idle session stays until Sweep, which also removes its login entry.
+  if (deadline < now) return std::nullopt;
+  // A session in use moves its deadline at most this often, behind the
+  // request, so that most requests only read it.
+  const int64_t refresh = std::clamp<int64_t>(idle / 16, 1, 1000);
+  if (now + idle - deadline >= refresh) activity_.Extend(id, now + idle);
+  return SessionView{std::string(id),
+                     std::move(stored->user_id),
                      std::move(stored->personnel_name),
-                     std::move(stored->token)};
+                     std::move(stored->token),
+                     std::move(stored->order_column),
+                     stored->order_descending};
 }
 
 uint64_t SessionStore::KeepPage(std::string_view id, std::string fragment) {
-  uint64_t number = 0;
-  (void)KeepWebPage(db_path_, id, fragment, kKeptPages, &number);
-  return number;
+  return activity_.Keep(id, std::move(fragment), options_.clock->Now());
 }
 
 std::optional<KeptPage> SessionStore::Page(std::string_view id,
                                            uint64_t number) const {
-  uint64_t found = 0;
-  std::optional<std::string> fragment;
-  if (!ReadWebPage(db_path_, id, number, &found, &fragment).ok() || !fragment) {
-    return std::nullopt;
-  }
-  return KeptPage{found, std::move(*fragment)};
+  return activity_.Page(id, number);
 }
 
 void SessionStore::End(std::string_view id) {
@@ -142,6 +146,9 @@ bool SessionStore::HasUser(std::string_view user_id) const {
 }
 
 void SessionStore::DropIdle(SteadyClock::TimePoint now) {
+  // The deadlines of the sessions this node served must be written before
+  // the sessions past theirs go.
+  activity_.Flush();
   std::vector<std::string> users;
   if (SweepWebSessions(db_path_, ToMillis(now), &users).ok()) {
     for (std::string& user : users) evicted_users_.push_back(std::move(user));

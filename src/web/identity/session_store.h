@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "web/identity/activity_keeper.h"
 #include "web/options/serve_options.h"
 
 namespace kirvs::web {
@@ -37,12 +38,10 @@ struct SessionView {
   std::string user_id;
   std::string personnel_name;
   std::string token;  // the CSRF token of its forms
-};
-
-// A page fragment shown in a session, by its number within the session.
-struct KeptPage {
-  uint64_t number = 0;
-  std::string fragment;
+  // The order of his list, read with the session (routes/front_state.h
+  // sets it): a column (empty: the engine's own order), and which way.
+  std::string order_column;
+  bool order_descending = false;
 };
 
 class SessionStore {
@@ -78,8 +77,7 @@ class SessionStore {
   // The session with this id, if it is live; its idle time starts again.
   std::optional<SessionView> Find(std::string_view id);
 
-  // Keeps a page shown in the session and returns its number (0 when the
-  // session has ended meanwhile).
+  // Keeps a page shown in the session and returns its number.
   uint64_t KeepPage(std::string_view id, std::string fragment);
 
   // The kept page with this number, else the latest kept page.
@@ -107,6 +105,7 @@ class SessionStore {
 
   const ServeOptions& options_;
   const std::string db_path_;
+  ActivityKeeper activity_;
   mutable std::mutex mu_;
   std::vector<std::string> evicted_users_;
   // Free places held by logins running on this node. Two nodes may each

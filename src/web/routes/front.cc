@@ -131,7 +131,7 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
       order = ListOrder{page.fields.front().second, page.descending};
       state_.SetOrder(session->id, order);
     } else {
-      order = state_.Order(session->id);
+      order = ListOrder{session->order_column, session->order_descending};
       if (!order.column.empty()) {
         caption = "Sort List Now";
         fields = {{kCommandField, caption}, {"sortrequests", order.column}};

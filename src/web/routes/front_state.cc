@@ -42,15 +42,6 @@ void FrontState::SetOrder(std::string_view session_id, const ListOrder& order) {
   (void)SetWebOrder(db_path_, session_id, order.column, order.descending);
 }
 
-ListOrder FrontState::Order(std::string_view session_id) const {
-  ListOrder order;
-  if (!ReadWebOrder(db_path_, session_id, &order.column, &order.descending)
-           .ok()) {
-    return ListOrder();
-  }
-  return order;
-}
-
 std::string FrontState::IssueFormId(std::string_view session_id) {
   std::string id = RandomHex(16);
   (void)IssueWebForm(db_path_, session_id, id, kFormIds);

@@ -67,8 +67,8 @@ class FrontState {
   // The notice for this page, once.
   std::optional<Notice> TakeNotice(std::string_view session_id);
 
+  // The order comes back with the session (SessionView), read at once.
   void SetOrder(std::string_view session_id, const ListOrder& order);
-  ListOrder Order(std::string_view session_id) const;
 
   // A new one-time id for a form shown in the session.
   std::string IssueFormId(std::string_view session_id);
