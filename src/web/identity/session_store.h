@@ -98,6 +98,10 @@ class SessionStore {
   // The sessions stored, live or not yet swept.
   size_t size() const;
 
+  // Returns once the pages and deadlines of the requests served so far are
+  // in the database, where the other nodes see them.
+  void Flush() { activity_.Flush(); }
+
  private:
   // Ends the sessions past their idle timeout, for Sweep to report.
   // REQUIRES: mu_ held.
