@@ -8,9 +8,11 @@
 #include <atomic>
 #include <barrier>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
+#include "data/web_state_tables.h"
 #include "test_support.h"
 
 namespace kirvs::web {
@@ -21,10 +23,13 @@ using std::chrono::milliseconds;
 class LoginThrottleTest : public ::testing::Test {
  protected:
   LoginThrottleTest() {
+    EXPECT_TRUE(EnsureWebStateTables(desk_.db_path()).ok());
+    options_.settings_path = desk_.ini_path();
     options_.clock = &clock_;
     options_.free_failures_per_user = 3;
     options_.free_failures_per_address = 1000;
     options_.first_login_delay = milliseconds(1000);
+    throttle_ = std::make_unique<LoginThrottle>(options_);
   }
 
   // `guessers` threads start an attempt for bob at the same moment; each
@@ -37,9 +42,9 @@ class LoginThrottleTest : public ::testing::Test {
       threads.emplace_back([&, i] {
         std::string address = "10.0.0." + std::to_string(i);
         start.arrive_and_wait();
-        if (!throttle_.Begin("bob", address)) {
+        if (!throttle_->Begin("bob", address)) {
           ++passed;
-          throttle_.Failed("bob", address);
+          throttle_->Failed("bob", address);
         }
       });
     }
@@ -47,15 +52,16 @@ class LoginThrottleTest : public ::testing::Test {
     return passed;
   }
 
+  kirvs::testing::HelpDeskFixture desk_;
   kirvs::testing::ManualClock clock_;
   ServeOptions options_;
-  LoginThrottle throttle_{options_};
+  std::unique_ptr<LoginThrottle> throttle_;
 };
 
 TEST_F(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
   // Within the free failures, no more attempts run than failures are left.
-  ASSERT_FALSE(throttle_.Begin("bob", "a"));
-  throttle_.Failed("bob", "a");
+  ASSERT_FALSE(throttle_->Begin("bob", "a"));
+  throttle_->Failed("bob", "a");
   EXPECT_EQ(2, Race(32));
   // Then one attempt each time a wait expires, however many arrive then.
   milliseconds delay(1000);
@@ -71,22 +77,45 @@ TEST_F(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
 
 TEST_F(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
   for (int i = 0; i < 3; ++i) {
-    ASSERT_FALSE(throttle_.Begin("BOB", "a"));
-    throttle_.Failed("BOB", "a");
+    ASSERT_FALSE(throttle_->Begin("BOB", "a"));
+    throttle_->Failed("BOB", "a");
   }
   clock_.Advance(milliseconds(1000));
-  ASSERT_FALSE(throttle_.Begin("bob", "a"));
+  ASSERT_FALSE(throttle_->Begin("bob", "a"));
   // While it runs, the next one must wait.
-  EXPECT_EQ(milliseconds(1000), throttle_.Begin("bob", "b"));
-  throttle_.Abandoned("bob", "a");  // it never ran: it counts for nothing
-  ASSERT_FALSE(throttle_.Begin("bob", "a"));
-  throttle_.Succeeded("bob", "a");
+  EXPECT_EQ(milliseconds(1000), throttle_->Begin("bob", "b"));
+  throttle_->Abandoned("bob", "a");  // it never ran: it counts for nothing
+  ASSERT_FALSE(throttle_->Begin("bob", "a"));
+  throttle_->Succeeded("bob", "a");
   // Success forgets the user's failures.
   for (int i = 0; i < 3; ++i) {
-    EXPECT_FALSE(throttle_.Begin("bob", "a")) << i;
-    throttle_.Failed("bob", "a");
+    EXPECT_FALSE(throttle_->Begin("bob", "a")) << i;
+    throttle_->Failed("bob", "a");
   }
-  EXPECT_TRUE(throttle_.Begin("bob", "a"));
+  EXPECT_TRUE(throttle_->Begin("bob", "a"));
+}
+
+// Two nodes count one user's failures together. An attempt begun on a node
+// that stopped before it ended holds nobody back once failures that old are
+// forgotten, and a sweep then leaves nothing behind.
+TEST_F(LoginThrottleTest, NodesCountTogether) {
+  LoginThrottle other(options_);
+  for (int i = 0; i < 3; ++i) {
+    LoginThrottle& node = i % 2 ? other : *throttle_;
+    ASSERT_FALSE(node.Begin("bob", "a")) << i;
+    node.Failed("bob", "a");
+  }
+  EXPECT_EQ(milliseconds(1000), other.Begin("BOB", "b"));
+  clock_.Advance(milliseconds(1000));
+  ASSERT_FALSE(other.Begin("bob", "b"));  // its node stops before it ends
+  EXPECT_EQ(milliseconds(1000), throttle_->Begin("bob", "a"));
+  clock_.Advance(options_.forget_failures_after + milliseconds(1));
+  ASSERT_FALSE(throttle_->Begin("bob", "a"));
+  throttle_->Succeeded("bob", "a");
+  throttle_->Sweep();
+  EXPECT_EQ("0",
+            testing::QueryValue(desk_.db_path(),
+                                "SELECT COUNT(*) FROM web_login_failures"));
 }
 
 }  // namespace

@@ -234,10 +234,11 @@ Status FindRequests(const std::string& settings_path, std::string_view words,
   const bool own_order = OrderColumn(order).empty();
   query +=
       own_order ? "' ORDER BY rowid" + PageClause(page, page_size) + ")" : "')";
-  // Only RequestNo is in both w and the request table.
-  query += std::string(" SELECT r.") + kColumns +
+  // Only RequestNo is in both w and the request table; it keeps its name
+  // so that an order can name it.
+  query += std::string(" SELECT r.RequestNo AS ") + kColumns +
            ", w.Closed, w.k FROM w JOIN Current_Requests r ON r.RequestNo = "
-           "w.RequestNo WHERE w.Closed = 0 UNION ALL SELECT r." +
+           "w.RequestNo WHERE w.Closed = 0 UNION ALL SELECT r.RequestNo AS " +
            kColumns +
            ", w.Closed, w.k FROM w JOIN Completed_Requests r ON r.RequestNo = "
            "w.RequestNo WHERE w.Closed = 1";

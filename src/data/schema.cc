@@ -6,6 +6,7 @@
 #include "data/activity_pages.h"
 #include "data/postgres_schema.h"
 #include "data/text_collation.h"
+#include "data/web_state_tables.h"
 #include "platform/statement.h"
 
 namespace kirvs {
@@ -265,6 +266,7 @@ Status CreateSchema(Database* db) {
   tables += kOtherTables;
   tables += kActivityPagesTable;
   tables += kIndexes;
+  tables += kWebStateTables;
   const std::string layout = std::to_string(Database::kLayoutVersion);
   Status status;
   if (db->store() == Store::kPostgres) {

@@ -26,7 +26,12 @@ namespace {
 
 class SystemSteadyClock : public SteadyClock {
  public:
-  TimePoint Now() const override { return std::chrono::steady_clock::now(); }
+  // Wall time, carried in the steady clock's type so that the options and
+  // the tests keep one clock type.
+  TimePoint Now() const override {
+    return TimePoint(std::chrono::duration_cast<TimePoint::duration>(
+        std::chrono::system_clock::now().time_since_epoch()));
+  }
 };
 
 }  // namespace

@@ -3,10 +3,13 @@
 // CurrentMoment: the current date and time of the server, as a moment (days
 // since 1899-12-30 in local time, to the second).
 //
-// SteadyClock: monotonic time for timeouts and delays (idle sessions, login
+// SteadyClock: the time of timeouts and delays (idle sessions, login
 // throttling), and the current moment for what is shown relative to it (the
 // age of a request). Code that waits on time or tells an age reads one it is
 // given, so that tests can move and fix time by hand instead of sleeping.
+// The system's clock tells the time since the Unix epoch: the web front's
+// deadlines are stored in the help desk's database, where every node that
+// serves it must read them alike (and a restarted node too).
 //
 // Thread-safe.
 
@@ -14,6 +17,7 @@
 #define KIRVS_SRC_PLATFORM_CLOCK_H_
 
 #include <chrono>
+#include <cstdint>
 
 namespace kirvs {
 
@@ -28,9 +32,16 @@ class SteadyClock {
   // The current date and time as a moment; the system's CurrentMoment().
   virtual double Moment() const;
 
-  // The system's steady clock; lives as long as the program.
+  // The system's clock; lives as long as the program.
   static const SteadyClock& System();
 };
+
+// A time of a SteadyClock as whole milliseconds, as the database keeps it.
+inline int64_t ToMillis(SteadyClock::TimePoint time) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             time.time_since_epoch())
+      .count();
+}
 
 }  // namespace kirvs
 

@@ -48,7 +48,6 @@ bool WebServer::Listen() {
   housekeeper_->Start();
   bool ok = http_->Listen();
   housekeeper_->Stop();
-  front_->EndAllSessions();
   return ok;
 }
 

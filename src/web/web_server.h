@@ -38,7 +38,8 @@ class WebServer {
   bool Listen();
 
   // Stops accepting connections and makes Listen() return after the
-  // requests in flight have finished. Signed-in sessions end with it.
+  // requests in flight have finished. Signed-in sessions stay in the
+  // database, for the other servers of the help desk and the next start.
   void Stop();
 
  private:

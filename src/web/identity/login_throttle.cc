@@ -1,125 +1,138 @@
 #include "web/identity/login_throttle.h"
 
 #include <algorithm>
+#include <vector>
 
+#include "data/login_failures.h"
+#include "data/settings.h"
 #include "platform/ascii.h"
 
 namespace kirvs::web {
 
 namespace {
 
-// Users and addresses share one map; the prefixes keep them apart.
+using std::chrono::milliseconds;
+
+// Users and addresses share one table; the prefixes keep them apart.
 // A user id is whatever was posted; only its start is kept, so that long
-// made-up ids cannot fill the memory.
+// made-up ids cannot fill the table.
 constexpr size_t kMaxKeyLength = 128;
 
-std::string UserKey(std::string_view user_id) {
-  return "u:" + AsciiUpper(user_id.substr(0, kMaxKeyLength));
+std::vector<std::string> Keys(std::string_view user_id,
+                              std::string_view address) {
+  return {"u:" + AsciiUpper(user_id.substr(0, kMaxKeyLength)),
+          "a:" + std::string(address.substr(0, kMaxKeyLength))};
 }
 
-std::string AddressKey(std::string_view address) {
-  return "a:" + std::string(address.substr(0, kMaxKeyLength));
+// Failures whose latest lies `forget` in the past are forgotten; attempts
+// begun that long ago belonged to a node that stopped before they ended.
+void Forget(LoginFailures* key, int64_t now, milliseconds forget) {
+  if (key->failures > 0 && now - key->latest_ms > forget.count()) {
+    key->failures = 0;
+  }
+  if (key->running > 0 && now - key->begun_ms > forget.count()) {
+    key->running = 0;
+  }
+}
+
+// Ends a running attempt of `key`, counting it as a failure or not.
+void End(LoginFailures* key, bool failed, int64_t now, milliseconds forget) {
+  if (key->running > 0) --key->running;
+  if (failed) {
+    Forget(key, now, forget);
+    ++key->failures;
+    key->latest_ms = now;
+  }
 }
 
 }  // namespace
 
-std::optional<std::chrono::milliseconds> LoginThrottle::Begin(
-    std::string_view user_id, std::string_view address) {
-  TimePoint now = options_.clock->Now();
-  std::string user_key = UserKey(user_id);
-  std::string address_key = AddressKey(address);
-  std::lock_guard lock(mu_);
-  auto by_user = WaitFor(user_key, options_.free_failures_per_user, now);
-  auto by_address =
-      WaitFor(address_key, options_.free_failures_per_address, now);
-  if (by_user || by_address) {
-    return std::max(by_user.value_or(std::chrono::milliseconds(0)),
-                    by_address.value_or(std::chrono::milliseconds(0)));
-  }
-  if (failures_.size() >= kMaxKeys) Prune(now);
-  ++failures_[user_key].running;
-  ++failures_[address_key].running;
-  return std::nullopt;
+LoginThrottle::LoginThrottle(const ServeOptions& options)
+    : options_(options),
+      db_path_(ReadSetting(options.settings_path, "DBPath")) {}
+
+std::optional<milliseconds> LoginThrottle::Begin(std::string_view user_id,
+                                                 std::string_view address) {
+  const int64_t now = ToMillis(options_.clock->Now());
+  const int free_failures[] = {options_.free_failures_per_user,
+                               options_.free_failures_per_address};
+  std::optional<milliseconds> wait;
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    for (size_t i = 0; i < keys->size(); ++i) {
+      LoginFailures& key = (*keys)[i];
+      Forget(&key, now, options_.forget_failures_after);
+      // A running attempt counts as failed until it ends: within the
+      // free failures that leaves room for fewer others, beyond them
+      // for none.
+      if (key.failures + key.running < free_failures[i]) continue;
+      milliseconds key_wait = options_.first_login_delay;
+      if (key.running == 0) {
+        milliseconds delay = options_.first_login_delay;
+        for (int64_t n = free_failures[i];
+             n < key.failures && delay < options_.max_login_delay; ++n) {
+          delay *= 2;
+        }
+        delay = std::min(delay, options_.max_login_delay);
+        milliseconds waited(now - key.latest_ms);
+        if (waited >= delay) continue;
+        key_wait = delay - waited;
+      }
+      wait = std::max(wait.value_or(milliseconds(0)), key_wait);
+    }
+    if (wait) return false;
+    for (LoginFailures& key : *keys) {
+      ++key.running;
+      key.begun_ms = now;
+    }
+    return true;
+  });
+  return wait;
 }
 
 void LoginThrottle::Failed(std::string_view user_id, std::string_view address) {
-  TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  End(UserKey(user_id), true, now);
-  End(AddressKey(address), true, now);
+  const int64_t now = ToMillis(options_.clock->Now());
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    for (LoginFailures& key : *keys) {
+      End(&key, true, now, options_.forget_failures_after);
+    }
+    return true;
+  });
 }
 
 void LoginThrottle::Succeeded(std::string_view user_id,
                               std::string_view address) {
-  TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  End(AddressKey(address), false, now);
-  // Another attempt for the same id may still run; it ends on no entry.
-  failures_.erase(UserKey(user_id));
+  const int64_t now = ToMillis(options_.clock->Now());
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    // Another attempt for the same id may still run; it ends on no
+    // entry.
+    (*keys)[0] = LoginFailures();
+    End(&(*keys)[1], false, now, options_.forget_failures_after);
+    return true;
+  });
 }
 
 void LoginThrottle::Abandoned(std::string_view user_id,
                               std::string_view address) {
-  TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  End(UserKey(user_id), false, now);
-  End(AddressKey(address), false, now);
-}
-
-std::optional<std::chrono::milliseconds> LoginThrottle::WaitFor(
-    const std::string& key, int free_failures, TimePoint now) {
-  auto it = failures_.find(key);
-  if (it == failures_.end()) return std::nullopt;
-  Failures& failures = it->second;
-  if (failures.count > 0 &&
-      now - failures.latest > options_.forget_failures_after) {
-    failures.count = 0;
-  }
-  // A running attempt counts as failed until it ends: within the free
-  // failures that leaves room for fewer others, beyond them for none.
-  if (failures.count + failures.running < free_failures) return std::nullopt;
-  if (failures.running > 0) return options_.first_login_delay;
-  auto delay = options_.first_login_delay;
-  for (int i = free_failures;
-       i < failures.count && delay < options_.max_login_delay; ++i) {
-    delay *= 2;
-  }
-  delay = std::min(delay, options_.max_login_delay);
-  auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-      now - failures.latest);
-  if (waited >= delay) return std::nullopt;
-  return delay - waited;
-}
-
-void LoginThrottle::End(const std::string& key, bool failed, TimePoint now) {
-  Failures& failures = failures_[key];
-  if (failures.running > 0) --failures.running;
-  if (failed) {
-    if (failures.count > 0 &&
-        now - failures.latest > options_.forget_failures_after) {
-      failures.count = 0;
+  const int64_t now = ToMillis(options_.clock->Now());
+  Change(user_id, address, [&](std::vector<LoginFailures>* keys) {
+    for (LoginFailures& key : *keys) {
+      End(&key, false, now, options_.forget_failures_after);
     }
-    ++failures.count;
-    failures.latest = now;
-  }
-  if (failures.count == 0 && failures.running == 0) failures_.erase(key);
+    return true;
+  });
 }
 
-void LoginThrottle::Prune(TimePoint now) {
-  std::erase_if(failures_, [&](const auto& entry) {
-    return entry.second.running == 0 &&
-           now - entry.second.latest > options_.forget_failures_after;
-  });
-  // Then the keys that make nobody wait yet, so that filling the map with
-  // new names does not wipe the count of a user under attack.
-  if (failures_.size() >= kMaxKeys / 2) {
-    std::erase_if(failures_, [&](const auto& entry) {
-      return entry.second.running == 0 &&
-             entry.second.count <= options_.free_failures_per_user;
-    });
-  }
-  // Never grow without bound.
-  if (failures_.size() >= kMaxKeys) failures_.clear();
+void LoginThrottle::Change(
+    std::string_view user_id, std::string_view address,
+    const std::function<bool(std::vector<LoginFailures>*)>& change) {
+  std::lock_guard lock(mu_);
+  (void)ChangeLoginFailures(db_path_, Keys(user_id, address), change);
+}
+
+void LoginThrottle::Sweep() {
+  const int64_t now = ToMillis(options_.clock->Now());
+  (void)ForgetLoginFailures(db_path_,
+                            now - options_.forget_failures_after.count());
 }
 
 }  // namespace kirvs::web

@@ -12,29 +12,35 @@
 // guesses sent together, say the moment a wait expires, cannot all run:
 // each turn lets one attempt through.
 //
+// The counts live in the help desk's database (data/login_failures.h), so
+// that failures counted on one node slow down the next attempt on another,
+// and each Begin takes its turn in one transaction, among every node's.
+// When they cannot be read or written the throttle holds nobody back: the
+// login that follows fails on the same database anyway.
+//
 // Thread safety: every member may be called from any thread.
 
 #ifndef KIRVS_SRC_WEB_IDENTITY_LOGIN_THROTTLE_H_
 #define KIRVS_SRC_WEB_IDENTITY_LOGIN_THROTTLE_H_
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
+#include "data/login_failures.h"
 #include "web/options/serve_options.h"
 
 namespace kirvs::web {
 
 class LoginThrottle {
  public:
-  // Keys tracked at most; beyond it the idle ones are dropped first.
-  static constexpr size_t kMaxKeys = 100000;
-
-  // REQUIRES: `options` outlives the throttle.
-  explicit LoginThrottle(const ServeOptions& options) : options_(options) {}
+  // REQUIRES: `options` outlives the throttle; the tables of the web
+  // front's state exist (data/web_state_tables.h).
+  explicit LoginThrottle(const ServeOptions& options);
 
   // Starts a login attempt for `user_id` from `address` when it may run
   // now; otherwise returns how long it must still wait. An attempt started
@@ -49,26 +55,19 @@ class LoginThrottle {
   // The attempt did not run after all; it counts for nothing.
   void Abandoned(std::string_view user_id, std::string_view address);
 
+  // Forgets the keys whose failures are forgotten and that nothing runs for.
+  void Sweep();
+
  private:
-  using TimePoint = SteadyClock::TimePoint;
-
-  struct Failures {
-    int count = 0;
-    TimePoint latest;
-    int running = 0;  // attempts begun and not yet ended
-  };
-
-  // REQUIRES: mu_ held.
-  std::optional<std::chrono::milliseconds> WaitFor(const std::string& key,
-                                                   int free_failures,
-                                                   TimePoint now);
-  // Ends a running attempt of `key`, counting it as a failure or not.
-  void End(const std::string& key, bool failed, TimePoint now);
-  void Prune(TimePoint now);
+  // Runs one change of the counts of `user_id` and `address`.
+  void Change(std::string_view user_id, std::string_view address,
+              const std::function<bool(std::vector<LoginFailures>*)>& change);
 
   const ServeOptions& options_;
+  const std::string db_path_;
+  // This node's changes take turns here rather than in the database, whose
+  // wait for a busy writer backs off in steps far longer than a change.
   std::mutex mu_;
-  std::unordered_map<std::string, Failures> failures_;
 };
 
 }  // namespace kirvs::web

@@ -1,89 +1,63 @@
 #include "web/identity/second_factor_step.h"
 
-#include <algorithm>
 #include <utility>
 
-#include "platform/ascii.h"
+#include "data/settings.h"
+#include "data/web_pending_logins.h"
 #include "web/identity/csrf.h"
 
 namespace kirvs::web {
+
+SecondFactorStep::SecondFactorStep(const ServeOptions& options)
+    : options_(options),
+      db_path_(ReadSetting(options.settings_path, "DBPath")) {}
 
 PendingLogin SecondFactorStep::Start(std::string user_id,
                                      std::string personnel_name) {
   PendingLogin login{NewSecret(), std::move(user_id),
                      std::move(personnel_name)};
-  SteadyClock::TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  if (pending_.size() >= kMaxPending) {
-    auto oldest = std::min_element(pending_.begin(), pending_.end(),
-                                   [](const auto& a, const auto& b) {
-                                     return a.second.started < b.second.started;
-                                   });
-    dropped_users_.push_back(oldest->second.user_id);
-    pending_.erase(oldest);
-  }
-  pending_[login.id] = Entry{login.user_id, login.personnel_name, now, 0};
+  const int64_t expires =
+      ToMillis(options_.clock->Now() + std::chrono::milliseconds(kLifetime));
+  // A login that could not be stored is not found when its code comes: the
+  // user is asked for his password again.
+  (void)AddPendingLogin(
+      db_path_, login.id,
+      StoredPendingLogin{login.user_id, login.personnel_name, expires});
   return login;
 }
 
 std::optional<PendingLogin> SecondFactorStep::Find(std::string_view id) {
-  if (id.empty()) return std::nullopt;
-  SteadyClock::TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  auto it = pending_.find(std::string(id));
-  if (it == pending_.end() || !Live(it->second, now)) return std::nullopt;
-  return PendingLogin{it->first, it->second.user_id, it->second.personnel_name};
+  std::optional<StoredPendingLogin> stored;
+  if (!FindPendingLogin(db_path_, id, ToMillis(options_.clock->Now()), &stored)
+           .ok() ||
+      !stored) {
+    return std::nullopt;
+  }
+  return PendingLogin{std::string(id), std::move(stored->user_id),
+                      std::move(stored->personnel_name)};
 }
 
 void SecondFactorStep::Finish(std::string_view id) {
-  std::lock_guard lock(mu_);
-  pending_.erase(std::string(id));
+  (void)EndPendingLogin(db_path_, id);
 }
 
 bool SecondFactorStep::Fail(std::string_view id) {
-  std::lock_guard lock(mu_);
-  auto it = pending_.find(std::string(id));
-  if (it == pending_.end()) return true;
-  if (++it->second.wrong_codes < kMaxWrongCodes) return false;
-  pending_.erase(it);
-  return true;
+  bool ended = true;
+  (void)CountWrongCode(db_path_, id, kMaxWrongCodes, &ended);
+  return ended;
 }
 
 bool SecondFactorStep::HasUser(std::string_view user_id) const {
-  SteadyClock::TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  return std::any_of(pending_.begin(), pending_.end(), [&](const auto& entry) {
-    return Live(entry.second, now) &&
-           EqualsIgnoringCase(entry.second.user_id, user_id);
-  });
+  bool has = true;
+  (void)HasPendingLogin(db_path_, user_id, ToMillis(options_.clock->Now()),
+                        &has);
+  return has;
 }
 
 std::vector<std::string> SecondFactorStep::Sweep() {
-  SteadyClock::TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  std::vector<std::string> users = std::exchange(dropped_users_, {});
-  for (auto it = pending_.begin(); it != pending_.end();) {
-    if (Live(it->second, now)) {
-      ++it;
-      continue;
-    }
-    users.push_back(it->second.user_id);
-    it = pending_.erase(it);
-  }
+  std::vector<std::string> users;
+  (void)SweepPendingLogins(db_path_, ToMillis(options_.clock->Now()), &users);
   return users;
-}
-
-std::vector<std::string> SecondFactorStep::EndAll() {
-  std::lock_guard lock(mu_);
-  std::vector<std::string> users = std::exchange(dropped_users_, {});
-  for (const auto& [id, entry] : pending_) users.push_back(entry.user_id);
-  pending_.clear();
-  return users;
-}
-
-bool SecondFactorStep::Live(const Entry& entry,
-                            SteadyClock::TimePoint now) const {
-  return now - entry.started <= kLifetime;
 }
 
 }  // namespace kirvs::web

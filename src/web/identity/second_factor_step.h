@@ -10,17 +10,20 @@
 // without a code are handed back (Fail, Sweep), so that their login entries
 // can be removed as a logout would.
 //
+// Pending logins live in the help desk's database
+// (data/web_pending_logins.h), so that the code may go to another node than
+// the password, and a restart loses none. What cannot be read counts as no
+// pending login.
+//
 // Thread safety: every member may be called from any thread.
 
 #ifndef KIRVS_SRC_WEB_IDENTITY_SECOND_FACTOR_STEP_H_
 #define KIRVS_SRC_WEB_IDENTITY_SECOND_FACTOR_STEP_H_
 
 #include <chrono>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "web/options/serve_options.h"
@@ -39,11 +42,10 @@ class SecondFactorStep {
   static constexpr std::chrono::minutes kLifetime{5};
   // Wrong codes after which he must start again with his password.
   static constexpr int kMaxWrongCodes = 5;
-  // Pending logins kept at most; beyond it the oldest one ends.
-  static constexpr size_t kMaxPending = 10000;
 
-  // REQUIRES: `options` outlives the step.
-  explicit SecondFactorStep(const ServeOptions& options) : options_(options) {}
+  // REQUIRES: `options` outlives the step; the tables of the web front's
+  // state exist (data/web_state_tables.h).
+  explicit SecondFactorStep(const ServeOptions& options);
 
   // Starts waiting for the code of a user whose password was right.
   PendingLogin Start(std::string user_id, std::string personnel_name);
@@ -61,28 +63,12 @@ class SecondFactorStep {
   // Whether the user (ASCII case ignored) has a live pending login.
   bool HasUser(std::string_view user_id) const;
 
-  // Ends the pending logins that have expired or were dropped for room;
-  // returns their user ids.
+  // Ends the pending logins that have expired; returns their user ids.
   std::vector<std::string> Sweep();
 
-  // Ends every pending login; returns their user ids (at shutdown).
-  std::vector<std::string> EndAll();
-
  private:
-  struct Entry {
-    std::string user_id;
-    std::string personnel_name;
-    SteadyClock::TimePoint started;
-    int wrong_codes = 0;
-  };
-
-  // REQUIRES: mu_ held.
-  bool Live(const Entry& entry, SteadyClock::TimePoint now) const;
-
   const ServeOptions& options_;
-  mutable std::mutex mu_;
-  std::unordered_map<std::string, Entry> pending_;
-  std::vector<std::string> dropped_users_;
+  const std::string db_path_;
 };
 
 }  // namespace kirvs::web

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "data/settings.h"
+#include "data/web_sessions.h"
 #include "platform/ascii.h"
 #include "web/identity/csrf.h"
 
@@ -10,35 +12,41 @@ namespace kirvs::web {
 
 namespace {
 
-// The database may compare user ids without regard to case, so "ann" and
-// "ANN" are taken for one user.
-bool SameUser(std::string_view a, std::string_view b) {
-  return EqualsIgnoringCase(a, b);
-}
-
 void AddUserOnce(std::vector<std::string>* users, const std::string& user) {
   for (const std::string& known : *users) {
-    if (SameUser(known, user)) return;
+    // The database compares user ids without regard to case, so "ann" and
+    // "ANN" are taken for one user.
+    if (EqualsIgnoringCase(known, user)) return;
   }
   users->push_back(user);
 }
 
 }  // namespace
 
-SessionStore::SessionStore(const ServeOptions& options) : options_(options) {}
+SessionStore::SessionStore(const ServeOptions& options)
+    : options_(options),
+      db_path_(ReadSetting(options.settings_path, "DBPath")),
+      activity_(db_path_, kKeptPages) {}
 
 SessionStore::Place SessionStore::Reserve(std::string_view user_id) {
   const size_t max_sessions = std::max<size_t>(1, options_.max_sessions);
   const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   SteadyClock::TimePoint now = options_.clock->Now();
   std::lock_guard lock(mu_);
-  if (sessions_.size() + reserved_ >= max_sessions) DropIdle(now);
-  if (sessions_.size() + reserved_ < max_sessions) {
+  int64_t stored = 0;
+  (void)CountWebSessions(db_path_, &stored);
+  if (static_cast<size_t>(stored) + reserved_ >= max_sessions) {
+    DropIdle(now);
+    (void)CountWebSessions(db_path_, &stored);
+  }
+  if (static_cast<size_t>(stored) + reserved_ < max_sessions) {
     ++reserved_;
     return Place::kFree;
   }
   // Only the user's own sessions ever make room for him.
-  if (CountUser(user_id) >= per_user) return Place::kUsersOwn;
+  int64_t own = 0;
+  (void)CountUserWebSessions(db_path_, user_id, &own);
+  if (static_cast<size_t>(own) >= per_user) return Place::kUsersOwn;
   return Place::kNone;
 }
 
@@ -49,70 +57,66 @@ void SessionStore::Release(Place place) {
 
 SessionView SessionStore::Create(Place place, std::string user_id,
                                  std::string personnel_name) {
-  SessionView view{NewSecret(), std::move(user_id), std::move(personnel_name),
-                   NewSecret()};
-  SteadyClock::TimePoint now = options_.clock->Now();
+  SessionView view;
+  view.id = NewSecret();
+  view.user_id = std::move(user_id);
+  view.personnel_name = std::move(personnel_name);
+  view.token = NewSecret();
+  const int64_t expires =
+      ToMillis(options_.clock->Now()) + options_.idle_timeout.count();
   const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   std::lock_guard lock(mu_);
+  // A session that could not be stored is not found afterwards: its user
+  // sees the login page again.
+  StoredSession stored;
+  stored.user_id = view.user_id;
+  stored.personnel_name = view.personnel_name;
+  stored.token = view.token;
+  stored.expires_ms = expires;
+  (void)AddWebSession(db_path_, view.id, stored, per_user - 1);
   if (place == Place::kFree && reserved_ > 0) --reserved_;
-  TrimUser(view.user_id, per_user - 1);
-  sessions_[view.id] = Session{view.user_id,
-                               view.personnel_name,
-                               view.token,
-                               now,
-                               next_serial_++,
-                               {},
-                               1};
   return view;
 }
 
 std::optional<SessionView> SessionStore::Find(std::string_view id) {
-  if (id.empty()) return std::nullopt;
-  SteadyClock::TimePoint now = options_.clock->Now();
-  std::lock_guard lock(mu_);
-  auto it = sessions_.find(std::string(id));
-  // An idle session stays until Sweep, which also removes its login entry.
-  if (it == sessions_.end() || IsIdle(it->second, now)) {
+  const int64_t now = ToMillis(options_.clock->Now());
+  const int64_t idle = options_.idle_timeout.count();
+  std::optional<StoredSession> stored;
+  if (!FindWebSession(db_path_, id, &stored).ok() || !stored) {
     return std::nullopt;
   }
-  it->second.last_seen = now;
-  const Session& session = it->second;
-  return SessionView{it->first, session.user_id, session.personnel_name,
-                     session.token};
+  const int64_t deadline = std::max(stored->expires_ms, activity_.Deadline(id));
+  // An idle session stays until Sweep, which also removes its login entry.
+  if (deadline < now) return std::nullopt;
+  // A session in use moves its deadline at most this often, behind the
+  // request, so that most requests only read it.
+  const int64_t refresh = std::clamp<int64_t>(idle / 16, 1, 1000);
+  if (now + idle - deadline >= refresh) activity_.Extend(id, now + idle);
+  return SessionView{std::string(id),
+                     std::move(stored->user_id),
+                     std::move(stored->personnel_name),
+                     std::move(stored->token),
+                     std::move(stored->order_column),
+                     stored->order_descending,
+                     std::move(stored->lists_order_column),
+                     stored->lists_order_descending};
 }
 
 uint64_t SessionStore::KeepPage(std::string_view id, std::string fragment) {
-  std::lock_guard lock(mu_);
-  auto it = sessions_.find(std::string(id));
-  if (it == sessions_.end()) return 0;
-  Session& session = it->second;
-  uint64_t number = session.next_page++;
-  session.pages.push_back(KeptPage{number, std::move(fragment)});
-  if (session.pages.size() > kKeptPages) session.pages.pop_front();
-  return number;
+  return activity_.Keep(id, std::move(fragment), options_.clock->Now());
 }
 
 std::optional<KeptPage> SessionStore::Page(std::string_view id,
                                            uint64_t number) const {
-  std::lock_guard lock(mu_);
-  auto it = sessions_.find(std::string(id));
-  if (it == sessions_.end() || it->second.pages.empty()) return std::nullopt;
-  for (const KeptPage& page : it->second.pages) {
-    if (page.number == number) return page;
-  }
-  return it->second.pages.back();
+  return activity_.Page(id, number);
 }
 
 void SessionStore::End(std::string_view id) {
-  std::lock_guard lock(mu_);
-  sessions_.erase(std::string(id));
+  (void)EndWebSession(db_path_, id);
 }
 
 void SessionStore::EndUser(std::string_view user_id) {
-  std::lock_guard lock(mu_);
-  std::erase_if(sessions_, [&](const auto& entry) {
-    return SameUser(entry.second.user_id, user_id);
-  });
+  (void)EndUserWebSessions(db_path_, user_id);
 }
 
 std::vector<std::string> SessionStore::Sweep() {
@@ -123,73 +127,35 @@ std::vector<std::string> SessionStore::Sweep() {
   evicted_users_.clear();
   std::vector<std::string> gone;
   for (const std::string& user : candidates) {
-    if (!UserHasSession(user)) AddUserOnce(&gone, user);
+    bool has = true;
+    // A user whose sessions cannot be read keeps his login entry.
+    if (HasWebSession(db_path_, user, &has).ok() && !has) {
+      AddUserOnce(&gone, user);
+    }
   }
   return gone;
 }
 
-std::vector<std::string> SessionStore::EndAll() {
-  std::lock_guard lock(mu_);
-  std::vector<std::string> users = std::move(evicted_users_);
-  evicted_users_.clear();
-  for (const auto& [id, session] : sessions_) {
-    AddUserOnce(&users, session.user_id);
-  }
-  sessions_.clear();
-  return users;
-}
-
 size_t SessionStore::size() const {
-  std::lock_guard lock(mu_);
-  return sessions_.size();
+  int64_t stored = 0;
+  (void)CountWebSessions(db_path_, &stored);
+  return static_cast<size_t>(stored);
 }
 
 bool SessionStore::HasUser(std::string_view user_id) const {
-  std::lock_guard lock(mu_);
-  return UserHasSession(user_id);
-}
-
-bool SessionStore::UserHasSession(std::string_view user_id) const {
-  return std::any_of(sessions_.begin(), sessions_.end(),
-                     [&](const auto& entry) {
-                       return SameUser(entry.second.user_id, user_id);
-                     });
-}
-
-size_t SessionStore::CountUser(std::string_view user_id) const {
-  return static_cast<size_t>(
-      std::count_if(sessions_.begin(), sessions_.end(), [&](const auto& entry) {
-        return SameUser(entry.second.user_id, user_id);
-      }));
-}
-
-bool SessionStore::IsIdle(const Session& session,
-                          SteadyClock::TimePoint now) const {
-  return now - session.last_seen > options_.idle_timeout;
+  bool has = true;
+  (void)HasWebSession(db_path_, user_id, &has);
+  return has;
 }
 
 void SessionStore::DropIdle(SteadyClock::TimePoint now) {
-  for (auto it = sessions_.begin(); it != sessions_.end();) {
-    if (IsIdle(it->second, now)) {
-      evicted_users_.push_back(it->second.user_id);
-      it = sessions_.erase(it);
-    } else {
-      ++it;
-    }
+  // The deadlines of the sessions this node served must be written before
+  // the sessions past theirs go.
+  activity_.Flush();
+  std::vector<std::string> users;
+  if (SweepWebSessions(db_path_, ToMillis(now), &users).ok()) {
+    for (std::string& user : users) evicted_users_.push_back(std::move(user));
   }
-}
-
-void SessionStore::TrimUser(std::string_view user_id, size_t keep) {
-  std::vector<std::unordered_map<std::string, Session>::iterator> own;
-  for (auto it = sessions_.begin(); it != sessions_.end(); ++it) {
-    if (SameUser(it->second.user_id, user_id)) own.push_back(it);
-  }
-  if (own.size() <= keep) return;
-  std::sort(own.begin(), own.end(), [](const auto& a, const auto& b) {
-    return a->second.serial < b->second.serial;
-  });
-  // The user keeps a session (the new one), so his login entry stays.
-  for (size_t i = 0; i < own.size() - keep; ++i) sessions_.erase(own[i]);
 }
 
 }  // namespace kirvs::web

@@ -1,6 +1,8 @@
 // SessionStore: the signed-in sessions of the web front. The browser holds
 // only the session id (an HttpOnly cookie); who is signed in, his CSRF token
-// and the last pages he was shown live here.
+// and the last pages he was shown live in the help desk's database
+// (data/web_sessions.h), so that every node serving the desk knows every
+// session, and a restart ends none.
 //
 // A session ends at logout, after an idle timeout, or when its user starts
 // more sessions than one user may have (his oldest goes first). One user
@@ -8,7 +10,8 @@
 // sessions, a new one is refused. Sweep() reports the user ids that no
 // longer have any session, so that their login entries can be removed as a
 // logout would. The idle timeout, the limits and the clock are the server's
-// options.
+// options. A session whose row cannot be read counts as ended: the visitor
+// sees the login page rather than a failure.
 //
 // Thread safety: every member may be called from any thread.
 
@@ -17,14 +20,13 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "web/identity/activity_keeper.h"
 #include "web/options/serve_options.h"
 
 namespace kirvs::web {
@@ -36,12 +38,13 @@ struct SessionView {
   std::string user_id;
   std::string personnel_name;
   std::string token;  // the CSRF token of its forms
-};
-
-// A page fragment shown in a session, by its number within the session.
-struct KeptPage {
-  uint64_t number = 0;
-  std::string fragment;
+  // The orders of his lists, read with the session (routes/front_state.h
+  // sets them): a column (empty: the list's own order), and which way; his
+  // own list's, then the queues' and found requests'.
+  std::string order_column;
+  bool order_descending = false;
+  std::string lists_order_column;
+  bool lists_order_descending = false;
 };
 
 class SessionStore {
@@ -49,7 +52,8 @@ class SessionStore {
   // How many pages each session keeps: enough for a few browser tabs.
   static constexpr size_t kKeptPages = 4;
 
-  // REQUIRES: `options` outlives the store.
+  // REQUIRES: `options` outlives the store; the tables of the web front's
+  // state exist (data/web_state_tables.h).
   explicit SessionStore(const ServeOptions& options);
 
   // Where the session of a login about to run will go: nowhere (the store
@@ -76,8 +80,7 @@ class SessionStore {
   // The session with this id, if it is live; its idle time starts again.
   std::optional<SessionView> Find(std::string_view id);
 
-  // Keeps a page shown in the session and returns its number (0 when the
-  // session has ended meanwhile).
+  // Keeps a page shown in the session and returns its number.
   uint64_t KeepPage(std::string_view id, std::string fragment);
 
   // The kept page with this number, else the latest kept page.
@@ -95,37 +98,27 @@ class SessionStore {
   // session left since the last sweep.
   std::vector<std::string> Sweep();
 
-  // Ends every session; returns the distinct user ids they belonged to.
-  std::vector<std::string> EndAll();
-
+  // The sessions stored, live or not yet swept.
   size_t size() const;
 
- private:
-  struct Session {
-    std::string user_id;
-    std::string personnel_name;
-    std::string token;
-    SteadyClock::TimePoint last_seen;
-    uint64_t serial = 0;  // order of creation
-    std::deque<KeptPage> pages;
-    uint64_t next_page = 1;
-  };
+  // Returns once the pages and deadlines of the requests served so far are
+  // in the database, where the other nodes see them.
+  void Flush() { activity_.Flush(); }
 
-  // REQUIRES: mu_ held.
-  bool UserHasSession(std::string_view user_id) const;
-  size_t CountUser(std::string_view user_id) const;
-  bool IsIdle(const Session& session, SteadyClock::TimePoint now) const;
+ private:
   // Ends the sessions past their idle timeout, for Sweep to report.
+  // REQUIRES: mu_ held.
   void DropIdle(SteadyClock::TimePoint now);
-  // Ends the user's sessions beyond `keep`, oldest first.
-  void TrimUser(std::string_view user_id, size_t keep);
 
   const ServeOptions& options_;
+  const std::string db_path_;
+  ActivityKeeper activity_;
   mutable std::mutex mu_;
-  std::unordered_map<std::string, Session> sessions_;
   std::vector<std::string> evicted_users_;
-  size_t reserved_ = 0;  // free places held by logins that are running
-  uint64_t next_serial_ = 1;
+  // Free places held by logins running on this node. Two nodes may each
+  // fill the last free place at once: the total limit holds per node, the
+  // database's total may pass it by the logins running at that moment.
+  size_t reserved_ = 0;
 };
 
 }  // namespace kirvs::web

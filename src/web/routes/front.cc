@@ -10,6 +10,8 @@
 #include "data/audit_trail.h"
 #include "data/lookups.h"
 #include "data/request_finder.h"
+#include "data/settings.h"
+#include "data/web_state_tables.h"
 #include "kirvs/session.h"
 #include "platform/ascii.h"
 #include "platform/escape.h"
@@ -90,11 +92,23 @@ class OnExit {
   F f_;
 };
 
+// Makes the tables of the web front's state (a help desk made by an earlier
+// release has none) and returns the login forms' key that every node
+// shares. Without a database the front still serves its error pages, with
+// a key of its own.
+std::string PrepareSharedState(const ServeOptions& options) {
+  const std::string db_path = ReadSetting(options.settings_path, "DBPath");
+  std::string secret;
+  Status s = EnsureWebStateTables(db_path);
+  if (s.ok()) s = SharedSecret(db_path, "login_form", NewSecret(), &secret);
+  return s.ok() ? secret : NewSecret();
+}
+
 }  // namespace
 
 HelpDeskFront::HelpDeskFront(const ServeOptions& options)
     : options_(options),
-      secret_(NewSecret()),
+      secret_(PrepareSharedState(options)),
       sessions_(options),
       state_(options),
       throttle_(options),
@@ -119,9 +133,9 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
     // The list keeps the order he chose last, for the whole session.
     if (caption == "Sort List Now") {
       order = ListOrder{page.fields.front().second, page.descending};
-      state_.SetOrder(session->id, session->user_id, order);
+      state_.SetOrder(session->id, order);
     } else {
-      order = state_.Order(session->id);
+      order = ListOrder{session->order_column, session->order_descending};
       if (!order.column.empty()) {
         caption = "Sort List Now";
         fields = {{kCommandField, caption}, {"sortrequests", order.column}};
@@ -158,7 +172,7 @@ Reply HelpDeskFront::Show(const Visit& visit, const AddressedPage& page) {
     }
     std::string form_id;
     if (page.one_time_form) {
-      form_id = state_.IssueFormId(session->id, session->user_id);
+      form_id = state_.IssueFormId(session->id);
     }
     return ShowNewPage(*session, std::move(result.html), std::move(form_id),
                        std::move(reply));
@@ -270,7 +284,7 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     reply.command = std::string(row.command);
     reply.result = "replayed";
     if (!claim.notice.text.empty()) {
-      state_.SetNotice(session.id, session.user_id, std::move(claim.notice));
+      state_.SetNotice(session.id, claim.notice);
     }
     return Redirect(std::move(claim.location), std::move(reply));
   }
@@ -288,7 +302,6 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
     // The engine has removed every login entry of the user, so every
     // session of his ends with it.
     sessions_.EndUser(session.user_id);
-    state_.EndUser(session.user_id);
     reply.set_cookies.push_back(Cookie(kSessionCookie, "", true));
     std::string fragment = result.html.empty()
                                ? StartupFragment(session.user_id)
@@ -312,7 +325,7 @@ Reply HelpDeskFront::SignedIn(const SessionView& session, const Button& button,
   Notice notice;
   if (auto said = NoticeAfter(button, visit.posted, new_request_no)) {
     notice = std::move(*said);
-    state_.SetNotice(session.id, session.user_id, notice);
+    state_.SetNotice(session.id, notice);
   }
   held.Finish(location, std::move(notice));
   return Redirect(std::move(location), std::move(reply));
@@ -520,7 +533,7 @@ void HelpDeskFront::Enhance(const SessionView& session,
     RemoveQueryEcho(fragment);
     ShowItemIds(fragment);
     if (IsEmptyResult(*fragment)) {
-      state_.SetNotice(session.id, session.user_id,
+      state_.SetNotice(session.id,
                        Notice{"Nothing matches these criteria. Fewer or "
                               "shorter ones find more.",
                               "", ""});
@@ -561,21 +574,10 @@ std::string HelpDeskFront::StartupFragment(std::string_view user_id) {
 }
 
 void HelpDeskFront::Sweep() {
-  state_.Sweep();
+  throttle_.Sweep();
   std::unique_lock gate(login_gate_);
   for (const std::string& user : sessions_.Sweep()) LogOutIfUnused(user);
   for (const std::string& user : second_factor_.Sweep()) LogOutIfUnused(user);
-}
-
-void HelpDeskFront::EndAllSessions() {
-  state_.Clear();
-  std::unique_lock gate(login_gate_);
-  for (const std::string& user : sessions_.EndAll()) {
-    Run("LOGOUT", Variant(user), Variant());
-  }
-  for (const std::string& user : second_factor_.EndAll()) {
-    LogOutIfUnused(user);
-  }
 }
 
 std::string HelpDeskFront::Cookie(std::string_view name, std::string_view value,

@@ -96,9 +96,6 @@ class HelpDeskFront {
   // no session left, as their logout would.
   void Sweep();
 
-  // Ends every session and removes their login entries (at shutdown).
-  void EndAllSessions();
-
  private:
   struct EngineResult {
     bool ok = false;
@@ -164,7 +161,8 @@ class HelpDeskFront {
                      bool expire) const;
 
   const ServeOptions& options_;
-  const std::string secret_;  // keys the login forms' tokens
+  // Keys the login forms' tokens; every node of the help desk shares it.
+  const std::string secret_;
   SessionStore sessions_;
   FrontState state_;
   LoginThrottle throttle_;

@@ -35,7 +35,7 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
   }
   // A header clicked sorts every list of requests alike for the session;
   // a column the lists do not have means their own order.
-  ListOrder kept = state_.Order(session->id, ListKind::kRequests);
+  ListOrder kept{session->lists_order_column, session->lists_order_descending};
   if (sort) {
     kept = ListOrder();
     for (std::string_view column : kListedColumns) {
@@ -43,7 +43,7 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
         kept = ListOrder{std::string(column), descending};
       }
     }
-    state_.SetOrder(session->id, session->user_id, kept, ListKind::kRequests);
+    state_.SetOrder(session->id, kept, ListKind::kRequests);
   }
   ListedOrder order{kept.column, kept.descending};
   Captions captions(options_.settings_path);

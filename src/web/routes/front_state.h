@@ -3,23 +3,25 @@
 // order of his list, and the one-time ids of the forms that register
 // something, so that posting one twice stores it once.
 //
-// It is keyed by session id and kept apart from the session store, which
-// knows identities only; an entry untouched for longer than the idle
-// timeout is dropped by Sweep, as its session is.
+// It is kept with the session in the help desk's database
+// (data/web_sessions.h, data/web_forms.h), so that a form posted twice to
+// two nodes also stores once, and it ends when its session ends. What cannot
+// be read counts as absent: no notice, the engine's order, a form id not
+// issued.
 //
 // Thread safety: every member may be called from any thread.
 
 #ifndef KIRVS_SRC_WEB_ROUTES_FRONT_STATE_H_
 #define KIRVS_SRC_WEB_ROUTES_FRONT_STATE_H_
 
+#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
+#include "data/web_sessions.h"
 #include "web/options/serve_options.h"
 
 namespace kirvs::web {
@@ -36,11 +38,6 @@ struct ListOrder {
   std::string column;  // empty: the engine's own order
   bool descending = false;
 };
-
-// Which list an order is for: the person's own list (the engine's), or the
-// lists the front makes (the queues and found requests, which share their
-// columns).
-enum class ListKind { kMine, kRequests };
 
 // What a one-time form id allows.
 struct FormClaim {
@@ -59,25 +56,27 @@ class FrontState {
   // How many form ids a session remembers: more than anyone keeps open.
   static constexpr size_t kFormIds = 32;
 
-  // REQUIRES: `options` outlives the state.
+  // A post whose form id has been busy this long is taken to have died with
+  // its node; a later post of the id then runs.
+  static constexpr std::chrono::minutes kAbandonedPost{2};
+
+  // REQUIRES: `options` outlives the state; the tables of the web front's
+  // state exist (data/web_state_tables.h).
   explicit FrontState(const ServeOptions& options);
 
-  void SetNotice(std::string_view session_id, std::string_view user_id,
-                 Notice notice);
-  // The notice for this page, once. Every page asks, which keeps the entry
-  // of a session in use from being swept.
+  void SetNotice(std::string_view session_id, const Notice& notice);
+  // The notice for this page, once.
   std::optional<Notice> TakeNotice(std::string_view session_id);
 
-  void SetOrder(std::string_view session_id, std::string_view user_id,
-                ListOrder order, ListKind list = ListKind::kMine);
-  ListOrder Order(std::string_view session_id,
-                  ListKind list = ListKind::kMine) const;
+  // The order comes back with the session (SessionView), read at once.
+  void SetOrder(std::string_view session_id, const ListOrder& order,
+                ListKind list = ListKind::kMine);
 
   // A new one-time id for a form shown in the session.
-  std::string IssueFormId(std::string_view session_id,
-                          std::string_view user_id);
-  // Claims `form_id` for one post. A post of the same id made meanwhile
-  // waits until that one has finished, then replays or runs.
+  std::string IssueFormId(std::string_view session_id);
+  // Claims `form_id` for one post. A post of the same id made meanwhile,
+  // here or on another node, waits until that one has finished, then
+  // replays or runs.
   FormClaim ClaimForm(std::string_view session_id, std::string_view form_id);
   // The claimed post succeeded, said `notice` and went to `location`.
   void FinishForm(std::string_view session_id, std::string_view form_id,
@@ -85,36 +84,13 @@ class FrontState {
   // The claimed post failed: the form may be posted again.
   void ReleaseForm(std::string_view session_id, std::string_view form_id);
 
-  // Forgets every session of the user (ASCII case ignored).
-  void EndUser(std::string_view user_id);
-  // Forgets the entries untouched for longer than the idle timeout.
-  void Sweep();
-  void Clear();
-
  private:
-  struct FormId {
-    std::string id;
-    bool busy = false;
-    bool used = false;
-    std::string location;
-    Notice notice;
-  };
-  struct Entry {
-    std::string user_id;
-    SteadyClock::TimePoint last_seen;
-    std::optional<Notice> notice;
-    ListOrder orders[2];  // by ListKind
-    std::deque<FormId> forms;
-  };
-
-  // REQUIRES: mu_ held.
-  Entry& Touch(std::string_view session_id, std::string_view user_id);
-  FormId* FindForm(std::string_view session_id, std::string_view form_id);
-
   const ServeOptions& options_;
-  mutable std::mutex mu_;
+  const std::string db_path_;
+  // Wakes the posts that wait for a form id finished on this node; those
+  // waiting for another node look again every little while.
+  std::mutex mu_;
   std::condition_variable form_done_;
-  std::unordered_map<std::string, Entry> entries_;
 };
 
 // A form id claimed for one post (FormClaim::kRun): released when it goes
