@@ -1,24 +1,15 @@
 #include "web_test_support.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <utility>
 
 #include "cli/init_command.h"
 #include "platform/settings_file.h"
-#include "web/routes/page_addresses.h"
 
 namespace kirvs::testing {
 namespace {
-
-std::string FormBody(const Fields& fields) {
-  std::string body;
-  for (const auto& [name, value] : fields) {
-    if (!body.empty()) body += '&';
-    body += web::UrlEncode(name) + "=" + web::UrlEncode(value);
-  }
-  return body;
-}
 
 std::string DescribeParameter(const Variant& value, Fields* form) {
   if (value.IsEmpty()) return "<empty>";
@@ -30,90 +21,6 @@ std::string DescribeParameter(const Variant& value, Fields* form) {
 }
 
 }  // namespace
-
-std::string HiddenValue(const std::string& page, const std::string& name) {
-  std::string marker = "name=\"" + name + "\" value=\"";
-  size_t start = page.find(marker);
-  if (start == std::string::npos) return "";
-  start += marker.size();
-  return page.substr(start, page.find('"', start) - start);
-}
-
-Browser::Browser(int port) : client_("127.0.0.1", port) {
-  client_.set_read_timeout(10, 0);
-}
-
-void Browser::Get(const std::string& path) {
-  set_cookies_.clear();
-  Remember(client_.Get(path.c_str(), CookieHeaders()));
-}
-
-void Browser::Click(const std::string& caption, Fields fields) {
-  fields.insert(fields.begin(), {"KIRVSCommand", caption});
-  fields.emplace_back("KIRVSToken", token_);
-  if (!page_number_.empty()) fields.emplace_back("KIRVSPage", page_number_);
-  PostRaw(FormBody(fields));
-}
-
-void Browser::PostFields(const Fields& fields) { PostRaw(FormBody(fields)); }
-
-void Browser::PostRaw(const std::string& body, const std::string& type) {
-  set_cookies_.clear();
-  Remember(client_.Post("/", CookieHeaders(), body, type.c_str()));
-  post_status_ = status_;
-  redirected_to_.clear();
-  if (status_ != 303) return;
-  redirected_to_ = header("Location");
-  Remember(client_.Get(redirected_to_.c_str(), CookieHeaders()));
-}
-
-void Browser::LogIn(const std::string& user, const std::string& password) {
-  if (token_.empty()) Get();
-  Click("Login", {{"txtUserID", user}, {"txtPassword", password}});
-}
-
-std::string Browser::header(const std::string& name) const {
-  auto it = headers_.find(name);
-  return it == headers_.end() ? "" : it->second;
-}
-
-std::string Browser::cookie(const std::string& name) const {
-  auto it = cookies_.find(name);
-  return it == cookies_.end() ? "" : it->second;
-}
-
-httplib::Headers Browser::CookieHeaders() const {
-  std::string header;
-  for (const auto& [name, value] : cookies_) {
-    if (!header.empty()) header += "; ";
-    header += name + "=" + value;
-  }
-  if (header.empty()) return {};
-  return {{"Cookie", header}};
-}
-
-void Browser::Remember(const httplib::Result& result) {
-  ASSERT_TRUE(result) << "no answer: " << httplib::to_string(result.error());
-  status_ = result->status;
-  page_ = result->body;
-  headers_.clear();
-  for (const auto& [name, value] : result->headers) {
-    headers_.emplace(name, value);
-    if (name != "Set-Cookie") continue;
-    set_cookies_.push_back(value);
-    std::string pair = value.substr(0, value.find(';'));
-    std::string cookie_name = pair.substr(0, pair.find('='));
-    if (value.find("Max-Age=0") != std::string::npos) {
-      cookies_.erase(cookie_name);
-    } else {
-      cookies_[cookie_name] = pair.substr(pair.find('=') + 1);
-    }
-  }
-  if (std::string token = HiddenValue(page_, "KIRVSToken"); !token.empty()) {
-    token_ = token;
-  }
-  page_number_ = HiddenValue(page_, "KIRVSPage");
-}
 
 void WebServerTest::SetUp() {
   InitOptions init;
@@ -160,9 +67,30 @@ void WebServerTest::Stop() {
   server_.reset();
 }
 
+Browser WebServerTest::SignIn(const std::string& user) {
+  Browser browser(port_);
+  browser.LogIn(user, user + "123");
+  return browser;
+}
+
 std::vector<SeenCall> WebServerTest::TakeCalls() {
   std::lock_guard lock(mu_);
   return std::exchange(calls_, {});
+}
+
+std::string WebServerTest::TakeCommands() {
+  std::string commands;
+  for (const SeenCall& call : TakeCalls()) {
+    commands += (commands.empty() ? "" : ",") + call.command;
+  }
+  return commands;
+}
+
+bool WebServerTest::OnlyStartupRan() {
+  std::vector<SeenCall> calls = TakeCalls();
+  return std::all_of(calls.begin(), calls.end(), [](const SeenCall& call) {
+    return call.command == "STARTUP";
+  });
 }
 
 std::vector<std::string> WebServerTest::Log(size_t lines) {
@@ -177,17 +105,21 @@ std::vector<std::string> WebServerTest::Log(size_t lines) {
   return log_;
 }
 
+int WebServerTest::CountLogged(size_t lines,
+                               std::initializer_list<std::string> texts) {
+  std::vector<std::string> log = Log(lines);
+  return std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+    return std::all_of(texts.begin(), texts.end(), [&](const auto& text) {
+      return line.find(text) != std::string::npos;
+    });
+  });
+}
+
 bool WebServerTest::Logged(const std::string& text) {
-  for (int i = 0; i < 200; ++i) {
-    {
-      std::lock_guard lock(mu_);
-      for (const std::string& line : log_) {
-        if (line.find(text) != std::string::npos) return true;
-      }
-    }
+  for (int i = 0; i < 200 && CountLogged(0, {text}) == 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  return false;
+  return CountLogged(0, {text}) > 0;
 }
 
 void WebServerTest::Set(std::string* field, std::string value) {
@@ -198,6 +130,19 @@ void WebServerTest::Set(std::string* field, std::string value) {
 int WebServerTest::LoginEntries(const std::string& user) {
   return std::stoi(QueryValue(
       db_path_, "SELECT COUNT(*) FROM Logins WHERE UserName='" + user + "'"));
+}
+
+bool WebServerTest::LoginEntryGoes(const std::string& user) {
+  for (int i = 0; i < 400 && LoginEntries(user) != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return LoginEntries(user) == 0;
+}
+
+std::string WebServerTest::Telephone1017() {
+  return QueryValue(db_path_,
+                    "SELECT Telephone FROM Current_Requests WHERE "
+                    "RequestNo=1017");
 }
 
 }  // namespace kirvs::testing
