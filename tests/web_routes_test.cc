@@ -118,7 +118,7 @@ TEST_F(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
        "aria-label=\"Telephone\">",
        "<select name='Priority' size='1' aria-label=\"Priority\">"},
       {"Allocate", "requestno=1017", "/requests/1017/allocate", "Allocate S"},
-      {"Schedule", "requestno=1017", "/requests/1017/schedule", "Schedule S"},
+      {"Schedule", "requestno=1029", "/requests/1029/schedule", "Schedule S"},
       {"Close", "requestno=1017", "/requests/1017/close", "Close Service R",
        "value=\"Save Close Details\" class=\"kv-default-submit\""},
       {"Activities", "requestno=1017", "/requests/1017/activities", "Log for"},
@@ -199,7 +199,7 @@ TEST_F(WebServerTest, RefusedPostsShowAPlainErrorAboveThePagePostedFrom) {
   // caption, posted fields, sentence, fields marked, logged ("": the
   // engine did not run)
   const std::vector<std::vector<std::string>> rows = {
-      {"Save Allocation", "requestno=1017&Allocated=tomorrow",
+      {"Save Allocation", "requestno=1017&Telephone=x9&Allocated=tomorrow",
        "Allocated: enter a date such as 2026-12-07 09:00.", "[\"Allocated\"]",
        "strQuery: SELECT * FROM [Current_Requests]"},
       {"Save Request", "requestno=1017&DownTime=abc",
