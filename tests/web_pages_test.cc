@@ -59,6 +59,13 @@ TEST(PageTextTest, LoneAmpersandsAndOptionsWithoutValueStay) {
   // An empty banner is no title.
   EXPECT_EQ("Open", PageTitle("<strong>Open</strong>"));
   EXPECT_EQ(PageTitle(""), PageTitle("<strong></strong>"));
+  // The engine's words about its database never reach the page.
+  for (const char* engine : {"An error occurred while opening Logins.",
+                             "Could not open /srv/help.db (locked)."}) {
+    EXPECT_EQ(0u, PlainErrorOf(engine, SubmittedForm())
+                      .text.find("The help desk could not carry out"))
+        << engine;
+  }
 }
 
 }  // namespace
