@@ -1,8 +1,12 @@
-// Which command a posted caption runs, for the captions that carry a key.
+// Which command a posted caption runs, for the captions that carry a key,
+// and the criteria a search form's fields become.
 
 #include "web/routes/button_map.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
 
 namespace kirvs::web {
 namespace {
@@ -30,6 +34,22 @@ TEST(ButtonMapTest, KeysOfRowButtonsMustFitTheirKind) {
     if (!button) continue;
     EXPECT_EQ(c.command, button->row->command) << c.caption;
     EXPECT_EQ(c.key, button->key) << c.caption;
+  }
+}
+
+// A word finds what contains it; an operator or a wildcard is taken as
+// typed; the front's own fields stay as they are.
+TEST(ButtonMapTest, SearchCriteriaContainTheWords) {
+  const std::pair<std::string, std::string> typed[] = {
+      {"cisco", "%cisco%"}, {" Cisco ", "%Cisco%"},
+      {"=Cisco", "=Cisco"}, {"<>Cisco", "<>Cisco"},
+      {"<=C", "<=C"},       {">=C", ">=C"},
+      {"Cis%", "Cis%"},     {" ", " "}};
+  for (const auto& [value, sent] : typed) {
+    SubmittedForm criteria = ContainsCriteria(
+        SubmittedForm({{"Manufacturer", value}, {"KIRVSCurrentUser", "ann"}}));
+    EXPECT_EQ(sent, criteria.Get("Manufacturer")) << value;
+    EXPECT_EQ("ann", criteria.Get("KIRVSCurrentUser")) << value;
   }
 }
 

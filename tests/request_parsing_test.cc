@@ -73,6 +73,7 @@ TEST(RequestParsingTest, DecodesWhatBrowsersAndOthersSend) {
       {Decoder::kFormBody, "a=\xFFx", "[a][" + bad + "x]"},
       {Decoder::kFormBody, "%80=%C3", "[" + bad + "][" + bad + "]"},
       {Decoder::kFormBody, "a=%C3%A9%C3", "[a][\xC3\xA9" + bad + "]"},
+      {Decoder::kFormBody, "a=%C2%A3", "[a][\xC2\xA3]"},  // the lowest lead
 
       // Only urlencoded bodies are forms; no Content-Type counts as one.
       {Decoder::kContentType, "application/x-www-form-urlencoded", "yes"},

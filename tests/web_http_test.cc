@@ -1,0 +1,200 @@
+// The web server over HTTP: whole documents that are not stored, body
+// limits, files and unknown paths, a port in use, the access log, internal
+// errors and a clean stop.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "web/serve.h"
+#include "web_test_support.h"
+
+namespace kirvs::web {
+namespace {
+
+using ::kirvs::testing::Browser;
+using ::kirvs::testing::WebServerTest;
+
+TEST_F(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
+  // The documents around the login page and the list, token and page
+  // number (taken from the clock) masked.
+  auto masked = [](const Browser& browser) {
+    std::string page = browser.page();
+    const std::string& token = browser.token();
+    size_t at = token.empty() ? std::string::npos : page.find(token);
+    if (at == std::string::npos) ADD_FAILURE() << "no token in the page";
+    for (; at != std::string::npos; at = page.find(token, at)) {
+      page.replace(at, token.size(), "{TOKEN}");
+    }
+    const std::string field = "name=\"KIRVSPage\" value=\"";
+    const std::string number =
+        field + testing::HiddenValue(page, "KIRVSPage") + "\"";
+    if (size_t at = page.find(number); at != std::string::npos) {
+      page.replace(at, number.size(), field + "{PAGE}\"");
+    }
+    return page;
+  };
+  Browser browser(port_);
+  browser.Get();
+  testing::ExpectGolden("web_login.html", masked(browser));
+  browser.LogIn("ann", "ann123");
+  testing::ExpectGolden("web_list.html", masked(browser));
+  EXPECT_EQ("text/html; charset=utf-8", browser.header("Content-Type"));
+  EXPECT_EQ("no-store", browser.header("Cache-Control"));
+  EXPECT_NE("", browser.header("Content-Security-Policy"));
+}
+
+TEST_F(WebServerTest, BodiesOverTheLimitAreRefused) {
+  Browser browser = SignIn("ann");
+  TakeCalls();
+  const std::string head =
+      "KIRVSCommand=Show+List&KIRVSToken=" + browser.token();
+  browser.PostRaw(head + "&Description=" + std::string(1 << 20, 'a'));
+  EXPECT_EQ(413, browser.status());
+  EXPECT_TRUE(browser.Shows("Too much data"));
+  browser.PostRaw("--x\r\n", "multipart/form-data; boundary=x");
+  EXPECT_EQ(415, browser.status());
+  // Too many fields, or a NUL in any name or value, and nothing runs.
+  std::string fields = head;
+  for (int i = 0; i < 998; ++i) fields += "&f" + std::to_string(i) + "=";
+  browser.PostRaw(fields + "&last=");
+  EXPECT_EQ(413, browser.status());
+  EXPECT_TRUE(browser.Shows("The form has too many fields."));
+  for (const char* nul : {"&Description=a%00b", "&a%00=b"}) {
+    browser.PostRaw(head + nul);
+    EXPECT_EQ(400, browser.status()) << nul;
+  }
+  EXPECT_EQ("", TakeCommands());
+
+  // A long form well past the library's own form limit still goes through,
+  // and so do 1,000 fields.
+  browser.Click("Show List", {{"Description", std::string(100000, 'b')}});
+  EXPECT_TRUE(browser.Shows("Outstanding Service Issues"));
+  browser.PostRaw(fields);
+  EXPECT_EQ(200, browser.status());
+}
+
+TEST_F(WebServerTest, FilesAndUnknownPaths) {
+  httplib::Client client("127.0.0.1", port_);
+  const std::pair<std::string, std::string> files[] = {
+      {"/kvlogo.gif", "image/gif"},
+      {"/kirvs.css", "text/css"},
+      {"/kirvs.js", "text/javascript"},
+  };
+  for (const auto& [path, type] : files) {
+    auto file = client.Get(path);
+    ASSERT_TRUE(file) << path;
+    EXPECT_EQ(200, file->status) << path;
+    EXPECT_EQ(0u, file->get_header_value("Content-Type").find(type)) << path;
+    EXPECT_FALSE(file->body.empty()) << path;
+  }
+  EXPECT_EQ("GIF89a", client.Get("/kvlogo.gif")->body.substr(0, 6));
+  for (const char* path : {"/admin", "/KIRVS.INI", "/helpdesk.db"}) {
+    auto missing = client.Get(path);
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(404, missing->status) << path;
+    EXPECT_EQ(0u, missing->body.find("<!DOCTYPE html>")) << path;
+    EXPECT_NE(std::string::npos, missing->body.find("Page not found"));
+  }
+  auto post =
+      client.Post("/elsewhere", "a=b", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(post);
+  EXPECT_EQ(404, post->status);
+}
+
+TEST_F(WebServerTest, APortInUseIsNotSharedAndServeSaysSo) {
+  ServeOptions second = options_;
+  second.port = port_;
+  WebServer other(second);
+  EXPECT_EQ(0, other.Bind());
+
+  std::ostringstream out, errors;
+  EXPECT_EQ(1, Serve(second, out, errors));
+  EXPECT_EQ("kirvs serve: port " + std::to_string(port_) +
+                " is in use; choose another with --port\n",
+            errors.str());
+  EXPECT_EQ("", out.str());
+}
+
+// A stop that comes while Listen is still starting up is not lost (the
+// listener thread would never end).
+TEST_F(WebServerTest, StopRightAfterStartIsNotLost) {
+  for (int i = 0; i < 20; ++i) {
+    Stop();
+    Start();
+  }
+  EXPECT_TRUE(listened_ok_);
+}
+
+TEST_F(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
+  Browser browser = SignIn("ann");
+  browser.Click("1017");
+  httplib::Client client("127.0.0.1", port_);
+  client.Get("/nowhere");
+  // The library decodes the path: line ends in it must not split the line.
+  client.Get("/a%0D%0Ab%0Ac");
+  const std::vector<std::string> lines = {
+      " GET / command=\"STARTUP\" result=ok status=200 ",
+      " POST / command=\"LOGIN\" result=ok status=303 ",
+      " GET / command=\"SHOW LIST\" result=ok status=200 ",
+      " POST / command=\"SHOW REQUEST\" result=ok status=303",
+      " GET /requests/1017 command=\"SHOW REQUEST\" result=ok status=200",
+      " GET /nowhere command=\"-\" result=- status=404 ",
+      " GET /a%0D%0Ab%0Ac command=\"-\" result=- status=404 ",
+  };
+  ASSERT_EQ(lines.size(), Log(lines.size()).size());
+  // Lines are written after each answer has gone out, so the last ones
+  // (from two connections) may come in any order.
+  for (const std::string& line : lines) {
+    EXPECT_EQ(1, CountLogged(lines.size(), {line, " ms="})) << line;
+  }
+  EXPECT_EQ(1, CountLogged(lines.size(), {"LOGIN", " user=\"ann\""}));
+  for (const std::string& secret :
+       {std::string("\r"), std::string("\n"), std::string("ann123"),
+        browser.token(), browser.cookie("kirvs_session")}) {
+    EXPECT_EQ(0, CountLogged(lines.size(), {secret})) << secret;
+  }
+}
+
+TEST_F(WebServerTest, AnInternalErrorAnswers500AndIsLogged) {
+  Browser browser = SignIn("ann");
+  Set(&throw_on_, "SEARCH SOLUTIONS");
+  browser.Click("Search Solutions");
+  EXPECT_EQ(500, browser.status());
+  EXPECT_TRUE(browser.Shows("Something went wrong"));
+  EXPECT_EQ(1, CountLogged(4, {"error=\"test"}));
+  Set(&throw_on_, "");
+  browser.Get();
+  EXPECT_EQ(200, browser.status());
+}
+
+TEST_F(WebServerTest, StopLetsRequestsInFlightFinish) {
+  Browser browser = SignIn("ann");
+  Set(&pause_on_, "SHOW LIST");
+  TakeCalls();
+  std::thread slow([&] { browser.Get("/"); });
+  // Stop while the engine is busy with it.
+  for (int i = 0; i < 500 && TakeCalls().empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Stop();
+  slow.join();
+  EXPECT_TRUE(browser.Shows("Outstanding Service Issues"));
+  EXPECT_TRUE(listened_ok_);
+  // The session and its login entry outlive the server: it goes on when
+  // the server starts again.
+  EXPECT_EQ(1, LoginEntries("ann"));
+  Start();
+  Browser again(port_);
+  again.set_cookie("kirvs_session", browser.cookie("kirvs_session"));
+  again.Get();
+  EXPECT_TRUE(again.Shows("Outstanding Service Issues"));
+}
+
+}  // namespace
+}  // namespace kirvs::web

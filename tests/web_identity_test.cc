@@ -1,0 +1,340 @@
+// The web front's identity over HTTP: sessions and their cookies, CSRF
+// tokens, failed logins, the second factor, logout, idle sessions, the login
+// throttle and the session caps.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/second_factor.h"
+#include "platform/totp.h"
+#include "web/identity/second_factor_step.h"
+#include "web/options/serve_options.h"
+#include "web_test_support.h"
+
+namespace kirvs::web {
+namespace {
+
+using ::kirvs::testing::Browser;
+using ::kirvs::testing::ExecSql;
+using ::kirvs::testing::WebServerTest;
+
+TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
+  const std::string kAttributes = "; Path=/; HttpOnly; SameSite=Strict";
+  Browser browser(port_);
+  browser.Get();
+  ASSERT_EQ(1u, browser.set_cookies().size());
+  EXPECT_EQ(0u, browser.set_cookies()[0].find("kirvs_browser="));
+  EXPECT_NE(std::string::npos, browser.set_cookies()[0].find(kAttributes));
+  std::string login_token = browser.token();
+  browser.set_cookie("kirvs_session", "planted-by-someone-else");
+  browser.LogIn("ann", "ann123");
+  ASSERT_TRUE(browser.Shows("Outstanding Service Issues for: Ann Archer"));
+  ASSERT_EQ(1u, browser.set_cookies().size());
+  const std::string& cookie = browser.set_cookies()[0];
+  EXPECT_EQ(0u, cookie.find("kirvs_session="));
+  EXPECT_NE(std::string::npos, cookie.find(kAttributes));
+  EXPECT_EQ(std::string::npos, cookie.find("Max-Age"));
+  std::string first_id = browser.cookie("kirvs_session");
+  EXPECT_EQ(64u, first_id.size());
+
+  // The login page's token does nothing else in a signed-in session.
+  std::string first_token = browser.token();
+  browser.set_token(login_token);
+  browser.Click("Show List");
+  EXPECT_EQ(403, browser.status());
+
+  // Logging in again from that login page (still open in another tab) gives
+  // a new id; the old one is worth nothing afterwards.
+  browser.Click("Login", {{"txtUserID", "ann"}, {"txtPassword", "ann123"}});
+  ASSERT_EQ(200, browser.status());
+  EXPECT_NE(first_id, browser.cookie("kirvs_session"));
+  Browser thief(port_);
+  thief.set_cookie("kirvs_session", first_id);
+  thief.set_token(first_token);
+  TakeCalls();
+  thief.Click("Show List");
+  EXPECT_TRUE(thief.Shows("Your session has ended."));
+  EXPECT_EQ("STARTUP", TakeCommands());
+}
+
+TEST_F(WebServerTest, PostsWithoutTheSessionsTokenRunNothing) {
+  Browser ann = SignIn("ann");
+  Browser bob = SignIn("bob");
+  std::string ann_token = ann.token();
+  TakeCalls();
+  for (const std::string& token :
+       {std::string(""), std::string("0"), bob.token(), ann_token + "0"}) {
+    ann.set_token(token);
+    ann.Click("Save Request", {{"requestno", "1017"}, {"Telephone", "x1"}});
+    EXPECT_EQ(403, ann.status()) << token;
+    EXPECT_TRUE(ann.Shows("This form has expired")) << token;
+  }
+  ann.PostFields({{"KIRVSCommand", "Show List"}});
+  EXPECT_EQ(403, ann.status());
+  EXPECT_EQ("", TakeCommands());
+  EXPECT_EQ("x1120", Telephone1017());
+  // The session itself is untouched: the right token works.
+  ann.set_token(ann_token);
+  ann.Click("Show List");
+  EXPECT_EQ(200, ann.status());
+}
+
+// A login needs the token of this browser's own login page; without a
+// session nothing else runs, and the login page asks for one.
+TEST_F(WebServerTest, LoginNeedsTheTokenOfThisBrowsersLoginPage) {
+  Browser mallory(port_);
+  mallory.Get();
+  Browser victim(port_);
+  victim.Get();
+  Browser no_cookie(port_);
+  TakeCalls();
+  for (Browser* browser : {&victim, &no_cookie}) {
+    browser->set_token(mallory.token());
+    browser->Click("Login", {{"txtUserID", "ann"}, {"txtPassword", "ann123"}});
+    EXPECT_EQ(403, browser->status());
+  }
+  EXPECT_EQ("", TakeCommands());
+  EXPECT_EQ(0, LoginEntries("ann"));
+
+  victim.Click("Show List");
+  EXPECT_EQ(200, victim.status());
+  EXPECT_TRUE(victim.Shows("Please log in first."));
+  EXPECT_EQ("STARTUP", TakeCommands());
+}
+
+// An unknown id, a wrong password, a null password and a missing profile
+// look alike to the visitor: one message, one status, one page (apart from
+// the token and the id he typed). The access log keeps the engine's message,
+// without the database path.
+TEST_F(WebServerTest, FailedLoginsAllLookAlike) {
+  ExecSql(db_path_,
+          "UPDATE System_Users SET Password=NULL WHERE UserId='bob';"
+          "DELETE FROM Personnel WHERE UserId='carol';");
+  const std::vector<std::vector<std::string>> cases = {
+      // user, password, logged
+      {"nobody", "no-such-user-pw",
+       "Unable to locate user: nobody in database: <database>"},
+      {"ann", "wrong", "Supplied password is incorrect."},
+      {"bob", "bob123", "Supplied password is incorrect."},
+      {"carol", "carol123",
+       "personnel profile for user: carol in database: <database>"},
+  };
+  std::string first_page;
+  for (const std::vector<std::string>& c : cases) {
+    Browser browser(port_);
+    browser.LogIn(c[0], c[1]);
+    EXPECT_EQ(200, browser.status()) << c[0];
+    EXPECT_TRUE(browser.Shows("The user ID or password is not correct."));
+    EXPECT_EQ("", browser.cookie("kirvs_session"));
+    EXPECT_FALSE(browser.Shows(c[1])) << c[0];
+    std::string page = browser.page();
+    page.replace(page.find(browser.token()), browser.token().size(), "TOKEN");
+    std::string typed = "name='txtUserID' value='" + c[0] + "'";
+    ASSERT_NE(std::string::npos, page.find(typed)) << c[0];
+    page.replace(page.find(typed), typed.size(), "TYPED");
+    if (first_page.empty()) first_page = page;
+    EXPECT_EQ(first_page, page) << c[0];
+  }
+  for (const std::vector<std::string>& c : cases) {
+    EXPECT_LE(1, CountLogged(2 * cases.size(),
+                             {" command=\"LOGIN\" result=failed ", c[2]}))
+        << c[0];
+  }
+  EXPECT_EQ(0, CountLogged(2 * cases.size(), {db_path_}));
+}
+
+// A user with a second factor gets his session only with a valid code, each
+// code once; wrong codes count towards the login throttle, and too many of
+// them take away the login entry the password had made, as does a code step
+// left unfinished.
+TEST_F(WebServerTest, SecondFactorGuardsTheSession) {
+  std::string secret_base32;
+  ASSERT_TRUE(EnrolSecondFactor(db_path_, "ann", &secret_base32).ok());
+  const std::string secret = *Base32Decode(secret_base32);
+  auto code_now = [&] {
+    return TotpCode(secret, TotpStep(std::time(nullptr)));
+  };
+  // Six digits that are no code of the steps around now.
+  auto wrong_code = [&] {
+    int64_t step = TotpStep(std::time(nullptr));
+    for (std::string code : {"000000", "111111", "222222", "333333"}) {
+      bool valid = false;
+      for (int64_t s = step - 2; s <= step + 2; ++s) {
+        valid = valid || TotpCode(secret, s) == code;
+      }
+      if (!valid) return code;
+    }
+    return std::string("444444");
+  };
+
+  Browser browser = SignIn("ann");
+  EXPECT_TRUE(browser.Shows(">Code from your authenticator app</label>"));
+  EXPECT_FALSE(browser.Shows("ann123"));
+  EXPECT_EQ("", browser.cookie("kirvs_session"));
+  EXPECT_EQ(64u, browser.cookie("kirvs_pending").size());
+  EXPECT_EQ(1, LoginEntries("ann"));
+  browser.Get();
+  EXPECT_TRUE(browser.Shows("name='txtPassword'"));
+
+  for (int i = 0; i < 3; ++i) {
+    browser.Click("Verify Code", {{"txtCode", wrong_code()}});
+    EXPECT_EQ(200, browser.status());
+    EXPECT_TRUE(browser.Shows("The code is not correct"));
+  }
+  browser.Click("Verify Code", {{"txtCode", code_now()}});
+  EXPECT_EQ(429, browser.status());
+  EXPECT_EQ("", browser.cookie("kirvs_session"));
+  clock_.Advance(std::chrono::milliseconds(850));
+  browser.Click("Verify Code", {{"txtCode", code_now()}});
+  EXPECT_TRUE(browser.Shows("Outstanding Service Issues for: Ann Archer"));
+  EXPECT_EQ(64u, browser.cookie("kirvs_session").size());
+  EXPECT_EQ("", browser.cookie("kirvs_pending"));
+
+  // (That a code serves once is the second factor's own: SecondFactorTest.)
+  browser.Click("Logout");
+  browser.LogIn("ann", "ann123");
+  for (int i = 0; i < SecondFactorStep::kMaxWrongCodes; ++i) {
+    clock_.Advance(std::chrono::seconds(13));
+    browser.Click("Verify Code", {{"txtCode", wrong_code()}});
+    ASSERT_EQ(200, browser.status()) << i;
+  }
+  EXPECT_TRUE(browser.Shows("Too many wrong codes."));
+  EXPECT_TRUE(browser.Shows("name='txtPassword'"));
+  EXPECT_EQ("", browser.cookie("kirvs_pending"));
+  EXPECT_EQ(0, LoginEntries("ann"));
+
+  Restart([](ServeOptions& options) {
+    options.idle_timeout = std::chrono::milliseconds(100);
+  });
+  // The wrong codes above still count: the throttle outlives the server.
+  clock_.Advance(options_.max_login_delay);
+  Browser later = SignIn("ann");
+  ASSERT_EQ(1, LoginEntries("ann"));
+  clock_.Advance(SecondFactorStep::kLifetime + std::chrono::seconds(1));
+  EXPECT_TRUE(LoginEntryGoes("ann"));
+  later.Click("Verify Code", {{"txtCode", code_now()}});
+  EXPECT_TRUE(later.Shows("Your login has expired."));
+  EXPECT_EQ("", later.cookie("kirvs_session"));
+}
+
+TEST_F(WebServerTest, LogoutEndsEverySessionOfTheUser) {
+  Browser office = SignIn("ann");
+  Browser laptop = SignIn("ann");
+  std::string old_id = office.cookie("kirvs_session");
+  std::string old_token = office.token();
+  ASSERT_EQ(1, LoginEntries("ann"));
+
+  office.Click("Logout");
+  EXPECT_EQ(200, office.status());
+  EXPECT_TRUE(office.Shows("You have logged out."));
+  EXPECT_TRUE(office.Shows("name='txtUserID' value='ann'"));
+  EXPECT_EQ("", office.cookie("kirvs_session"));
+  EXPECT_EQ(0, LoginEntries("ann"));
+
+  // Neither the old cookie nor the other browser reaches the list any more.
+  TakeCalls();
+  office.set_cookie("kirvs_session", old_id);
+  office.set_token(old_token);
+  office.Click("Show List");
+  EXPECT_TRUE(office.Shows("Your session has ended."));
+  laptop.Click("Show List");
+  EXPECT_TRUE(laptop.Shows("Your session has ended."));
+  EXPECT_EQ("STARTUP,STARTUP", TakeCommands());
+}
+
+TEST_F(WebServerTest, IdleSessionsEndAndLoseTheirLoginEntry) {
+  Restart([](ServeOptions& options) {
+    options.idle_timeout = std::chrono::milliseconds(100);
+  });
+  Browser browser = SignIn("ann");
+  for (int i = 0; i < 2; ++i) {
+    clock_.Advance(std::chrono::milliseconds(60));
+    browser.Click("Show List");  // activity keeps it alive
+    EXPECT_TRUE(browser.Shows("Outstanding Service Issues")) << i;
+  }
+  ASSERT_EQ(1, LoginEntries("ann"));
+  clock_.Advance(std::chrono::milliseconds(160));
+  EXPECT_TRUE(LoginEntryGoes("ann"));
+  browser.Click("Show List");
+  EXPECT_TRUE(browser.Shows("Your session has ended. Please log in again."));
+  EXPECT_FALSE(browser.Shows("Outstanding Service Issues"));
+}
+
+// Failed logins slow down the next ones of the same user (whatever the case
+// of his id), doubling the wait; not those of another user.
+TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
+  Browser browser(port_);
+  for (int i = 0; i < 3; ++i) {
+    browser.LogIn("bob", "guess" + std::to_string(i));
+    ASSERT_EQ(200, browser.status());
+  }
+  TakeCalls();
+  browser.LogIn("bob", "bob123");  // right, but too soon
+  EXPECT_EQ(429, browser.status());
+  EXPECT_EQ("1", browser.header("Retry-After"));
+  EXPECT_TRUE(browser.Shows("Too many failed logins."));
+  EXPECT_EQ("", browser.cookie("kirvs_session"));
+  EXPECT_TRUE(OnlyStartupRan());
+
+  Browser colleague = SignIn("carol");
+  EXPECT_EQ(200, colleague.status());
+
+  clock_.Advance(std::chrono::milliseconds(850));
+  browser.LogIn("BOB", "wrong again");
+  EXPECT_EQ(200, browser.status());
+  clock_.Advance(std::chrono::milliseconds(850));
+  browser.LogIn("bob", "bob123");
+  EXPECT_EQ(429, browser.status());  // the wait has doubled
+  clock_.Advance(std::chrono::milliseconds(850));
+  browser.LogIn("bob", "bob123");
+  EXPECT_TRUE(browser.Shows("Outstanding Service Issues for: Bob Baker"));
+}
+
+TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerAddress) {
+  Browser browser(port_);
+  for (int i = 0; i < 10; ++i) {
+    browser.LogIn("nobody" + std::to_string(i), "x");
+    ASSERT_EQ(200, browser.status()) << i;
+  }
+  browser.LogIn("dave", "dave123");
+  EXPECT_EQ(429, browser.status());
+}
+
+// Logging in over and over ends only the user's own oldest sessions; a
+// store full of active sessions refuses the next login and runs nothing.
+TEST_F(WebServerTest, LoginsNeverEndOtherUsersSessions) {
+  Restart([](ServeOptions& options) {
+    options.max_sessions = 3;
+    options.max_sessions_per_user = 2;
+  });
+  Browser ann = SignIn("ann");
+  std::vector<std::unique_ptr<Browser>> bobs;
+  for (int i = 0; i < 5; ++i) {
+    bobs.push_back(std::make_unique<Browser>(port_));
+    bobs.back()->LogIn("bob", "bob123");
+    ASSERT_EQ(200, bobs.back()->status()) << i;
+  }
+  bobs.front()->Click("Show List");
+  EXPECT_TRUE(bobs.front()->Shows("Your session has ended."));
+  bobs.back()->Click("Show List");
+  EXPECT_TRUE(bobs.back()->Shows("Outstanding Service Issues for: Bob"));
+  Browser carol(port_);
+  carol.Get();
+  TakeCalls();
+  carol.LogIn("carol", "carol123");
+  EXPECT_EQ(503, carol.status());
+  EXPECT_TRUE(carol.Shows("The help desk has too many people signed in"));
+  EXPECT_TRUE(OnlyStartupRan());
+  ann.Click("Show List");
+  EXPECT_TRUE(ann.Shows("Outstanding Service Issues for: Ann Archer"));
+  EXPECT_EQ(1, LoginEntries("ann"));
+  EXPECT_EQ(1, LoginEntries("bob"));
+}
+
+}  // namespace
+}  // namespace kirvs::web

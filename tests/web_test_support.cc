@@ -1,0 +1,148 @@
+#include "web_test_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <utility>
+
+#include "cli/init_command.h"
+#include "platform/settings_file.h"
+
+namespace kirvs::testing {
+namespace {
+
+std::string DescribeParameter(const Variant& value, Fields* form) {
+  if (value.IsEmpty()) return "<empty>";
+  if (value.IsForm()) {
+    *form = value.form()->fields();
+    return "<form>";
+  }
+  return "\"" + value.ToText() + "\"";
+}
+
+}  // namespace
+
+void WebServerTest::SetUp() {
+  InitOptions init;
+  init.dir = dir_.File("desk");
+  init.demo = true;
+  std::ostringstream out, errors;
+  ASSERT_EQ(0, RunInit(init, out, errors)) << errors.str();
+  db_path_ = init.dir + "/" + kDatabaseFileName;
+  options_.settings_path = init.dir + "/" + kSettingsFileName;
+  options_.port = 0;
+  options_.threads = 4;
+  options_.first_login_delay = std::chrono::milliseconds(800);
+  options_.clock = &clock_;
+  options_.access_log = [this](std::string_view line) {
+    std::lock_guard lock(mu_);
+    log_.emplace_back(line);
+  };
+  options_.observe_call = [this](const web::EngineCall& call) {
+    SeenCall seen{call.command, "", "", {}};
+    seen.p1 = DescribeParameter(*call.p1, &seen.form);
+    seen.p2 = DescribeParameter(*call.p2, &seen.form);
+    std::unique_lock lock(mu_);
+    calls_.push_back(std::move(seen));
+    if (throw_on_ == call.command) throw std::runtime_error("test failure");
+    if (pause_on_ == call.command) {
+      lock.unlock();
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+  };
+  Start();
+}
+
+void WebServerTest::Start() {
+  server_ = std::make_unique<web::WebServer>(options_);
+  port_ = server_->Bind();
+  ASSERT_NE(0, port_);
+  listener_ = std::thread([this] { listened_ok_ = server_->Listen(); });
+}
+
+void WebServerTest::Stop() {
+  if (!server_) return;
+  server_->Stop();
+  listener_.join();
+  server_.reset();
+}
+
+Browser WebServerTest::SignIn(const std::string& user) {
+  Browser browser(port_);
+  browser.LogIn(user, user + "123");
+  return browser;
+}
+
+std::vector<SeenCall> WebServerTest::TakeCalls() {
+  std::lock_guard lock(mu_);
+  return std::exchange(calls_, {});
+}
+
+std::string WebServerTest::TakeCommands() {
+  std::string commands;
+  for (const SeenCall& call : TakeCalls()) {
+    commands += (commands.empty() ? "" : ",") + call.command;
+  }
+  return commands;
+}
+
+bool WebServerTest::OnlyStartupRan() {
+  std::vector<SeenCall> calls = TakeCalls();
+  return std::all_of(calls.begin(), calls.end(), [](const SeenCall& call) {
+    return call.command == "STARTUP";
+  });
+}
+
+std::vector<std::string> WebServerTest::Log(size_t lines) {
+  for (int i = 0; i < 200; ++i) {
+    {
+      std::lock_guard lock(mu_);
+      if (log_.size() >= lines) return log_;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::lock_guard lock(mu_);
+  return log_;
+}
+
+int WebServerTest::CountLogged(size_t lines,
+                               std::initializer_list<std::string> texts) {
+  std::vector<std::string> log = Log(lines);
+  return std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+    return std::all_of(texts.begin(), texts.end(), [&](const auto& text) {
+      return line.find(text) != std::string::npos;
+    });
+  });
+}
+
+bool WebServerTest::Logged(const std::string& text) {
+  for (int i = 0; i < 200 && CountLogged(0, {text}) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return CountLogged(0, {text}) > 0;
+}
+
+void WebServerTest::Set(std::string* field, std::string value) {
+  std::lock_guard lock(mu_);
+  *field = std::move(value);
+}
+
+int WebServerTest::LoginEntries(const std::string& user) {
+  return std::stoi(QueryValue(
+      db_path_, "SELECT COUNT(*) FROM Logins WHERE UserName='" + user + "'"));
+}
+
+bool WebServerTest::LoginEntryGoes(const std::string& user) {
+  for (int i = 0; i < 400 && LoginEntries(user) != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return LoginEntries(user) == 0;
+}
+
+std::string WebServerTest::Telephone1017() {
+  return QueryValue(db_path_,
+                    "SELECT Telephone FROM Current_Requests WHERE "
+                    "RequestNo=1017");
+}
+
+}  // namespace kirvs::testing
