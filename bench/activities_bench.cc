@@ -14,6 +14,7 @@
 #include "bench_support.h"
 #include "pages/session_state.h"
 #include "platform/escape.h"
+#include "platform/sqlite_database.h"
 
 namespace kirvs::bench {
 namespace {
@@ -76,7 +77,8 @@ void BM_ActivityLogBareSql(benchmark::State& state) {
     page += kRequest;
     page += "</p><table><tr>";
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db.handle(), query.c_str(), -1, &stmt, nullptr);
+    sqlite3_prepare_v2(SqliteDatabase::HandleOf(db), query.c_str(), -1, &stmt,
+                       nullptr);
     for (int i = 0; i < 5; ++i) {
       page += "<td bgcolor='#00c0ff'><font size=2><b>";
       AppendHtml(&page, sqlite3_column_name(stmt, i));

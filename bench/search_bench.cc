@@ -14,6 +14,7 @@
 #include "kirvs/submitted_form.h"
 #include "pages/session_state.h"
 #include "platform/escape.h"
+#include "platform/sqlite_database.h"
 #include "search/search_results.h"
 
 namespace kirvs::bench {
@@ -73,8 +74,9 @@ std::string QueryPlan(const BenchDesk& desk, const std::string& query) {
   BareConnection db(desk.db_path);
   sqlite3_stmt* stmt = nullptr;
   std::string plan;
-  sqlite3_prepare_v2(db.handle(), ("EXPLAIN QUERY PLAN " + query).c_str(), -1,
-                     &stmt, nullptr);
+  sqlite3_prepare_v2(SqliteDatabase::HandleOf(db),
+                     ("EXPLAIN QUERY PLAN " + query).c_str(), -1, &stmt,
+                     nullptr);
   while (stmt != nullptr && sqlite3_step(stmt) == SQLITE_ROW) {
     if (!plan.empty()) plan += "; ";
     plan += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
@@ -117,9 +119,9 @@ void BM_SearchBareSql(benchmark::State& state) {
   for (auto _ : state) {
     BareConnection db(desk.db_path);
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db.handle(), query.c_str(), -1, &stmt, nullptr) !=
-        SQLITE_OK) {
-      state.SkipWithError(sqlite3_errmsg(db.handle()));
+    if (sqlite3_prepare_v2(SqliteDatabase::HandleOf(db), query.c_str(), -1,
+                           &stmt, nullptr) != SQLITE_OK) {
+      state.SkipWithError(sqlite3_errmsg(SqliteDatabase::HandleOf(db)));
       break;
     }
     std::string page = "<table cellpadding=2 valign=top><tr>";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sqlite_database.h"
 #include "platform/text_forms.h"
 #include "test_support.h"
 
@@ -195,7 +196,7 @@ TEST_F(RecordSourceTest, AddingToATableWithRowsCountsTheNewRowOnce) {
     ASSERT_NE(nullptr, rs);
     int rows_read = 0;
     sqlite3_trace_v2(
-        rs->database()->handle(), SQLITE_TRACE_ROW,
+        SqliteDatabase::HandleOf(*rs->database()), SQLITE_TRACE_ROW,
         [](unsigned, void* count, void*, void*) {
           ++*static_cast<int*>(count);
           return 0;

@@ -156,7 +156,10 @@ TEST(WorkingHoursTest, SettingsAndTheirDefaults) {
 
 class RequestSaveTest : public ::testing::Test {
  protected:
+  explicit RequestSaveTest(Store store = Store::kSqlite) : desk_(store) {}
+
   void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << testing::kNoPostgres;
     ExecSql(db_, "INSERT INTO Logins (UserName) VALUES ('ann')");
     request_ = QueryValue(db_,
                           "SELECT MIN(RequestNo) FROM Current_Requests "
@@ -406,7 +409,18 @@ TEST_F(RequestSaveTest, ANewRequestWhoseNumberingFailsIsNotStored) {
                             "WHERE RequestNo IN (0, 2147483646)"));
 }
 
-TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
+// Numbering and closing stay atomic on each store.
+class AtomicRequestTest : public RequestSaveTest,
+                          public ::testing::WithParamInterface<Store> {
+ protected:
+  AtomicRequestTest() : RequestSaveTest(GetParam()) {}
+};
+
+INSTANTIATE_TEST_SUITE_P(Stores, AtomicRequestTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(AtomicRequestTest, ConcurrentRegistrationsGetDistinctNumbers) {
   const int first =
       std::stoi(QueryValue(db_, "SELECT LastNumber FROM Counters"));
   constexpr int kSessions = 8;
@@ -434,7 +448,7 @@ TEST_F(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
             QueryValue(db_, "SELECT LastNumber FROM Counters"));
 }
 
-TEST_F(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
+TEST_P(AtomicRequestTest, TwoClosesAtOnceMoveTheRequestOnce) {
   std::vector<std::thread> threads;
   int successes = 0;
   std::mutex mutex;

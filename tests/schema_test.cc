@@ -13,6 +13,7 @@
 #include "platform/column_types.h"
 #include "platform/database.h"
 #include "platform/password_hash.h"
+#include "platform/sqlite_database.h"
 #include "test_support.h"
 
 namespace kirvs {
@@ -26,9 +27,9 @@ using Rows = std::vector<std::vector<std::string>>;
 Rows Query(Database* db, const std::string& sql) {
   Rows rows;
   sqlite3_stmt* statement = nullptr;
-  EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(db->handle(), sql.c_str(), -1,
-                                          &statement, nullptr))
-      << sql << ": " << sqlite3_errmsg(db->handle());
+  EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(SqliteDatabase::HandleOf(*db),
+                                          sql.c_str(), -1, &statement, nullptr))
+      << sql << ": " << sqlite3_errmsg(SqliteDatabase::HandleOf(*db));
   while (statement && sqlite3_step(statement) == SQLITE_ROW) {
     std::vector<std::string> row;
     for (int i = 0; i < sqlite3_column_count(statement); ++i) {

@@ -8,13 +8,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
 #include "cli/init_command.h"
+#include "platform/postgres_database.h"
 #include "platform/settings_file.h"
+#include "platform/statement.h"
 #include "platform/text_forms.h"
 
 namespace kirvs::testing {
@@ -103,12 +106,56 @@ bool Call(KIRVSession& session, Variant command, Variant p1, Variant p2,
   return result;
 }
 
-DemoDesk::DemoDesk()
-    : db_path_(dir_.File(kDatabaseFileName)),
-      ini_path_(dir_.File(kSettingsFileName)) {
+PostgresSchema::PostgresSchema() {
+  const char* base = getenv("KIRVS_TEST_POSTGRES");
+  if (base == nullptr || *base == '\0') return;
+  base_ = base;
+  static std::atomic<int> count{0};
+  name_ =
+      "kirvs_test_" + std::to_string(getpid()) + "_" + std::to_string(count++);
+  std::shared_ptr<Database> db;
+  Status s = Database::Create(base_, &db);
+  // Tests run in parallel processes: one makes the extension at a time.
+  if (s.ok()) {
+    s = db->ExecuteNative(
+        "BEGIN; SELECT pg_advisory_xact_lock(1); CREATE EXTENSION IF NOT "
+        "EXISTS citext SCHEMA public; DROP SCHEMA IF EXISTS " +
+        name_ + " CASCADE; CREATE SCHEMA " + name_ + "; COMMIT");
+  }
+  if (!s.ok()) {
+    ADD_FAILURE() << "cannot make a schema in " << DisplayPath(base_) << ": "
+                  << s.message();
+    return;
+  }
+  uri_ = base_ + (base_.find('?') == std::string::npos ? "?" : "&") +
+         "options=-csearch_path%3D" + name_ + "%2Cpublic";
+}
+
+PostgresSchema::~PostgresSchema() {
+  if (uri_.empty()) return;
+  ClosePostgresConnections(uri_);
+  std::shared_ptr<Database> db;
+  Status s = Database::Create(base_, &db);
+  if (s.ok()) s = db->ExecuteNative("DROP SCHEMA " + name_ + " CASCADE");
+  if (!s.ok()) ADD_FAILURE() << "cannot drop " << name_ << ": " << s.message();
+}
+
+std::string StoreName(const ::testing::TestParamInfo<Store>& info) {
+  return info.param == Store::kSqlite ? "SQLite" : "PostgreSQL";
+}
+
+DemoDesk::DemoDesk(Store store) : ini_path_(dir_.File(kSettingsFileName)) {
   InitOptions options;
   options.dir = dir_.path();
   options.demo = true;
+  if (store == Store::kPostgres) {
+    schema_ = std::make_unique<PostgresSchema>();
+    if (schema_->uri().empty()) return;
+    options.database = schema_->uri();
+    db_path_ = schema_->uri();
+  } else {
+    db_path_ = dir_.File(kDatabaseFileName);
+  }
   std::ostringstream output, errors;
   if (RunInit(options, output, errors) != 0) {
     ADD_FAILURE() << "cannot make the demo desk: " << errors.str();
@@ -160,7 +207,44 @@ std::string Quoted(std::string_view name) {
 
 }  // namespace
 
+// The rows of a query on PostgreSQL, through the store's own connection
+// (the query in the engine's dialect, translated).
+std::vector<std::vector<std::string>> QueryPostgres(const std::string& uri,
+                                                    std::string_view sql) {
+  std::vector<std::vector<std::string>> rows;
+  std::shared_ptr<Database> db;
+  std::unique_ptr<Statement> stmt;
+  Status s = Database::Open(uri, &db);
+  if (s.ok()) s = Statement::Prepare(*db, sql, &stmt);
+  bool row = false;
+  while (s.ok() && (s = stmt->Step(&row)).ok() && row) {
+    std::vector<std::string> values;
+    for (int i = 0; i < stmt->column_count(); ++i) {
+      Cell cell;
+      std::string bytes;
+      stmt->ReadCell(i, &cell, &bytes);
+      char real[32];
+      std::snprintf(real, sizeof real, "%.15g", cell.real);
+      values.push_back(cell.kind == Cell::Kind::kNull ? "NULL"
+                       : cell.kind == Cell::Kind::kInteger
+                           ? std::to_string(cell.integer)
+                       : cell.kind == Cell::Kind::kReal ? std::string(real)
+                                                        : bytes);
+    }
+    rows.push_back(std::move(values));
+  }
+  if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
+  return rows;
+}
+
 void ExecSql(const std::string& db_path, std::string_view sql) {
+  if (IsPostgresUri(db_path)) {
+    std::shared_ptr<Database> db;
+    Status s = Database::Open(db_path, &db);
+    if (s.ok()) s = db->Execute(sql);
+    if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
+    return;
+  }
   sqlite3* db = Connect(db_path);
   char* error = nullptr;
   if (sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &error) !=
@@ -173,6 +257,7 @@ void ExecSql(const std::string& db_path, std::string_view sql) {
 
 std::vector<std::vector<std::string>> QuerySql(const std::string& db_path,
                                                std::string_view sql) {
+  if (IsPostgresUri(db_path)) return QueryPostgres(db_path, sql);
   std::vector<std::vector<std::string>> rows;
   sqlite3* db = Connect(db_path);
   sqlite3_stmt* stmt = nullptr;

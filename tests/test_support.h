@@ -33,9 +33,12 @@
 #ifndef KIRVS_TESTS_TEST_SUPPORT_H_
 #define KIRVS_TESTS_TEST_SUPPORT_H_
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -45,6 +48,7 @@
 #include "kirvs/submitted_form.h"
 #include "kirvs/variant.h"
 #include "platform/clock.h"
+#include "platform/database.h"
 
 struct sqlite3;
 
@@ -136,12 +140,43 @@ double At(int year, int month, int day, int hour = 0, int minute = 0,
 bool Call(KIRVSession& session, Variant command, Variant p1 = Variant(),
           Variant p2 = Variant(), Variant* p1_after = nullptr);
 
-// The demo help desk that `kirvs init --demo` makes, in a temporary folder:
+// A fresh, empty schema in the PostgreSQL database that KIRVS_TEST_POSTGRES
+// names (scripts/with-postgres.sh sets it), dropped on destruction; its URI
+// reads the schema first, then public, where citext lives. Without the
+// variable, uri() is empty and tests of PostgreSQL skip.
+class PostgresSchema {
+ public:
+  PostgresSchema();
+  ~PostgresSchema();
+  PostgresSchema(const PostgresSchema&) = delete;
+  PostgresSchema& operator=(const PostgresSchema&) = delete;
+
+  const std::string& uri() const { return uri_; }
+
+ private:
+  std::string base_;
+  std::string name_;
+  std::string uri_;
+};
+
+// Why PostgreSQL tests skip when KIRVS_TEST_POSTGRES is not set.
+inline constexpr char kNoPostgres[] =
+    "KIRVS_TEST_POSTGRES is not set; run under scripts/with-postgres.sh";
+
+// The stores a parameterised test runs on, and their names for test names.
+inline constexpr Store kStores[] = {Store::kSqlite, Store::kPostgres};
+std::string StoreName(const ::testing::TestParamInfo<Store>& info);
+
+// The demo help desk that `kirvs init --demo` makes, in a temporary folder
+// (on PostgreSQL: KIRVS.INI there, the tables in a PostgresSchema):
 // logins ann/ann123 (Ann Archer, Service Desk), bob/bob123, carol/carol123,
-// dave/dave123; open requests from 1017 on.
+// dave/dave123; open requests from 1017 on. On PostgreSQL without
+// KIRVS_TEST_POSTGRES, available() is false.
 class DemoDesk {
  public:
-  DemoDesk();
+  explicit DemoDesk(Store store = Store::kSqlite);
+
+  bool available() const { return !db_path_.empty(); }
 
   const std::string& db_path() const { return db_path_; }
   const std::string& ini_path() const { return ini_path_; }
@@ -149,6 +184,7 @@ class DemoDesk {
 
  private:
   TempDir dir_;
+  std::unique_ptr<PostgresSchema> schema_;
   std::string db_path_;
   std::string ini_path_;
 };

@@ -27,6 +27,10 @@ int RunMain(int argc, char** argv) {
   init_command->add_flag("--demo", init.demo,
                          "Fill the database with a demo help desk");
   init_command->add_flag("--force", init.force, "Replace existing files");
+  init_command->add_option(
+      "--database", init.database,
+      "A PostgreSQL URI (postgresql://user@host:port/db): make the tables "
+      "there instead of in DIR/helpdesk.db");
   init_command
       ->add_option("--scale", init.scale,
                    "Multiply the demo data (for benchmarks)")

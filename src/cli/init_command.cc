@@ -109,9 +109,9 @@ Status MakeDatabase(const fs::path& db_path, const InitOptions& options) {
   return s;
 }
 
-Status WriteSettings(const fs::path& ini_path, const fs::path& db_path) {
+Status WriteSettings(const fs::path& ini_path, const std::string& db_path) {
   const std::string ini = ini_path.string();
-  Status s = WriteIniString(ini, "Settings", "DBPath", db_path.string());
+  Status s = WriteIniString(ini, "Settings", "DBPath", db_path);
   for (const Setting& setting : kPageSettings) {
     if (s.ok()) s = WriteIniString(ini, "Settings", setting.key, setting.value);
   }
@@ -119,11 +119,31 @@ Status WriteSettings(const fs::path& ini_path, const fs::path& db_path) {
     return Status::IOError("cannot write " + ini + ": " + s.message());
   // A path that the settings file cannot hold as it stands (line breaks,
   // blanks at either end) would send every command to the wrong file.
-  if (ReadIniString(ini, "Settings", "DBPath") != db_path.string()) {
-    return Status::InvalidArgument("the database path " + db_path.string() +
+  if (ReadIniString(ini, "Settings", "DBPath") != db_path) {
+    return Status::InvalidArgument("the database path " + DisplayPath(db_path) +
                                    " does not read back from " + ini);
   }
   return Status();
+}
+
+// The help desk in the PostgreSQL database at `uri`.
+Status MakePostgresDatabase(const std::string& uri,
+                            const InitOptions& options) {
+  std::shared_ptr<Database> db;
+  Status s = Database::Create(uri, &db);
+  bool has_tables = false;
+  if (s.ok()) s = HasTables(db.get(), &has_tables);
+  if (s.ok() && has_tables) {
+    if (!options.force) {
+      return Status::InvalidArgument(
+          "the database " + DisplayPath(uri) +
+          " already has tables; use --force to replace the help desk in it");
+    }
+    s = DropPostgresHelpDesk(db.get());
+  }
+  if (s.ok()) s = CreateSchema(db.get());
+  if (s.ok() && options.demo) s = FillDemoData(db.get(), options.scale);
+  return s;
 }
 
 void PrintDemoSummary(const InitOptions& options, std::ostream& output) {
@@ -136,6 +156,45 @@ void PrintDemoSummary(const InitOptions& options, std::ostream& output) {
     output << "  " << staff.user_id << " / " << staff.password << "  ("
            << staff.name << ", " << staff.work_group << ")\n";
   }
+}
+
+int InitOnPostgres(const InitOptions& options, const fs::path& dir,
+                   const fs::path& ini_path, std::ostream& output,
+                   std::ostream& errors) {
+  const std::string& uri = options.database;
+  if (!IsPostgresUri(uri)) {
+    errors << "kirvs init: --database takes a postgresql:// URI, not "
+           << DisplayPath(uri) << "\n";
+    return kExitFailure;
+  }
+  if (Utf8Length(uri) > kMaxSettingLength) {
+    errors << "kirvs init: the database URI is longer than DBPath holds ("
+           << kMaxSettingLength << " characters)\n";
+    return kExitFailure;
+  }
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(ini_path, error)) && !options.force) {
+    errors << "kirvs init: " << ini_path.string()
+           << " already exists; use --force to replace it\n";
+    return kExitFailure;
+  }
+  fs::create_directories(dir, error);
+  fs::remove(ini_path, error);
+  // The URI may hold a password: the settings file is private.
+  Status s = CreatePrivateFile(ini_path);
+  if (s.ok()) s = MakePostgresDatabase(uri, options);
+  if (s.ok()) s = WriteSettings(ini_path, uri);
+  if (!s.ok()) {
+    fs::remove(ini_path, error);
+    errors << "kirvs init: " << s.message() << "\n";
+    return kExitFailure;
+  }
+  output << "Created the tables in " << DisplayPath(uri) << "\n"
+         << "Created settings " << ini_path.string() << "\n";
+  if (options.demo) PrintDemoSummary(options, output);
+  output << "Point the engine at it with --ini " << ini_path.string()
+         << " or KIRVS_INI=" << ini_path.string() << "\n";
+  return kExitOk;
 }
 
 }  // namespace
@@ -159,6 +218,9 @@ int RunInit(const InitOptions& options, std::ostream& output,
   }
   const fs::path db_path = dir / kDatabaseFileName;
   const fs::path ini_path = dir / kSettingsFileName;
+  if (!options.database.empty()) {
+    return InitOnPostgres(options, dir, ini_path, output, errors);
+  }
 
   // Checked before anything is made: the engine could not find a database
   // whose path the settings file cannot hold.
@@ -202,7 +264,7 @@ int RunInit(const InitOptions& options, std::ostream& output,
   Status s = CreatePrivateFile(db_path);
   if (s.ok()) s = CreatePrivateFile(ini_path);
   if (s.ok()) s = MakeDatabase(db_path, options);
-  if (s.ok()) s = WriteSettings(ini_path, db_path);
+  if (s.ok()) s = WriteSettings(ini_path, db_path.string());
   if (!s.ok()) {
     // Leave nothing half made behind.
     RemoveDatabaseFiles(db_path);

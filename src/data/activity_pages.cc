@@ -71,11 +71,20 @@ Status RememberActivityPage(Database* db, std::string_view page_id,
                             const ActivityKey& key) {
   Status s = db->Execute(kActivityPagesTable);
   if (!s.ok()) return s;
+  const std::string values = "('" + std::string(page_id) + "', " +
+                             FormatInteger(key.request_no) + ", " +
+                             FormatInteger(key.act_no) + ")";
+  if (db->store() == Store::kPostgres) {
+    return db->Execute(
+        "INSERT INTO Activity_Pages (PageId, RequestNo, ActivityNo) VALUES " +
+        values +
+        " ON CONFLICT (PageId) DO UPDATE SET RequestNo = EXCLUDED.RequestNo, "
+        "ActivityNo = EXCLUDED.ActivityNo");
+  }
   return db->Execute(
       "INSERT OR REPLACE INTO Activity_Pages (PageId, RequestNo, ActivityNo) "
-      "VALUES ('" +
-      std::string(page_id) + "', " + FormatInteger(key.request_no) + ", " +
-      FormatInteger(key.act_no) + ")");
+      "VALUES " +
+      values);
 }
 
 Status RenumberActivityPages(

@@ -16,9 +16,8 @@
 #include <string_view>
 
 #include "platform/database.h"
+#include "platform/statement.h"
 #include "platform/status.h"
-
-struct sqlite3_stmt;
 
 namespace kirvs {
 
@@ -37,7 +36,6 @@ class RowInserter {
  public:
   // Prepares `sql`, an INSERT with one "?" per value.
   RowInserter(Database* db, std::string_view sql);
-  ~RowInserter();
   RowInserter(const RowInserter&) = delete;
   RowInserter& operator=(const RowInserter&) = delete;
 
@@ -75,10 +73,8 @@ class RowInserter {
     }
   }
   void Step();
-  void Check(int rc);
 
-  Database* db_;
-  sqlite3_stmt* statement_ = nullptr;
+  std::unique_ptr<Statement> statement_;
   Status status_;
 };
 

@@ -1,9 +1,12 @@
 #include "data/schema.h"
 
+#include <memory>
 #include <string>
 
 #include "data/activity_pages.h"
+#include "data/postgres_schema.h"
 #include "data/text_collation.h"
+#include "platform/statement.h"
 
 namespace kirvs {
 
@@ -255,20 +258,59 @@ CREATE INDEX Solutions_System ON Solutions (System);
 }  // namespace
 
 Status CreateSchema(Database* db) {
-  std::string script = "BEGIN IMMEDIATE;\n";
-  script +=
-      "PRAGMA user_version=" + std::to_string(Database::kLayoutVersion) + ";\n";
-  script +=
+  std::string tables =
       std::string("CREATE TABLE Current_Requests ") + kRequestColumns + ";\n";
-  script +=
+  tables +=
       std::string("CREATE TABLE Completed_Requests ") + kRequestColumns + ";\n";
-  script += kOtherTables;
-  script += kActivityPagesTable;
-  script += kIndexes;
-  script += "COMMIT;\n";
-  Status status = db->Execute(AddNocaseToTextColumns(script));
+  tables += kOtherTables;
+  tables += kActivityPagesTable;
+  tables += kIndexes;
+  const std::string layout = std::to_string(Database::kLayoutVersion);
+  Status status;
+  if (db->store() == Store::kPostgres) {
+    std::string script;
+    status = PostgresSchemaScript(tables, &script);
+    // The layout is the comment of the schema the tables are made in.
+    script = "BEGIN;\n" + script +
+             "DO $$ BEGIN EXECUTE format('COMMENT ON SCHEMA %I IS %L', "
+             "current_schema(), 'kirvs layout " +
+             layout + "'); END $$;\nCOMMIT;\n";
+    if (status.ok()) status = db->ExecuteNative(script);
+  } else {
+    status = db->Execute("BEGIN IMMEDIATE;\nPRAGMA user_version=" + layout +
+                         ";\n" + AddNocaseToTextColumns(tables) + "COMMIT;\n");
+  }
   if (!status.ok()) db->Rollback();
   return status;
+}
+
+Status HasTables(Database* db, bool* has) {
+  std::unique_ptr<Statement> query;
+  Status s = Statement::Prepare(
+      *db,
+      db->store() == Store::kPostgres
+          ? "SELECT COUNT(*) FROM pg_tables WHERE schemaname = current_schema()"
+          : "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'",
+      &query);
+  bool row = false;
+  if (s.ok()) s = query->Step(&row);
+  *has = s.ok() && row && query->ReadInteger(0) > 0;
+  return s;
+}
+
+Status DropPostgresHelpDesk(Database* db) {
+  // The help desk's tables are those with the hidden rowid; its domains
+  // those the schema makes.
+  return db->ExecuteNative(
+      "DO $$ DECLARE r record; BEGIN "
+      "FOR r IN SELECT c.relname FROM pg_class c JOIN pg_attribute a "
+      "ON a.attrelid = c.oid WHERE c.relkind = 'r' AND a.attname = 'rowid' "
+      "AND c.relnamespace = current_schema()::regnamespace LOOP "
+      "EXECUTE format('DROP TABLE %I CASCADE', r.relname); END LOOP; "
+      "FOR r IN SELECT typname FROM pg_type WHERE typtype = 'd' AND "
+      "typnamespace = current_schema()::regnamespace AND (typname = "
+      "'currency' OR typname LIKE 'nocase\\_varchar\\_%') LOOP "
+      "EXECUTE format('DROP DOMAIN %I CASCADE', r.typname); END LOOP; END $$");
 }
 
 }  // namespace kirvs

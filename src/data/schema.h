@@ -58,6 +58,13 @@ inline constexpr char kRequestCounter[] = "Current_Requests";
 // REQUIRES: `db` holds none of these tables yet and no open transaction.
 Status CreateSchema(Database* db);
 
+// Whether the database (on PostgreSQL: its current schema) holds any table.
+Status HasTables(Database* db, bool* has);
+
+// Drops the help desk's tables and domains from a PostgreSQL database, for
+// `kirvs init --force`; other tables of the schema stay.
+Status DropPostgresHelpDesk(Database* db);
+
 }  // namespace kirvs
 
 #endif  // KIRVS_SRC_DATA_SCHEMA_H_

@@ -1,117 +1,54 @@
+// Choosing the store by the form of `DBPath`, and the form of a `DBPath`
+// that messages may show.
+
 #include "platform/database.h"
 
-#include <sqlite3.h>
-
-#include <string>
-
-#include "platform/connection_pool.h"
+#include "platform/ascii.h"
+#include "platform/postgres_database.h"
+#include "platform/sqlite_database.h"
 
 namespace kirvs {
 
-Status Database::OpenWithFlags(const std::string& path, int flags,
-                               std::shared_ptr<Database>* out) {
-  if (path.empty()) {
-    return Status::IOError("no database path was given");
+bool IsPostgresUri(std::string_view path) {
+  return StartsWithIgnoringCase(path, "postgresql://") ||
+         StartsWithIgnoringCase(path, "postgres://");
+}
+
+std::string DisplayPath(std::string_view path) {
+  if (!IsPostgresUri(path)) return std::string(path);
+  std::string shown(path);
+  // The user information ends at the last "@" before the parameters: a
+  // password that holds an unencoded "@" is still hidden whole.
+  const size_t start = shown.find("://") + 3;
+  const size_t query = shown.find('?', start);
+  const size_t at = shown.rfind('@', query);
+  if (at != std::string::npos && at >= start) {
+    const size_t colon = shown.find(':', start);
+    if (colon < at) shown.replace(colon + 1, at - colon - 1, "***");
   }
-  sqlite3* db = nullptr;
-  int rc =
-      sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    sqlite3_close(db);
-    return Status::IOError(message + ": " + path);
+  // "password=" among the parameters.
+  for (size_t from = shown.find('?'); from != std::string::npos;) {
+    const size_t name = from + 1;
+    const size_t end = std::min(shown.find('&', name), shown.size());
+    if (StartsWithIgnoringCase(std::string_view(shown).substr(name),
+                               "password=")) {
+      const size_t value = name + 9;
+      shown.replace(value, end - value, "***");
+    }
+    from = shown.find('&', name);
   }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  sqlite3_extended_result_codes(db, 1);
-  out->reset(new Database(db, path));
-  return Status();
+  return shown;
 }
 
 Status Database::Open(const std::string& path, std::shared_ptr<Database>* out) {
-  if (sqlite3* idle = TakeIdleConnection(path)) {
-    out->reset(new Database(idle, path));
-    (*out)->pooled_ = true;
-    return Status();
-  }
-  // Never SQLITE_OPEN_CREATE: a wrong DBPath must fail, not leave an empty
-  // database file behind.
-  Status s = OpenWithFlags(path, SQLITE_OPEN_READWRITE, out);
-  // A database made by another tool may still use a rollback journal, in
-  // which a page that is walking its rows holds up every other session's
-  // save. The switch is kept in the file, so this is a no-op after the first
-  // open; when it cannot be made (a read-only file) the database works as
-  // it is.
-  if (!s.ok()) return s;
-  // Every connection the engine uses passes here once (later opens reuse it
-  // from the pool), so this is the one place that checks the layout.
-  int version = 0;
-  s = (*out)->LayoutVersion(&version);
-  if (s.ok() && version > kLayoutVersion) {
-    s = Status::NotSupported("the database " + path + " has layout version " +
-                             std::to_string(version) +
-                             ", made by a newer release; this one knows "
-                             "layouts up to " +
-                             std::to_string(kLayoutVersion));
-  }
-  if (!s.ok()) {
-    out->reset();
-    return s;
-  }
-  // Best effort, as said above: without the switch the database still works.
-  (void)(*out)->Execute("PRAGMA journal_mode=WAL");
-  (*out)->pooled_ = true;
-  return s;
+  if (IsPostgresUri(path)) return PostgresDatabase::Open(path, true, out);
+  return SqliteDatabase::Open(path, out);
 }
 
 Status Database::Create(const std::string& path,
                         std::shared_ptr<Database>* out) {
-  Status s =
-      OpenWithFlags(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, out);
-  if (s.ok()) s = (*out)->Execute("PRAGMA journal_mode=WAL");
-  return s;
-}
-
-Database::~Database() {
-  Rollback();
-  // A connection whose statements are all finished goes back to the pool.
-  if (pooled_ && in_transaction() == false &&
-      sqlite3_next_stmt(db_, nullptr) == nullptr) {
-    GiveBackConnection(path_, db_);
-  } else {
-    sqlite3_close_v2(db_);
-  }
-}
-
-Status Database::Begin() { return Execute("BEGIN IMMEDIATE"); }
-
-Status Database::Commit() { return Execute("COMMIT"); }
-
-void Database::Rollback() {
-  if (in_transaction())
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-}
-
-bool Database::in_transaction() const { return !sqlite3_get_autocommit(db_); }
-
-Status Database::LayoutVersion(int* version) {
-  sqlite3_stmt* statement = nullptr;
-  int rc =
-      sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &statement, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_step(statement);
-  if (rc == SQLITE_ROW) *version = sqlite3_column_int(statement, 0);
-  sqlite3_finalize(statement);
-  if (rc == SQLITE_ROW) return Status();
-  return Status::Database(sqlite3_errmsg(db_));
-}
-
-Status Database::Execute(std::string_view sql) {
-  std::string text(sql);
-  char* error = nullptr;
-  int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &error);
-  if (rc == SQLITE_OK) return Status();
-  std::string message = error ? error : sqlite3_errstr(rc);
-  sqlite3_free(error);
-  return Status::Database(message);
+  if (IsPostgresUri(path)) return PostgresDatabase::Open(path, false, out);
+  return SqliteDatabase::Create(path, out);
 }
 
 }  // namespace kirvs

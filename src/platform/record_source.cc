@@ -74,7 +74,7 @@ Status RecordSource::Prepare(std::string_view query) {
   for (int i = 0; i < columns; ++i) {
     FieldInfo field;
     field.name = stmt.column_name(i);
-    ColumnType type = ColumnTypeOf(stmt.declared_type(i));
+    ColumnType type = stmt.column_type(i);
     field.type_code = type.type_code;
     field.defined_size = type.defined_size;
     fields_.push_back(std::move(field));

@@ -1,8 +1,8 @@
 // Statement: one prepared statement of a store, the part of the store that
 // the record source sees besides the connection (database.h): prepare and
-// step a statement, read the names, declared types and values of its
-// columns, bind values and learn what a write did. Nothing in this header
-// names the store; sqlite_statement.cc implements it for SQLite. Query
+// step a statement, read the names, types and values of its columns, bind
+// values and learn what a write did. Nothing in this header names the
+// store; sqlite_statement.cc and postgres_statement.cc implement it. Query
 // shaping, conversion by type code and the cursor live above it, written
 // once (record_source.h).
 //
@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/column_types.h"
 #include "platform/database.h"
 #include "platform/status.h"
 
@@ -37,47 +38,48 @@ struct Cell {
 
 class Statement {
  public:
-  // Prepares `sql` on `db`. An empty query fails.
+  // Prepares `sql`, a query text in the engine's dialect (the store
+  // translates it to its own), on `db`. An empty query fails.
   static Status Prepare(Database& db, std::string_view sql,
-                        std::unique_ptr<Statement>* out);
+                        std::unique_ptr<Statement>* out) {
+    return db.Prepare(sql, out);
+  }
 
-  ~Statement();
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
+  virtual ~Statement() = default;
 
   // Moves to the next row: *row is true on a row, false when the rows ran
   // out. Fails with the store's message.
-  Status Step(bool* row);
+  virtual Status Step(bool* row) = 0;
+  // Readies the statement to run again, its bindings cleared.
+  virtual void Reset() = 0;
 
-  int column_count() const;
-  std::string column_name(int column) const;
-  // The declared type of a column; empty when it has none (an expression).
-  std::string declared_type(int column) const;
+  virtual int column_count() const = 0;
+  virtual std::string column_name(int column) const = 0;
+  // The type code and defined size of a column (column_types.h).
+  virtual ColumnType column_type(int column) const = 0;
   // The table and the table's column that a column reads; empty when it is
   // computed.
-  std::string table_name(int column) const;
-  std::string origin_name(int column) const;
+  virtual std::string table_name(int column) const = 0;
+  virtual std::string origin_name(int column) const = 0;
 
   // The value of a column of the current row; text and blob bytes are
   // appended to `*bytes`, where the cell's offset points.
-  void ReadCell(int column, Cell* cell, std::string* bytes) const;
-  int64_t ReadInteger(int column) const;
+  virtual void ReadCell(int column, Cell* cell, std::string* bytes) const = 0;
+  virtual int64_t ReadInteger(int column) const = 0;
 
   // Binds slot `slot` (1 = first) for the next Step.
-  void BindNull(int slot);
-  void BindInteger(int slot, int64_t value);
-  void BindReal(int slot, double value);
-  void BindText(int slot, std::string_view text);
+  virtual void BindNull(int slot) = 0;
+  virtual void BindInteger(int slot, int64_t value) = 0;
+  virtual void BindReal(int slot, double value) = 0;
+  virtual void BindText(int slot, std::string_view text) = 0;
 
-  // The rowid of the row that the last insert on the connection added.
-  int64_t LastInsertRowId() const;
-  // The number of rows that the last write on the connection changed.
-  int Changes() const;
+  // The rowid of the row that the last insert of this statement added.
+  virtual int64_t LastInsertRowId() const = 0;
+  // The number of rows that the last write of this statement changed.
+  virtual int Changes() const = 0;
 
- private:
-  struct Handle;
-  explicit Statement(std::unique_ptr<Handle> handle);
-  std::unique_ptr<Handle> handle_;
+ protected:
+  Statement() = default;
 };
 
 }  // namespace kirvs
