@@ -39,6 +39,8 @@ TEST(SqlDialectTest, TranslatesForPostgres) {
        "WHERE Status = 'It''s [RequestNo] ?' ORDER BY Total",
        R"(SELECT COUNT(*) AS "Total", MAX("ActNo") FROM "Request_Activities" )"
        R"(WHERE "Status" = 'It''s [RequestNo] ?' ORDER BY "Total")"},
+      {"INSERT INTO Current_Requests(RequestNo) VALUES (?)",
+       R"(INSERT INTO "Current_Requests"("RequestNo") VALUES ($1))"},
       {"UPDATE Current_Requests SET Status = ? WHERE rowid = ?",
        R"(UPDATE "Current_Requests" SET "Status" = $1 WHERE "rowid" = $2)"},
       {"SELECT IFNULL(MAX(ActNo), 0), CAST(RequestNo AS TEXT) FROM "

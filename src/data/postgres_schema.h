@@ -4,9 +4,9 @@
 //
 //   names               quoted in their case: [Sub-Department] and
 //                       RequestNo become "Sub-Department" and "RequestNo"
-//   VARCHAR(n)          nocase_varchar_n, a domain over citext that holds at
-//                       most n characters (text compares ignoring case, and
-//                       the size comes back from the catalog)
+//   VARCHAR(n)          nocase_varchar_n, a domain over citext (text compares
+//                       ignoring case, and the size comes back from the
+//                       catalog; like SQLite, it does not limit the length)
 //   TEXT                citext
 //   DATETIME            timestamp(0)
 //   DOUBLE              double precision

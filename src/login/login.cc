@@ -8,6 +8,7 @@
 #include "kirvs/submitted_form.h"
 #include "pages/page_source.h"
 #include "platform/clock.h"
+#include "platform/database.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
 
@@ -67,7 +68,7 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
     // user ids exist.
     CheckNoPassword(password);
     session->error_text = "Unable to locate user: " + EscapeHtml(user_id) +
-                          " in database: " + EscapeHtml(db_path);
+                          " in database: " + EscapeHtml(DisplayPath(db_path));
     return false;
   }
   Variant stored;
@@ -89,7 +90,7 @@ bool AuthenticateUser(SessionState* session, const std::string& db_path,
   if (rs->eof()) {
     session->error_text =
         "Unable to locate personnel profile for user: " + EscapeHtml(user_id) +
-        " in database: " + EscapeHtml(db_path);
+        " in database: " + EscapeHtml(DisplayPath(db_path));
     return false;
   }
   Variant name;

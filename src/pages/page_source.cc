@@ -3,6 +3,7 @@
 #include "data/login_entries.h"
 #include "data/settings.h"
 #include "pages/request_form.h"
+#include "platform/database.h"
 #include "platform/escape.h"
 
 namespace kirvs {
@@ -29,7 +30,7 @@ std::string OpenTableTask(std::string_view table, const std::string& db_path) {
   std::string task = "open ";
   task += table;
   task += " table in database ";
-  AppendHtml(&task, db_path);
+  AppendHtml(&task, DisplayPath(db_path));
   return task;
 }
 

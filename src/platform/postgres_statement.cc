@@ -21,7 +21,7 @@ class PostgresStatement final : public Statement {
                     std::shared_ptr<const PreparedText> text)
       : connection_(connection),
         text_(std::move(text)),
-        values_(static_cast<size_t>(text->parameters)) {}
+        values_(static_cast<size_t>(text_->parameters)) {}
   ~PostgresStatement() override { PQclear(result_); }
 
   Status Step(bool* row) override;

@@ -296,8 +296,10 @@ Status Translator::Run(std::string* out) {
       case Kind::kWord:
       case Kind::kName: {
         if (token.kind == Kind::kWord && after < tokens_.size() &&
-            tokens_[after].kind == Kind::kOpen) {
-          // A function: IFNULL is COALESCE; the others are PostgreSQL's too.
+            tokens_[after].kind == Kind::kOpen &&
+            catalog_.FindTable(token.text) == nullptr) {
+          // A function (a table before a parenthesis takes a column list):
+          // IFNULL is COALESCE; the others are PostgreSQL's too.
           text.append(IsWord(token, "IFNULL") ? "COALESCE" : token.text);
           break;
         }
