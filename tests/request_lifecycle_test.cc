@@ -22,8 +22,13 @@ Json FormOf(std::initializer_list<std::pair<std::string, std::string>> fields) {
   return Json{{"form", list}};
 }
 
-class RequestLifecycleTest : public ::testing::Test {
+// On each store: `kirvs run` reads and writes the same JSON.
+class RequestLifecycleTest : public ::testing::TestWithParam<Store> {
  protected:
+  void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << testing::kNoPostgres;
+  }
+
   ProgramRun RunWith(const std::string& input) {
     return RunKirvs({"run", "--ini", desk_.ini_path()}, input);
   }
@@ -35,10 +40,14 @@ class RequestLifecycleTest : public ::testing::Test {
     return Json::parse(run.out)["results"];
   }
 
-  testing::DemoDesk desk_;
+  testing::DemoDesk desk_{GetParam()};
 };
 
-TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
+INSTANTIATE_TEST_SUITE_P(Stores, RequestLifecycleTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   Json results = Run(Json::array({
       {{"command", "Startup"},
        {"params", {"", Json{{"date", "2025-03-03 10:00:00"}}, 5}}},
@@ -74,7 +83,7 @@ TEST_F(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   EXPECT_TRUE(results[3]["CommandString"].is_null());
 }
 
-TEST_F(RequestLifecycleTest, NotJsonOrTheWrongShapeRunsNothing) {
+TEST_P(RequestLifecycleTest, NotJsonOrTheWrongShapeRunsNothing) {
   for (const char* input :
        {"{not json", "[]", "{\"calls\": 5}", "{\"calls\": [{\"params\": []}]}",
         "{\"calls\": [{\"command\": \"Login\", \"params\": [1, 2, 3, 4]}]}",

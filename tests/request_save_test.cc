@@ -448,6 +448,38 @@ TEST_P(AtomicRequestTest, ConcurrentRegistrationsGetDistinctNumbers) {
             QueryValue(db_, "SELECT LastNumber FROM Counters"));
 }
 
+TEST_P(AtomicRequestTest, ConcurrentNewActivitiesGetConsecutiveNumbers) {
+  const std::string last = QueryValue(
+      db_, "SELECT MAX(ActNo) FROM Request_Activities WHERE RequestNo=1018");
+  constexpr int kSessions = 8;
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kSessions; ++i) {
+    threads.emplace_back([&, i] {
+      KIRVSession session(ini_);
+      // Every page proposed the same number; each save draws its own.
+      EXPECT_TRUE(Run(session, "SAVE ACTIVITY",
+                      {{"requestno", "1018"},
+                       {"actno", last},
+                       {"KIRVSNewActivity", "1"},
+                       {"Personnel", "Ann Archer"},
+                       {"Duration", "0.5"},
+                       {"Description", "work " + std::to_string(i)},
+                       {"KIRVSCurrentUser", "ann"}},
+                      Variant("1018")))
+          << session.ErrorDescription().text();
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  const int first = std::stoi(last) + 1;
+  EXPECT_EQ((std::vector<std::vector<std::string>>{
+                {"8", "8", std::to_string(first),
+                 std::to_string(first + kSessions - 1)}}),
+            QuerySql(db_,
+                     "SELECT COUNT(*), COUNT(DISTINCT Description), "
+                     "MIN(ActNo), MAX(ActNo) FROM Request_Activities WHERE "
+                     "RequestNo=1018 AND Description LIKE 'work %'"));
+}
+
 TEST_P(AtomicRequestTest, TwoClosesAtOnceMoveTheRequestOnce) {
   std::vector<std::thread> threads;
   int successes = 0;
