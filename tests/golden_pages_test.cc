@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
@@ -17,9 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/init_command.h"
+#include "data/desk_copy.h"
 #include "kirvs/session.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
+#include "platform/settings_file.h"
 #include "platform/text_forms.h"
 #include "session/command_table.h"
 #include "test_support.h"
@@ -163,10 +167,10 @@ INSTANTIATE_TEST_SUITE_P(Stores, GoldenPagesTest,
                          ::testing::ValuesIn(testing::kStores),
                          testing::StoreName);
 
-TEST_P(GoldenPagesTest, EveryPageOfTheWalk) {
-  testing::DemoDesk desk(GetParam());
-  if (!desk.available()) GTEST_SKIP() << testing::kNoPostgres;
-  KIRVSession session(desk.ini_path());
+// Walks the desk of `ini_path` (in folder `dir`, its database `db_path`).
+void ExpectGoldenWalk(const std::string& ini_path, const std::string& db_path,
+                      const std::string& dir) {
+  KIRVSession session(ini_path);
   // From the start of the walk: a message of one call may stay on the
   // session into the next calls, with its moment.
   const double before = std::floor(CurrentMoment() * 86400) / 86400;
@@ -184,11 +188,44 @@ TEST_P(GoldenPagesTest, EveryPageOfTheWalk) {
         session.HTMLString().ToText() + "\n";
     // The desk's folder is a new temporary one each run; a message that
     // names a PostgreSQL database reads as one that names the file.
-    text = Replace(MaskNow(text, before, after), DisplayPath(desk.db_path()),
-                   desk.dir().path() + "/helpdesk.db");
-    text = Replace(text, desk.dir().path(), "{DESK}");
+    text = Replace(MaskNow(text, before, after), DisplayPath(db_path),
+                   dir + "/helpdesk.db");
+    text = Replace(text, dir, "{DESK}");
     text = MaskPageId(text);
     testing::ExpectGolden(std::string(page.name) + ".txt", text);
+  }
+}
+
+TEST_P(GoldenPagesTest, EveryPageOfTheWalk) {
+  testing::DemoDesk desk(GetParam());
+  if (!desk.available()) GTEST_SKIP() << testing::kNoPostgres;
+  ExpectGoldenWalk(desk.ini_path(), desk.db_path(), desk.dir().path());
+}
+
+// A desk copied to PostgreSQL, and from there back to SQLite, gives the
+// same pages once DBPath names the copy.
+TEST(GoldenPagesCopyTest, CopiedDesksGiveTheSamePages) {
+  testing::PostgresSchema schema;
+  if (schema.uri().empty()) GTEST_SKIP() << testing::kNoPostgres;
+  testing::DemoDesk desk;
+  testing::TempDir there, back;
+  const std::string back_db = back.File(kDatabaseFileName);
+  std::string from = desk.db_path();
+  for (const std::string& to : {schema.uri(), back_db}) {
+    std::shared_ptr<Database> source, target;
+    DeskCopyReport report;
+    Status s = Database::Open(from, &source);
+    if (s.ok()) s = Database::Create(to, &target);
+    if (s.ok()) s = CopyDesk(source.get(), target.get(), false, &report);
+    ASSERT_TRUE(s.ok()) << s.message();
+    from = to;
+  }
+  for (const testing::TempDir* dir : {&there, &back}) {
+    const std::string ini = dir->File(kSettingsFileName);
+    const std::string db = dir == &there ? schema.uri() : back_db;
+    std::filesystem::copy_file(desk.ini_path(), ini);
+    ASSERT_TRUE(WriteIniString(ini, "Settings", "DBPath", db).ok());
+    ExpectGoldenWalk(ini, db, dir->path());
   }
 }
 

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "cli/copy_command.h"
 #include "cli/init_command.h"
 #include "cli/run_command.h"
 #include "cli/upgrade_command.h"
@@ -111,6 +112,27 @@ int RunMain(int argc, char** argv) {
       "case, hashes passwords stored as plain text and adds what the current "
       "layout has, all in one transaction. Running it again does nothing.");
 
+  CopyOptions copy;
+  CLI::App* copy_command = app.add_subcommand(
+      "copy", "Copy a whole help desk into another database (either store)");
+  copy_command
+      ->add_option("FROM", copy.from,
+                   "The help desk: its folder, a postgresql:// URI or an "
+                   "SQLite file")
+      ->required();
+  copy_command
+      ->add_option("TO", copy.to,
+                   "The target: a folder (its KIRVS.INI's DBPath), a "
+                   "postgresql:// URI or an SQLite file (made when missing)")
+      ->required();
+  copy_command->add_flag("--force", copy.force,
+                         "Replace the help desk's tables in the target");
+  copy_command->footer(
+      "Copies every table of the help desk with its rows and counters into "
+      "the target's own schema, in one transaction (a failure leaves the "
+      "target as it was), and prints the rows of each table. Writes no "
+      "settings: point DBPath at the target afterwards.");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -121,6 +143,7 @@ int RunMain(int argc, char** argv) {
   if (*init_command) return RunInit(init, std::cout, std::cerr);
   if (*user_command) return RunUser(user, std::cin, std::cout, std::cerr);
   if (*upgrade_command) return RunUpgrade(upgrade_ini, std::cout, std::cerr);
+  if (*copy_command) return RunCopy(copy, std::cout, std::cerr);
   if (*serve_command) {
     namespace fs = std::filesystem;
     fs::path settings = fs::path(serve_dir) / kSettingsFileName;

@@ -12,6 +12,7 @@
 
 #include "cli/run_command.h"
 #include "data/demo_data.h"
+#include "data/request_finder.h"
 #include "data/schema.h"
 #include "platform/database.h"
 #include "platform/settings_file.h"
@@ -143,6 +144,8 @@ Status MakePostgresDatabase(const std::string& uri,
   }
   if (s.ok()) s = CreateSchema(db.get());
   if (s.ok() && options.demo) s = FillDemoData(db.get(), options.scale);
+  // The find index now: a running desk's user may not make indexes.
+  if (s.ok()) s = AddRequestWords(db.get());
   return s;
 }
 

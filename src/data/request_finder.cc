@@ -8,6 +8,7 @@
 #include "platform/database.h"
 #include "platform/escape.h"
 #include "platform/record_source.h"
+#include "platform/statement.h"
 #include "platform/text_forms.h"
 
 namespace kirvs {
@@ -32,6 +33,15 @@ CREATE VIRTUAL TABLE Request_Words USING fts5(
 std::string WordsKey(const std::string& closed, const std::string& number) {
   return "(" + closed + " * 1099511627776 + 1099511627775 - " + number + ")";
 }
+
+// On PostgreSQL the find box reads an index over this expression of each
+// request table (made by AddRequestWords): the words of the four columns,
+// each run of letters and digits a word, as Request_Words splits them.
+constexpr char kPostgresWords[] =
+    "to_tsvector('simple', regexp_replace(coalesce(\"Description\"::text, "
+    "'') || ' ' || coalesce(\"Resolution\"::text, '') || ' ' || "
+    "coalesce(\"Contact\"::text, '') || ' ' || coalesce(\"UserId\"::text, "
+    "''), '[^[:alnum:]]+', ' ', 'g'))";
 
 // The triggers that keep Request_Words in step with one request table;
 // `closed` ("0" or "1") tells its rows from those of the other table.
@@ -96,6 +106,34 @@ std::string Text(RecordSource& rs, int index) {
   Variant value;
   if (!rs.Get(index, &value).ok() || value.IsNull()) return std::string();
   return value.ToText();
+}
+
+// `word` as one quoted term of Request_Words' query, a prefix.
+std::string Quoted(std::string_view word) {
+  std::string quoted = "\"";
+  for (char c : word) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"*";
+}
+
+// `word` as PostgreSQL's index reads it: its runs of letters and digits, one
+// after the other, the last a prefix ("o'brie" is "o <-> brie:*"); empty
+// when it has none. Only letters, digits and the operators written here
+// reach the query.
+std::string PrefixPhrase(std::string_view word) {
+  std::string phrase;
+  bool in_run = false;
+  for (char c : word) {
+    const bool letter = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                        (c >= 'A' && c <= 'Z') ||
+                        static_cast<unsigned char>(c) >= 0x80;
+    if (letter && !in_run && !phrase.empty()) phrase += " <-> ";
+    if (letter) phrase += c;
+    in_run = letter;
+  }
+  return phrase.empty() ? phrase : phrase + ":*";
 }
 
 // Reads up to page_size rows of `query` (which selects kColumns and then
@@ -163,37 +201,51 @@ Status ReadQueue(const std::string& settings_path, Queue queue,
   return ReadPage(settings_path, query, page_size, out);
 }
 
+Status AddRequestWords(Database* db) {
+  const bool postgres = db->store() == Store::kPostgres;
+  std::unique_ptr<Statement> known;
+  Status s = Statement::Prepare(
+      *db,
+      postgres ? "SELECT COUNT(*) FROM pg_indexes WHERE schemaname = "
+                 "current_schema() AND indexname = 'Current_Requests_Words'"
+               : "SELECT COUNT(*) FROM sqlite_master WHERE name = "
+                 "'Current_Requests_Words_Insert' AND sql LIKE '%rowid%'",
+      &known);
+  bool row = false;
+  if (s.ok()) s = known->Step(&row);
+  if (!s.ok() || (row && known->ReadInteger(0) > 0)) return s;
+  known.reset();
+  if (postgres) {
+    // Made by `kirvs init`: the database user of a running desk may not be
+    // allowed to make indexes.
+    std::string script;
+    for (const char* table : {"Current_Requests", "Completed_Requests"}) {
+      script += std::string("CREATE INDEX \"") + table + "_Words\" ON \"" +
+                table + "\" USING gin (" + kPostgresWords + ");\n";
+    }
+    return db->ExecuteNative(script);
+  }
+  s = db->Execute(std::string(kDropWords) + kWordsTable +
+                  WordTriggers("Current_Requests", "0") +
+                  WordTriggers("Completed_Requests", "1"));
+  if (!s.ok()) return s;
+  return db->Execute(
+      "INSERT INTO Request_Words (rowid, RequestNo, Closed, Description, "
+      "Resolution, Contact, UserId) SELECT " +
+      WordsKey("0", "RequestNo") +
+      ", RequestNo, 0, Description, Resolution, Contact, UserId FROM "
+      "Current_Requests; INSERT INTO Request_Words (rowid, RequestNo, "
+      "Closed, Description, Resolution, Contact, UserId) SELECT " +
+      WordsKey("1", "RequestNo") +
+      ", RequestNo, 1, Description, Resolution, Contact, UserId FROM "
+      "Completed_Requests;");
+}
+
 Status EnsureRequestWords(const std::string& settings_path) {
   std::shared_ptr<Database> db;
   Status s = Database::Open(ReadSetting(settings_path, "DBPath"), &db);
   if (s.ok()) s = db->Begin();
-  std::unique_ptr<RecordSource> known;
-  if (s.ok()) {
-    s = RecordSource::Open(db,
-                           "SELECT COUNT(*) FROM sqlite_master WHERE name = "
-                           "'Current_Requests_Words_Insert' AND sql LIKE "
-                           "'%rowid%'",
-                           OpenMode::kRead, &known);
-  }
-  bool exists = s.ok() && Text(*known, 0) != "0";
-  if (known) known->Close();
-  if (s.ok() && !exists) {
-    s = db->Execute(std::string(kDropWords) + kWordsTable +
-                    WordTriggers("Current_Requests", "0") +
-                    WordTriggers("Completed_Requests", "1"));
-    if (s.ok()) {
-      s = db->Execute(
-          "INSERT INTO Request_Words (rowid, RequestNo, Closed, Description, "
-          "Resolution, Contact, UserId) SELECT " +
-          WordsKey("0", "RequestNo") +
-          ", RequestNo, 0, Description, Resolution, Contact, UserId FROM "
-          "Current_Requests; INSERT INTO Request_Words (rowid, RequestNo, "
-          "Closed, Description, Resolution, Contact, UserId) SELECT " +
-          WordsKey("1", "RequestNo") +
-          ", RequestNo, 1, Description, Resolution, Contact, UserId FROM "
-          "Completed_Requests;");
-    }
-  }
+  if (s.ok()) s = AddRequestWords(db.get());
   if (s.ok()) s = db->Commit();
   return s;
 }
@@ -201,8 +253,13 @@ Status EnsureRequestWords(const std::string& settings_path) {
 Status FindRequests(const std::string& settings_path, std::string_view words,
                     const ListedOrder& order, int page, int page_size,
                     ListedPage* out) {
-  // Each word becomes a quoted prefix term, so that nothing typed is read
-  // as the index's query syntax.
+  out->rows.clear();
+  out->more = false;
+  const std::string db_path = ReadSetting(settings_path, "DBPath");
+  const bool postgres = IsPostgresUri(db_path);
+  // Each typed word becomes a quoted prefix term of the index's query (on
+  // PostgreSQL: a phrase of its letter and digit runs, the last a prefix),
+  // so that nothing typed is read as the index's query syntax.
   std::string match;
   size_t at = 0;
   while (at < words.size()) {
@@ -210,28 +267,36 @@ Status FindRequests(const std::string& settings_path, std::string_view words,
     if (start == std::string_view::npos) break;
     size_t end = words.find_first_of(" \t", start);
     std::string_view word = words.substr(start, end - start);
-    std::string quoted = "\"";
-    for (char c : word) {
-      quoted += c;
-      if (c == '"') quoted += '"';
-    }
-    if (!match.empty()) match += ' ';
-    match += quoted + "\"*";
     at = end == std::string_view::npos ? words.size() : end;
+    const std::string term = postgres ? PrefixPhrase(word) : Quoted(word);
+    if (term.empty()) continue;
+    if (!match.empty()) match += postgres ? " & " : " ";
+    match += term;
   }
-  out->rows.clear();
-  out->more = false;
   if (match.empty()) return Status();
-  // The page's matches come first, in the index's own order; only they
-  // are joined to the request tables.
-  std::string query =
-      "WITH w AS (SELECT rowid AS k, RequestNo, Closed FROM "
-      "Request_Words WHERE Request_Words MATCH '";
-  AppendSqlText(&query, match);
+  const bool own_order = OrderColumn(order).empty();
+  std::string query;
+  if (postgres) {
+    std::string where = std::string(" r WHERE ") + kPostgresWords +
+                        " @@ to_tsquery('simple', '";
+    AppendSqlText(&where, match);
+    where += "')";
+    query = std::string("SELECT r.RequestNo AS ") + kColumns +
+            ", 0 AS Closed FROM Current_Requests" + where +
+            " UNION ALL SELECT r.RequestNo AS " + kColumns +
+            ", 1 FROM Completed_Requests" + where +
+            (own_order ? " ORDER BY Closed, RequestNo DESC"
+                       : OrderBy(order, "", ""));
+    query += PageClause(page, page_size);
+    return ReadPage(settings_path, query, page_size, out);
+  }
   // In the index's own order (see WordsKey) the page's matches come first
   // and only they are joined to the request tables; in another order every
   // match is joined and sorted.
-  const bool own_order = OrderColumn(order).empty();
+  query =
+      "WITH w AS (SELECT rowid AS k, RequestNo, Closed FROM "
+      "Request_Words WHERE Request_Words MATCH '";
+  AppendSqlText(&query, match);
   query +=
       own_order ? "' ORDER BY rowid" + PageClause(page, page_size) + ")" : "')";
   // Only RequestNo is in both w and the request table; it keeps its name

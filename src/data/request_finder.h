@@ -2,11 +2,15 @@
 // Each opens the database of the settings file's DBPath; none writes a
 // request. Thread-safe.
 //
-// The find box searches the words of open and closed requests through
-// Request_Words, an SQLite FTS5 index that triggers on both request tables
+// The find box searches the words of open and closed requests. On SQLite
+// through Request_Words, an FTS5 index that triggers on both request tables
 // keep in step with every insert, update and delete (a close moves a row,
-// so it moves its words). EnsureRequestWords creates the index and its
-// triggers once, filled from the rows already there.
+// so it moves its words); on PostgreSQL through an index of each request
+// table over the words of its rows (a text search expression), which the
+// database keeps in step itself. Either splits text into words at every
+// character that is neither a letter nor a digit and ignores case.
+// AddRequestWords creates the index once, filled from the rows already
+// there.
 
 #ifndef KIRVS_SRC_DATA_REQUEST_FINDER_H_
 #define KIRVS_SRC_DATA_REQUEST_FINDER_H_
@@ -16,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/database.h"
 #include "platform/status.h"
 
 namespace kirvs {
@@ -66,7 +71,13 @@ Status ReadQueue(const std::string& settings_path, Queue queue,
                  std::string_view work_group, const ListedOrder& order,
                  int page, int page_size, ListedPage* out);
 
-// Creates Request_Words and its triggers unless they exist.
+// Creates the find index unless it exists, inside the caller's transaction
+// on `db` (`kirvs init` and `kirvs copy` make it with the tables; on
+// PostgreSQL it needs the right to make indexes).
+Status AddRequestWords(Database* db);
+
+// AddRequestWords in a transaction of its own on the desk of the settings
+// file.
 Status EnsureRequestWords(const std::string& settings_path);
 
 // A page of the open and closed requests whose description, resolution,

@@ -258,7 +258,7 @@ CREATE INDEX Solutions_System ON Solutions (System);
 
 }  // namespace
 
-Status CreateSchema(Database* db) {
+Status SchemaScript(Store store, std::string* out) {
   std::string tables =
       std::string("CREATE TABLE Current_Requests ") + kRequestColumns + ";\n";
   tables +=
@@ -268,19 +268,29 @@ Status CreateSchema(Database* db) {
   tables += kIndexes;
   tables += kWebStateTables;
   const std::string layout = std::to_string(Database::kLayoutVersion);
-  Status status;
-  if (db->store() == Store::kPostgres) {
-    std::string script;
-    status = PostgresSchemaScript(tables, &script);
-    // The layout is the comment of the schema the tables are made in.
-    script = "BEGIN;\n" + script +
-             "DO $$ BEGIN EXECUTE format('COMMENT ON SCHEMA %I IS %L', "
-             "current_schema(), 'kirvs layout " +
-             layout + "'); END $$;\nCOMMIT;\n";
-    if (status.ok()) status = db->ExecuteNative(script);
-  } else {
-    status = db->Execute("BEGIN IMMEDIATE;\nPRAGMA user_version=" + layout +
-                         ";\n" + AddNocaseToTextColumns(tables) + "COMMIT;\n");
+  if (store == Store::kSqlite) {
+    *out = "PRAGMA user_version=" + layout + ";\n" +
+           AddNocaseToTextColumns(tables);
+    return Status();
+  }
+  std::string script;
+  Status status = PostgresSchemaScript(tables, &script);
+  if (!status.ok()) return status;
+  // The layout is the comment of the schema the tables are made in.
+  *out = script +
+         "DO $$ BEGIN EXECUTE format('COMMENT ON SCHEMA %I IS %L', "
+         "current_schema(), 'kirvs layout " +
+         layout + "'); END $$;\n";
+  return Status();
+}
+
+Status CreateSchema(Database* db) {
+  std::string script;
+  Status status = SchemaScript(db->store(), &script);
+  if (status.ok()) {
+    status = db->ExecuteNative(
+        (db->store() == Store::kPostgres ? "BEGIN;\n" : "BEGIN IMMEDIATE;\n") +
+        script + "COMMIT;\n");
   }
   if (!status.ok()) db->Rollback();
   return status;

@@ -21,6 +21,7 @@
 #ifndef KIRVS_SRC_DATA_SCHEMA_H_
 #define KIRVS_SRC_DATA_SCHEMA_H_
 
+#include <string>
 #include <string_view>
 
 #include "platform/database.h"
@@ -52,6 +53,11 @@ inline constexpr CodeTable kCodeTables[] = {
 
 // The counter row of Counters that issues request numbers.
 inline constexpr char kRequestCounter[] = "Current_Requests";
+
+// The statements that make every table and index of the help-desk database
+// and record its layout, in `store`'s own dialect, without a transaction of
+// their own: CreateSchema runs them in one, `kirvs copy` inside its own.
+Status SchemaScript(Store store, std::string* out);
 
 // Creates every table and index of the help-desk database in one
 // transaction; nothing is created when any statement fails.

@@ -62,7 +62,7 @@ Status ClaimWebForm(const std::string& db_path, std::string_view session_id,
     }
     std::vector<SqlRow> rows;
     s = RunSql(db,
-               "SELECT state, location, notice_text, notice_href, "
+               "SELECT state, went_to, notice_text, notice_href, "
                "notice_link FROM web_forms WHERE session_hash = ? AND "
                "form_id = ?",
                {hash, form_id}, &rows);
@@ -82,7 +82,7 @@ Status FinishWebForm(const std::string& db_path, std::string_view session_id,
   const std::string hash = SessionIdHash(session_id);
   return WithDatabase(db_path, [&](Database& db) {
     return RunSql(db,
-                  "UPDATE web_forms SET state = ?, location = ?, "
+                  "UPDATE web_forms SET state = ?, went_to = ?, "
                   "notice_text = ?, notice_href = ?, notice_link = ? WHERE "
                   "session_hash = ? AND form_id = ?",
                   {int64_t{StoredForm::kUsed}, location, notice.text,

@@ -16,6 +16,9 @@ namespace kirvs {
 // case, as user ids match without regard to case), the idle ones by
 // expires_ms. serial orders the sessions of one user (the oldest goes
 // first when he has too many); issued orders the form ids of one session.
+// No column shares its name, in any case, with a column of the help desk's
+// tables: on PostgreSQL a name takes the spelling the schema gives it
+// (went_to, not location; secret_name, not name).
 const char kWebStateTables[] = R"sql(
 CREATE TABLE IF NOT EXISTS web_sessions (
   id_hash VARCHAR(64) NOT NULL PRIMARY KEY,
@@ -46,7 +49,7 @@ CREATE TABLE IF NOT EXISTS web_forms (
   issued BIGINT NOT NULL,
   state INTEGER NOT NULL,
   claimed_ms BIGINT NOT NULL,
-  location TEXT,
+  went_to TEXT,
   notice_text TEXT,
   notice_href TEXT,
   notice_link TEXT,
@@ -67,8 +70,8 @@ CREATE TABLE IF NOT EXISTS web_pending_logins (
 CREATE INDEX IF NOT EXISTS web_pending_logins_user
   ON web_pending_logins (user_key);
 CREATE TABLE IF NOT EXISTS web_secrets (
-  name VARCHAR(64) NOT NULL PRIMARY KEY,
-  secret VARCHAR(128) NOT NULL);
+  secret_name VARCHAR(64) NOT NULL PRIMARY KEY,
+  secret_value VARCHAR(128) NOT NULL);
 )sql";
 
 Status EnsureWebStateTables(const std::string& db_path) {
@@ -87,15 +90,17 @@ Status SharedSecret(const std::string& db_path, std::string_view name,
   Status s = Database::Open(db_path, &db);
   // The first node to ask stores its proposal; the others read it.
   if (s.ok()) {
-    s = RunSql(*db,
-               "INSERT INTO web_secrets (name, secret) VALUES (?, ?) "
-               "ON CONFLICT (name) DO NOTHING",
-               {name, proposed});
+    s = RunSql(
+        *db,
+        "INSERT INTO web_secrets (secret_name, secret_value) VALUES (?, ?) "
+        "ON CONFLICT (secret_name) DO NOTHING",
+        {name, proposed});
   }
   std::vector<SqlRow> rows;
   if (s.ok()) {
-    s = RunSql(*db, "SELECT secret FROM web_secrets WHERE name = ?", {name},
-               &rows);
+    s = RunSql(*db,
+               "SELECT secret_value FROM web_secrets WHERE secret_name = ?",
+               {name}, &rows);
   }
   if (s.ok() && rows.empty())
     s = Status::Database("no secret " + std::string(name));

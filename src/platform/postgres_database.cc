@@ -371,20 +371,26 @@ Status PostgresDatabase::Execute(std::string_view sql) {
 }
 
 Status PostgresDatabase::ExecuteNative(std::string_view sql) {
-  Status s = Run(connection_->conn, std::string(sql).c_str());
-  // A table made "if not exists" that the catalog holds changed nothing:
-  // pages that make sure of their table on every command keep their
-  // prepared statements.
+  // One "CREATE TABLE IF NOT EXISTS" of a table that the catalog holds is
+  // not run: it would change nothing, yet it needs the right to create
+  // tables, which the database user of a running desk may lack; and pages
+  // that make sure of their table on every command keep their prepared
+  // statements.
   constexpr std::string_view kIfNew = "CREATE TABLE IF NOT EXISTS ";
   std::string_view text = TrimBlanks(sql);
-  if (StartsWithIgnoringCase(text, kIfNew)) {
+  while (!text.empty() && (text.back() == ';' || text.back() == '\n')) {
+    text = TrimBlanks(text.substr(0, text.size() - 1));
+  }
+  if (StartsWithIgnoringCase(text, kIfNew) &&
+      text.find(';') == std::string_view::npos) {
     text.remove_prefix(kIfNew.size());
     std::string_view name = text.substr(0, text.find_first_of(" ("));
     if (name.size() > 2 && name.front() == '"') {
       name = name.substr(1, name.size() - 2);
     }
-    if (connection_->catalog->names.FindTable(name) != nullptr) return s;
+    if (connection_->catalog->names.FindTable(name) != nullptr) return Status();
   }
+  Status s = Run(connection_->conn, std::string(sql).c_str());
   if (IsDdl(sql)) CatalogChanged();
   return s;
 }
