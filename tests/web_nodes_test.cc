@@ -7,11 +7,9 @@
 
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 
-#include "cli/init_command.h"
 #include "test_support.h"
 #include "web/web_server.h"
 
@@ -100,16 +98,13 @@ class Visitor {
   std::string redirected_to_;
 };
 
-class WebNodesTest : public ::testing::Test {
+// Two nodes on a demo desk of each store.
+class WebNodesTest : public ::testing::TestWithParam<Store> {
  protected:
-  WebNodesTest() {
-    InitOptions init;
-    init.dir = dir_.File("desk");
-    init.demo = true;
-    std::ostringstream out, errors;
-    EXPECT_EQ(0, RunInit(init, out, errors)) << errors.str();
-    options_.settings_path = init.dir + "/" + kSettingsFileName;
-    db_path_ = init.dir + "/" + kDatabaseFileName;
+  void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << testing::kNoPostgres;
+    options_.settings_path = desk_.ini_path();
+    db_path_ = desk_.db_path();
     options_.port = 0;
     options_.threads = 2;
     options_.clock = &clock_;
@@ -118,7 +113,7 @@ class WebNodesTest : public ::testing::Test {
     b_ = std::make_unique<Node>(options_);
   }
 
-  testing::TempDir dir_;
+  testing::DemoDesk desk_{GetParam()};
   testing::ManualClock clock_;
   std::string db_path_;
   ServeOptions options_;
@@ -126,7 +121,11 @@ class WebNodesTest : public ::testing::Test {
   std::unique_ptr<Node> b_;
 };
 
-TEST_F(WebNodesTest, ASessionAndItsLogoutReachEveryNode) {
+INSTANTIATE_TEST_SUITE_P(Stores, WebNodesTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(WebNodesTest, ASessionAndItsLogoutReachEveryNode) {
   Visitor ann;
   // The login form of one node is accepted by the other.
   ASSERT_EQ(200, ann.Get(a_->port()));
@@ -167,7 +166,7 @@ TEST_F(WebNodesTest, ASessionAndItsLogoutReachEveryNode) {
   EXPECT_TRUE(ann.Shows("txtPassword"));
 }
 
-TEST_F(WebNodesTest, FailedLoginsOnOneNodeSlowDownTheOthers) {
+TEST_P(WebNodesTest, FailedLoginsOnOneNodeSlowDownTheOthers) {
   Visitor guesser;
   guesser.Get(a_->port());
   for (int i = 0; i < options_.free_failures_per_user; ++i) {
