@@ -350,7 +350,10 @@ TEST_F(WebServerTest, QueuesListFiftyRequestsAPage) {
   EXPECT_FALSE(browser.Shows("Previous page"));
   browser.Get("/queues/open?page=2");
   EXPECT_EQ(22u, Occurrences(browser.page(), "class=\"kv-request\""));
-  EXPECT_TRUE(browser.Shows("Requests 51 to 72."));
+  EXPECT_TRUE(browser.Shows("Requests 51 to 72 of 72."));
+  EXPECT_TRUE(browser.Shows(
+      "<a href=\"/queues/open\" aria-current=\"page\">All open <span "
+      "class=\"kv-queue-count\">(72)</span></a>"));
   EXPECT_FALSE(browser.Shows("Next page"));
 }
 

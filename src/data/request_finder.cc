@@ -173,32 +173,57 @@ std::string WorkGroupOf(const std::string& settings_path,
   return LookupValue(settings_path, "Personnel", personnel_name, 1);
 }
 
+namespace {
+
+// The table and condition of a queue's requests: " FROM ... [WHERE ...]".
+std::string QueueSource(Queue queue, std::string_view work_group) {
+  switch (queue) {
+    case Queue::kUnassigned:
+      return " FROM Current_Requests WHERE Personnel IS NULL OR "
+             "TRIM(Personnel) = ''";
+    case Queue::kWorkGroup: {
+      std::string source = " FROM Current_Requests WHERE WorkGroup = '";
+      AppendSqlText(&source, work_group);
+      return source + "'";
+    }
+    case Queue::kAllOpen:
+      return " FROM Current_Requests";
+    case Queue::kClosed:
+      break;
+  }
+  return " FROM Completed_Requests";
+}
+
+}  // namespace
+
 Status ReadQueue(const std::string& settings_path, Queue queue,
                  std::string_view work_group, const ListedOrder& order,
                  int page, int page_size, ListedPage* out) {
-  std::string query = std::string("SELECT ") + kColumns;
-  switch (queue) {
-    case Queue::kUnassigned:
-      query +=
-          ", 0 FROM Current_Requests WHERE Personnel IS NULL OR "
-          "TRIM(Personnel) = ''" +
-          OrderBy(order, "", "RequestNo");
-      break;
-    case Queue::kWorkGroup:
-      query += ", 0 FROM Current_Requests WHERE WorkGroup = '";
-      AppendSqlText(&query, work_group);
-      query += "'" + OrderBy(order, "", "RequestNo");
-      break;
-    case Queue::kAllOpen:
-      query += ", 0 FROM Current_Requests" + OrderBy(order, "", "RequestNo");
-      break;
-    case Queue::kClosed:
-      query += ", 1 FROM Completed_Requests" +
-               OrderBy(order, "", "Completed DESC, RequestNo DESC");
-      break;
-  }
-  query += PageClause(page, page_size);
+  const bool closed = queue == Queue::kClosed;
+  std::string query =
+      std::string("SELECT ") + kColumns + (closed ? ", 1" : ", 0") +
+      QueueSource(queue, work_group) +
+      OrderBy(order, "",
+              closed ? "Completed DESC, RequestNo DESC" : "RequestNo") +
+      PageClause(page, page_size);
   return ReadPage(settings_path, query, page_size, out);
+}
+
+Status CountQueues(const std::string& settings_path,
+                   std::string_view work_group, QueueCounts* out) {
+  std::string query = "SELECT ";
+  for (Queue queue : {Queue::kUnassigned, Queue::kWorkGroup, Queue::kAllOpen,
+                      Queue::kClosed}) {
+    if (queue != Queue::kUnassigned) query += ", ";
+    query += "(SELECT COUNT(*)" + QueueSource(queue, work_group) + ")";
+  }
+  std::unique_ptr<RecordSource> rs;
+  Status s = RecordSource::Open(ReadSetting(settings_path, "DBPath"), query,
+                                OpenMode::kRead, &rs);
+  for (int i = 0; s.ok() && i < 4; ++i) {
+    out->count[i] = ParseInteger(Text(*rs, i)).value_or(0);
+  }
+  return s;
 }
 
 Status AddRequestWords(Database* db) {

@@ -62,6 +62,11 @@ struct ListedPage {
   bool more = false;  // a further page follows
 };
 
+// How many requests each queue holds, by Queue.
+struct QueueCounts {
+  int64_t count[4] = {0, 0, 0, 0};
+};
+
 // The work group of the person named `personnel_name`; empty if none.
 std::string WorkGroupOf(const std::string& settings_path,
                         std::string_view personnel_name);
@@ -70,6 +75,10 @@ std::string WorkGroupOf(const std::string& settings_path,
 Status ReadQueue(const std::string& settings_path, Queue queue,
                  std::string_view work_group, const ListedOrder& order,
                  int page, int page_size, ListedPage* out);
+
+// The number of requests in every queue; `work_group` as for ReadQueue.
+Status CountQueues(const std::string& settings_path,
+                   std::string_view work_group, QueueCounts* out);
 
 // Creates the find index unless it exists, inside the caller's transaction
 // on `db` (`kirvs init` and `kirvs copy` make it with the tables; on

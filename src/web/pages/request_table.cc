@@ -20,6 +20,11 @@ std::string PageAddress(const std::string& address, int page) {
   return link;
 }
 
+// The number of requests in the queue shown.
+int64_t QueueTotal(const RequestTableView& view) {
+  return view.counts->count[static_cast<int>(view.queue)];
+}
+
 }  // namespace
 
 std::string RenderRequestTable(const RequestTableView& view) {
@@ -29,12 +34,24 @@ std::string RenderRequestTable(const RequestTableView& view) {
   AppendHtml(&page, view.title);
   page += "</strong></font></p>";
   if (view.show_queue_links) {
-    page +=
-        "<nav class=\"kv-queues\" aria-label=\"Queues\">"
-        "<a href=\"/queues/unassigned\">Unassigned</a> "
-        "<a href=\"/queues/workgroup\">My work group</a> "
-        "<a href=\"/queues/open\">All open</a> "
-        "<a href=\"/queues/closed\">Recently closed</a></nav>";
+    static constexpr std::pair<const char*, const char*> kQueues[] = {
+        {"/queues/unassigned", "Unassigned"},
+        {"/queues/workgroup", "My work group"},
+        {"/queues/open", "All open"},
+        {"/queues/closed", "Recently closed"}};
+    page += "<nav class=\"kv-queues\" aria-label=\"Queues\">";
+    for (int i = 0; i < 4; ++i) {
+      page +=
+          std::string(i ? " " : "") + "<a href=\"" + kQueues[i].first + "\"" +
+          (static_cast<int>(view.queue) == i ? " aria-current=\"page\"" : "") +
+          ">" + kQueues[i].second;
+      if (view.counts) {
+        page += " <span class=\"kv-queue-count\">(" +
+                std::to_string(view.counts->count[i]) + ")</span>";
+      }
+      page += "</a>";
+    }
+    page += "</nav>";
   }
   page +=
       "<table cellpadding=2 valign=top><tr>"
@@ -74,7 +91,7 @@ std::string RenderRequestTable(const RequestTableView& view) {
     page +=
         "Requests " + std::to_string(view.page * kListPageSize + 1) + " to " +
         std::to_string(view.page * kListPageSize + view.results->rows.size()) +
-        ".";
+        (view.counts ? " of " + std::to_string(QueueTotal(view)) : "") + ".";
   }
   page += "</p><p class=\"kv-pages\">";
   if (view.page > 0) {

@@ -24,6 +24,9 @@ struct RequestTableView {
   int page = 0;               // 0-based
   const ListedPage* results;  // not owned
   bool show_queue_links = false;
+  // On a queue's page: the count of every queue, and which one this is.
+  const QueueCounts* counts = nullptr;  // not owned
+  Queue queue = Queue::kAllOpen;
   ListedOrder order;         // as the results are sorted
   const Captions* captions;  // not owned
 };

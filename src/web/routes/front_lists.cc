@@ -49,6 +49,7 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
   Captions captions(options_.settings_path);
   RequestTableView view;
   ListedPage results;
+  QueueCounts counts;
   Status s;
   if (path == "/find") {
     reply.command = "FIND";
@@ -65,13 +66,13 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
     reply.command = "QUEUE";
     std::string_view name = path.substr(path.rfind('/') + 1);
     Queue queue;
-    std::string group;
+    const std::string group =
+        WorkGroupOf(options_.settings_path, session->personnel_name);
     if (name == "unassigned") {
       queue = Queue::kUnassigned;
       view.title = "Unassigned requests";
     } else if (name == "workgroup") {
       queue = Queue::kWorkGroup;
-      group = WorkGroupOf(options_.settings_path, session->personnel_name);
       view.title = "Open requests of " +
                    (group.empty() ? std::string("no work group") : group);
     } else if (name == "open") {
@@ -90,6 +91,9 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
     view.show_queue_links = true;
     s = ReadQueue(options_.settings_path, queue, group, order, page,
                   kListPageSize, &results);
+    if (s.ok()) s = CountQueues(options_.settings_path, group, &counts);
+    view.counts = &counts;
+    view.queue = queue;
   }
   view.page = page;
   view.results = &results;
