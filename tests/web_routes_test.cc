@@ -315,6 +315,8 @@ TEST_F(WebServerTest, FindBoxAndQueues) {
       {"/find?q=TONER+smudge", "href=\"/requests/1017\">1017</a>"},
       {"/find?q=label+printer", "No requests here."},
       {"/find?q=extension", "1021 (closed)"},
+      {"/find?q=1021", "1021 (closed)"},
+      {"/find?q=99999", "No requests here."},
       {"/find?q=%22%27%29+OR+*", "Requests with: "},  // syntax not read
       {"/queues/open", "href=\"/requests/1017\""},
       {"/queues/workgroup", "Open requests of Service Desk"},

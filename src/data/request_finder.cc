@@ -209,6 +209,17 @@ Status ReadQueue(const std::string& settings_path, Queue queue,
   return ReadPage(settings_path, query, page_size, out);
 }
 
+Status FindRequestNumber(const std::string& settings_path, int32_t number,
+                         ListedPage* out) {
+  const std::string where = " WHERE RequestNo = " + std::to_string(number);
+  return ReadPage(settings_path,
+                  std::string("SELECT ") + kColumns +
+                      ", 0 FROM Current_Requests" + where +
+                      " UNION ALL SELECT " + kColumns +
+                      ", 1 FROM Completed_Requests" + where,
+                  1, out);
+}
+
 Status CountQueues(const std::string& settings_path,
                    std::string_view work_group, QueueCounts* out) {
   std::string query = "SELECT ";

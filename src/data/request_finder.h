@@ -80,6 +80,10 @@ Status ReadQueue(const std::string& settings_path, Queue queue,
 Status CountQueues(const std::string& settings_path,
                    std::string_view work_group, QueueCounts* out);
 
+// The request numbered `number`, open or closed: no row, or one.
+Status FindRequestNumber(const std::string& settings_path, int32_t number,
+                         ListedPage* out);
+
 // Creates the find index unless it exists, inside the caller's transaction
 // on `db` (`kirvs init` and `kirvs copy` make it with the tables; on
 // PostgreSQL it needs the right to make indexes).

@@ -53,15 +53,22 @@ Reply HelpDeskFront::ShowRequests(const Visit& visit, std::string_view path,
   Status s;
   if (path == "/find") {
     reply.command = "FIND";
-    if (ParseInteger(words) &&
-        words.find_first_not_of("0123456789") == std::string::npos) {
-      reply.result = "ok";
-      return Redirect(RequestAddress(words), std::move(reply));
-    }
     view.title = "Requests with: " + words;
     view.address = "/find?q=" + UrlEncode(words);
-    s = FindRequests(options_.settings_path, words, order, page, kListPageSize,
-                     &results);
+    std::optional<int32_t> number = ParseInteger(words);
+    if (number && words.find_first_not_of("0123456789") == std::string::npos) {
+      // A number opens its request; a closed one, which has no page of its
+      // own, is listed.
+      view.title = "Request " + words;
+      s = FindRequestNumber(options_.settings_path, *number, &results);
+      if (s.ok() && !results.rows.empty() && !results.rows.front().closed) {
+        reply.result = "ok";
+        return Redirect(RequestAddress(words), std::move(reply));
+      }
+    } else {
+      s = FindRequests(options_.settings_path, words, order, page,
+                       kListPageSize, &results);
+    }
   } else {
     reply.command = "QUEUE";
     std::string_view name = path.substr(path.rfind('/') + 1);
