@@ -220,7 +220,7 @@ TEST(PageTextTest, LoneAmpersandsAndOptionsWithoutValueStay) {
   // The engine's words about its database never reach the page.
   for (const char* engine : {"An error occurred while opening Logins.",
                              "Could not open /srv/help.db (locked)."}) {
-    EXPECT_EQ(0u, PlainErrorOf(engine, SubmittedForm())
+    EXPECT_EQ(0u, PlainErrorOf(engine, SubmittedForm(), Captions())
                       .text.find("The help desk could not carry out"))
         << engine;
   }

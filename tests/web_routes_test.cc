@@ -203,7 +203,7 @@ TEST_F(WebServerTest, RefusedPostsShowAPlainErrorAboveThePagePostedFrom) {
        "Allocated: enter a date such as 2026-12-07 09:00.", "[\"Allocated\"]",
        "strQuery: SELECT * FROM [Current_Requests]"},
       {"Save Request", "requestno=1017&DownTime=abc",
-       "DownTime: enter a number such as 1.5.", "[\"DownTime\"]",
+       "Down time: enter a number such as 1.5.", "[\"DownTime\"]",
        "DownTime=abc"},
       {"Close Now", "requestno=99&ResolutionCode=FIXED&Resolution=x",
        "Request 99 is no longer outstanding: it may have been closed "

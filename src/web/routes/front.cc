@@ -513,7 +513,8 @@ Reply HelpDeskFront::ShowFailure(const SessionView& session, const Visit& visit,
     return ShowPostedFromPage(session, visit, ErrorOrGeneric(""),
                               std::move(reply));
   }
-  PlainError plain = PlainErrorOf(result.error, visit.posted);
+  PlainError plain = PlainErrorOf(result.error, visit.posted,
+                                  Captions(options_.settings_path));
   return ShowPostedFromPage(session, visit, EscapeHtml(plain.text),
                             std::move(reply), std::move(plain.fields));
 }

@@ -27,8 +27,10 @@ bool IsDateColumn(std::string_view name) {
   return false;
 }
 
-PlainError AboutField(const std::string& field, std::string_view kind) {
-  std::string text = field + ": ";
+// `field` is the column's name; the sentence names it by its caption.
+PlainError AboutField(const std::string& field, std::string_view kind,
+                      const Captions& captions) {
+  std::string text = captions.Of(field) + ": ";
   if (kind == "a date") {
     text += "enter a date such as 2026-12-07 09:00.";
   } else if (kind == "a whole number in range") {
@@ -55,16 +57,17 @@ bool IsNumberColumn(std::string_view name) {
 
 // A save that could not write its fields names none of them: the posted
 // values that are not what their column holds are the ones to correct.
-std::optional<PlainError> FromPostedValues(const SubmittedForm& posted) {
+std::optional<PlainError> FromPostedValues(const SubmittedForm& posted,
+                                           const Captions& captions) {
   PlainError error;
   for (const SubmittedForm::Field& field : posted.fields()) {
     bool blank = field.second.find_first_not_of(' ') == std::string::npos;
     if (blank) continue;
     std::optional<PlainError> about;
     if (IsDateColumn(field.first) && !ParseDate(field.second)) {
-      about = AboutField(field.first, "a date");
+      about = AboutField(field.first, "a date", captions);
     } else if (IsNumberColumn(field.first) && !ParseNumber(field.second)) {
-      about = AboutField(field.first, "a number");
+      about = AboutField(field.first, "a number", captions);
     }
     if (!about) continue;
     if (!error.text.empty()) error.text += ' ';
@@ -76,7 +79,8 @@ std::optional<PlainError> FromPostedValues(const SubmittedForm& posted) {
 }
 
 // "... (cannot convert 'x' to a number for column Duration)."
-std::optional<PlainError> FromConversion(std::string_view text) {
+std::optional<PlainError> FromConversion(std::string_view text,
+                                         const Captions& captions) {
   size_t to = text.find("' to ");
   size_t column = text.find(" for column ");
   if (text.find("cannot convert") == std::string_view::npos ||
@@ -87,7 +91,7 @@ std::optional<PlainError> FromConversion(std::string_view text) {
   std::string_view kind = text.substr(to + 5, column - to - 5);
   std::string_view name = text.substr(column + 12);
   name = name.substr(0, name.find(')'));
-  return AboutField(PlainText(name), kind);
+  return AboutField(PlainText(name), kind, captions);
 }
 
 }  // namespace
@@ -142,11 +146,11 @@ std::string LoggedError(std::string_view engine_html) {
 }
 
 PlainError PlainErrorOf(std::string_view engine_html,
-                        const SubmittedForm& posted) {
+                        const SubmittedForm& posted, const Captions& captions) {
   std::string_view text = engine_html;
   if (text.find("update fields") != std::string_view::npos) {
-    if (auto error = FromConversion(text)) return *error;
-    if (auto error = FromPostedValues(posted)) return *error;
+    if (auto error = FromConversion(text, captions)) return *error;
+    if (auto error = FromPostedValues(posted, captions)) return *error;
   }
   if (text.find("There is no login entry") != std::string_view::npos) {
     return PlainError{
@@ -163,8 +167,9 @@ PlainError PlainErrorOf(std::string_view engine_html,
       text.find("retrieve") != std::string_view::npos) {
     size_t at = text.find("unknown column: ") + 16;
     std::string field = PlainText(text.substr(at, text.rfind(").") - at));
-    return PlainError{field + ": the help desk cannot search by this field.",
-                      {field}};
+    return PlainError{
+        captions.Of(field) + ": the help desk cannot search by this field.",
+        {field}};
   }
   // The engine's words are shown only when they are meant for people: no
   // query, no database, no file.

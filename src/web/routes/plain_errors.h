@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kirvs/submitted_form.h"
+#include "web/pages/captions.h"
 
 namespace kirvs::web {
 
@@ -22,9 +23,10 @@ struct PlainError {
 };
 
 // The sentence for the engine's ErrorDescription `engine_html` after a
-// command that was given the `posted` fields.
+// command that was given the `posted` fields; it names a field by its
+// caption.
 PlainError PlainErrorOf(std::string_view engine_html,
-                        const SubmittedForm& posted);
+                        const SubmittedForm& posted, const Captions& captions);
 
 // `html` as one line of plain text: tags become blanks, character
 // references their characters.
