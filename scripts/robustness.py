@@ -42,11 +42,54 @@ def form(*fields):
     return {"form": [list(f) for f in fields]}
 
 
+def query_sqlite(path, sql, args=()):
+    connection = sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=60)
+    try:
+        return connection.execute(sql, args).fetchall()
+    finally:
+        connection.close()
+
+
+def postgres_literal(value):
+    if isinstance(value, int):
+        return str(value)
+    return "'" + str(value).replace("'", "''") + "'"
+
+
+def query_postgres(uri, sql, args=()):
+    """The rows as sqlite3 gives them (tuples; integers as int, NULL as
+    None), through `psql`: Python has no PostgreSQL driver here. The rows
+    travel as JSON, so that no tab, newline or NULL in a value is lost; the
+    `?` of `sql` take the `args` as literals."""
+    pieces = sql.split("?")
+    if len(pieces) != len(args) + 1:
+        raise ValueError(f"{len(args)} arguments for {sql!r}")
+    text = pieces[0] + "".join(postgres_literal(arg) + piece
+                               for arg, piece in zip(args, pieces[1:]))
+    answer = subprocess.run(
+        ["psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", uri, "-c",
+         f"SELECT coalesce(json_agg(q), '[]') FROM ({text}) AS q"],
+        capture_output=True, text=True, timeout=120)
+    if answer.returncode != 0:
+        raise RuntimeError(f"psql: {answer.stderr.strip()} in {text!r}")
+    # A row is an object whose keys may repeat (unnamed columns): keep its
+    # values in order.
+    return json.loads(answer.stdout,
+                      object_pairs_hook=lambda pairs: tuple(v for _, v in pairs))
+
+
 class Desk:
+    """The desk in DIR: its `kirvs run` and the queries of its database,
+    SQLite or PostgreSQL as KIRVS.INI's DBPath says. The queries quote the
+    mixed-case names, which PostgreSQL would fold and SQLite accepts."""
+
     def __init__(self, kirvs, directory):
         self.kirvs = kirvs
         self.ini = os.path.join(directory, "KIRVS.INI")
         self.db = os.path.join(directory, "helpdesk.db")
+        database = settings_of(self.ini).get("dbpath", "")
+        self.postgres = database if database.startswith(
+            ("postgresql://", "postgres://")) else None
         self.killed_pids = []
 
     def run(self, calls, kill_after=None):
@@ -69,12 +112,9 @@ class Desk:
         return json.loads(out)["results"]
 
     def query(self, sql, args=()):
-        connection = sqlite3.connect(f"file:{self.db}?mode=ro", uri=True,
-                                     timeout=60)
-        try:
-            return connection.execute(sql, args).fetchall()
-        finally:
-            connection.close()
+        if self.postgres:
+            return query_postgres(self.postgres, sql, args)
+        return query_sqlite(self.db, sql, args)
 
 
 class Log:
@@ -94,6 +134,7 @@ class Log:
         self.demo_closed = []  # demo requests reported closed
         self.errors = []  # clients stopped on an error of their own
         self.http_requests = 0  # HTTP requests the web clients sent
+        self.switches = 0  # web clients moved to another node mid-session
         self.cut_off = 0  # web actions without an answer (server killed)
 
 
@@ -135,8 +176,8 @@ def client_loop(desk, log, number, stop, kill_chance):
             continue
         with log.lock:
             log.new[tag] = True
-        rows = desk.query("SELECT RequestNo FROM Current_Requests "
-                          "WHERE Description=?", (tag,))
+        rows = desk.query('SELECT "RequestNo" FROM "Current_Requests" '
+                          'WHERE "Description"=?', (tag,))
         if len(rows) != 1:
             with log.lock:
                 log.failures.append(f"{tag}: stored {len(rows)} times")
@@ -144,10 +185,10 @@ def client_loop(desk, log, number, stop, kill_chance):
         request = str(rows[0][0])
         close = i % 2 == 0
         others = desk.query(
-            "SELECT RequestNo FROM (SELECT RequestNo FROM Current_Requests "
-            "WHERE Description LIKE 'soak-%' UNION ALL SELECT RequestNo FROM "
-            "Completed_Requests WHERE Description LIKE 'soak-%') "
-            "ORDER BY random() LIMIT 1")
+            'SELECT "RequestNo" FROM (SELECT "RequestNo" FROM '
+            '"Current_Requests" WHERE "Description" LIKE \'soak-%\' UNION ALL '
+            'SELECT "RequestNo" FROM "Completed_Requests" WHERE "Description" '
+            'LIKE \'soak-%\') AS soaked ORDER BY random() LIMIT 1')
         other = str(others[0][0]) if others else request
         contact = f"x-{number}-{i}"
         calls = [
@@ -211,9 +252,9 @@ def closer(desk, log, stop):
     try:
         while not stop():
             numbers = [str(n) for (n,) in desk.query(
-                "SELECT RequestNo FROM Current_Requests WHERE Description "
-                "NOT LIKE 'soak-%' AND Description NOT LIKE 'crash-%' "
-                "ORDER BY random() LIMIT 6")]
+                'SELECT "RequestNo" FROM "Current_Requests" WHERE '
+                '"Description" NOT LIKE \'soak-%\' AND "Description" NOT LIKE '
+                '\'crash-%\' ORDER BY random() LIMIT 6')]
             if not numbers:
                 return
             calls = [{"command": "CLOSE NOW", "params": [
@@ -346,17 +387,19 @@ def listed_request(page, description):
     return numbers[-1] if numbers else None
 
 
-def web_client(server, log, number, stop, session_lost):
+def web_client(servers, log, number, stop, session_lost):
     """A support engineer in a browser: registers, saves, adds an activity
-    and closes every other request, until `stop()`. `session_lost()` tells
+    and closes every other request, until `stop()`. Client `number` starts
+    on node number % len(servers) and, with more nodes than one, moves to
+    another node before a quarter of its rounds. `session_lost()` tells
     whether a failed connection is expected (the server was killed)."""
     user, password = WEB_USERS[(number - 1) % len(WEB_USERS)]
     rng = random.Random(number * 104729 + os.getpid())
-    browser = web_client_module.Browser(server.base,
-                                        keep_alive=server.keep_alive)
+    node = servers[number % len(servers)]
+    browser = web_client_module.Browser(node.base, keep_alive=node.keep_alive)
     try:
         person = web_log_in(browser, user, password)
-        web_client_loop(browser, log, number, stop, rng, person)
+        web_client_loop(browser, log, number, stop, rng, person, servers)
     except web_client_module.TransportError as error:
         with log.lock:
             if session_lost():
@@ -372,11 +415,18 @@ def web_client(server, log, number, stop, session_lost):
             log.http_requests += browser.requests
 
 
-def web_client_loop(browser, log, number, stop, rng, person):
+def web_client_loop(browser, log, number, stop, rng, person, servers):
     i = 0
     while not stop():
         i += 1
         tag = f"soak-c{number}-{i}"
+        if len(servers) > 1 and rng.random() < 0.25:
+            # The next click posts the page one node served to another:
+            # its session, CSRF token and form id must hold there.
+            others = [s for s in servers if s.base != browser.base]
+            browser.move_to(rng.choice(others).base)
+            with log.lock:
+                log.switches += 1
         try:
             web_round(browser, log, tag, rng, person, close=i % 2 == 0)
         except (WebStep, LookupError) as error:
@@ -437,12 +487,12 @@ def web_round(browser, log, tag, rng, person, close):
         log.closed.add(tag)
 
 
-def run_web_clients(server, log, clients, seconds, first=1,
+def run_web_clients(servers, log, clients, seconds, first=1,
                     session_lost=lambda: False):
     deadline = time.monotonic() + seconds
     threads = [threading.Thread(
         target=web_client,
-        args=(server, log, n, lambda: time.monotonic() > deadline,
+        args=(servers, log, n, lambda: time.monotonic() > deadline,
               session_lost))
         for n in range(first, first + clients)]
     for t in threads:
@@ -456,9 +506,9 @@ def check(desk, log, exact):
     violations."""
     bad = list(log.errors)
     rows = desk.query(
-        "SELECT RequestNo, Description, Contact, 'open' FROM Current_Requests "
-        "UNION ALL SELECT RequestNo, Description, Contact, 'closed' "
-        "FROM Completed_Requests")
+        'SELECT "RequestNo", "Description", "Contact", \'open\' FROM '
+        '"Current_Requests" UNION ALL SELECT "RequestNo", "Description", '
+        '"Contact", \'closed\' FROM "Completed_Requests"')
     seen = {}
     for number, _, _, _ in rows:
         seen[number] = seen.get(number, 0) + 1
@@ -466,8 +516,8 @@ def check(desk, log, exact):
     by_description = {}
     for row in rows:
         by_description.setdefault(row[1], []).append(row)
-    audits = desk.query("SELECT RequestNo, Event, Description "
-                        "FROM Request_AuditTrail")
+    audits = desk.query('SELECT "RequestNo", "Event", "Description" '
+                        'FROM "Request_AuditTrail"')
     audit_by_request = {}
     for number, event, text in audits:
         audit_by_request.setdefault(number, []).append((event, text or ""))
@@ -509,7 +559,8 @@ def check(desk, log, exact):
         if number not in closed:
             bad.append(f"request {number}: reported closed, not completed")
     stored = {n for n, _, _, _ in rows}
-    activities = desk.query("SELECT RequestNo, Description FROM Request_Activities")
+    activities = desk.query('SELECT "RequestNo", "Description" '
+                            'FROM "Request_Activities"')
     for number, _ in activities:
         if number not in stored:
             bad.append(f"activity of request {number}, which exists nowhere")
@@ -542,9 +593,10 @@ def check(desk, log, exact):
                 1 for r, _ in log.cross_ok if r == str(number))
             if len(entries) != saves:
                 bad.append(f"{tag}: {len(entries)} audit entries for {saves} saves")
-    integrity = desk.query("PRAGMA integrity_check")
-    if integrity != [("ok",)]:
-        bad.append(f"integrity_check: {integrity}")
+    if not desk.postgres:  # the file's own check; PostgreSQL has none such
+        integrity = desk.query("PRAGMA integrity_check")
+        if integrity != [("ok",)]:
+            bad.append(f"integrity_check: {integrity}")
     return bad
 
 
@@ -628,8 +680,8 @@ def crash_run(kirvs, directory, rounds, clients):
             {"command": "SAVE REQUEST", "params": [form(
                 ("requestno", "0"), ("Description", f"crash-close-{r}"),
                 ("Personnel", PERSON), ("KIRVSCurrentUser", USER)), PERSON]}])
-        number = desk.query("SELECT RequestNo FROM Current_Requests "
-                            "WHERE Description=?", (f"crash-close-{r}",))
+        number = desk.query('SELECT "RequestNo" FROM "Current_Requests" '
+                            'WHERE "Description"=?', (f"crash-close-{r}",))
         if closer is None or not closer[0]["result"] or len(number) != 1:
             bad = ["the next writer after the round failed"]
         else:
@@ -668,22 +720,31 @@ def web_summary(log):
     return (f"{webs(log.new)} registered, {webs(log.edit)} saved again, "
             f"{webs(log.activity)} activities, {webs(log.closed)} closed, "
             f"{sum(1 for f in log.failures if is_web(f))} error pages, "
-            f"{log.http_requests} HTTP requests")
+            f"{log.http_requests} HTTP requests"
+            + (f", {log.switches} moves between nodes" if log.switches else ""))
 
 
 def soak_web(kirvs, directory, seconds, clients):
+    """SOAK_NODES (1) `kirvs serve` processes serve the one desk; the
+    clients are spread over them."""
     desk = Desk(kirvs, directory)
     log = Log()
-    server = Server(kirvs, directory, os.path.join(directory, "serve.log"))
-    server.start()
+    nodes = int(os.environ.get("SOAK_NODES", "1"))
+    servers = [Server(kirvs, directory,
+                      os.path.join(directory, f"serve-{n}.log"))
+               for n in range(1, nodes + 1)]
     try:
-        for t in run_web_clients(server, log, clients, seconds):
+        for server in servers:
+            server.start()
+        for t in run_web_clients(servers, log, clients, seconds):
             t.join()
     finally:
-        server.stop()
+        for server in servers:
+            server.stop()
     bad = check(desk, log, exact=True)
+    store = "PostgreSQL" if desk.postgres else "SQLite"
     print(f"soak (web): {web_summary(log)} in {seconds}s with {clients} "
-          f"clients")
+          f"clients on {nodes} node{'s' if nodes > 1 else ''} ({store})")
     return report_soak(log, bad)
 
 
@@ -730,7 +791,7 @@ def crash(kirvs, directory, rounds, clients, web_clients):
             log = Log()
             killed = threading.Event()
             seconds = 3.0
-            web = run_web_clients(server, log, web_clients, seconds,
+            web = run_web_clients([server], log, web_clients, seconds,
                                   first=(r - 1) * web_clients + 1,
                                   session_lost=killed.is_set)
             victim = server.process.pid

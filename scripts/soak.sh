@@ -10,9 +10,17 @@
 # audit entry per save, no activity of a request that exists nowhere, and
 # PRAGMA integrity_check = ok. Exits non-zero on any violation.
 #
+# SOAK_STORE=postgres puts the desk in a database of its own on the
+# PostgreSQL server of KIRVS_TEST_POSTGRES (dropped afterwards) and, on the
+# web, serves it from two `kirvs serve` processes: client n uses node n % 2
+# and moves to the other node now and then, mid-session. The same checks
+# then run through psql (no integrity_check there):
+#   SOAK_STORE=postgres scripts/with-postgres.sh scripts/soak.sh 30 16
+#
 # Usage: scripts/soak.sh [SECONDS] [CLIENTS]
-#        (KIRVS=path/to/kirvs, SOAK_MODE=web|run; SOAK_KEEP_ALIVE=1: the
-#        web clients keep their connections open, as browsers do)
+#        (KIRVS=path/to/kirvs, SOAK_MODE=web|run, SOAK_STORE=sqlite|postgres;
+#        SOAK_KEEP_ALIVE=1: the web clients keep their connections open, as
+#        browsers do)
 set -euo pipefail
 
 mode="${SOAK_MODE:-web}"
@@ -27,8 +35,24 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 kirvs="${KIRVS:-$root/build/kirvs}"
 [ -x "$kirvs" ] || { echo "soak: build $kirvs first" >&2; exit 2; }
 desk="$(mktemp -d /tmp/kirvs_soak_XXXXXX)"
-trap 'rm -rf "$desk"' EXIT
-"$kirvs" init "$desk" --demo >/dev/null
+case "${SOAK_STORE:-sqlite}" in
+  sqlite)
+    trap 'rm -rf "$desk"' EXIT
+    "$kirvs" init "$desk" --demo >/dev/null
+    ;;
+  postgres)
+    server="${KIRVS_TEST_POSTGRES:?soak: SOAK_STORE=postgres needs KIRVS_TEST_POSTGRES (scripts/with-postgres.sh)}"
+    # The same server, another database: the URI's last path segment.
+    database="kirvs_soak_$$_$RANDOM"
+    address="${server%%\?*}"
+    uri="${address%/*}/$database${server#"$address"}"
+    psql -X -q -v ON_ERROR_STOP=1 "$server" -c "CREATE DATABASE $database"
+    trap 'rm -rf "$desk"; psql -X -q "$server" -c "DROP DATABASE IF EXISTS $database WITH (FORCE)" || true' EXIT
+    "$kirvs" init "$desk" --demo --database "$uri" >/dev/null
+    export SOAK_NODES=2
+    ;;
+  *) echo "soak: SOAK_STORE is sqlite or postgres" >&2; exit 2 ;;
+esac
 # Bounded: the clients stop at SECONDS; the check runs once after them. The
 # checker stops the server it started, also when it fails.
 timeout $(( seconds * 3 + 120 )) \
