@@ -126,11 +126,14 @@ void LoginThrottle::Change(
     std::string_view user_id, std::string_view address,
     const std::function<bool(std::vector<LoginFailures>*)>& change) {
   std::lock_guard lock(mu_);
+  // A database that cannot be written cannot check a password either: the
+  // login that this change belongs to fails on the same database.
   (void)ChangeLoginFailures(db_path_, Keys(user_id, address), change);
 }
 
 void LoginThrottle::Sweep() {
   const int64_t now = ToMillis(options_.clock->Now());
+  // What a failed sweep leaves is forgotten by the next one.
   (void)ForgetLoginFailures(db_path_,
                             now - options_.forget_failures_after.count());
 }

@@ -38,16 +38,20 @@ std::optional<PendingLogin> SecondFactorStep::Find(std::string_view id) {
 }
 
 void SecondFactorStep::Finish(std::string_view id) {
+  // A pending login left behind expires within kLifetime; its code is used.
   (void)EndPendingLogin(db_path_, id);
 }
 
 bool SecondFactorStep::Fail(std::string_view id) {
+  // A count that cannot be written ends the pending login.
   bool ended = true;
   (void)CountWrongCode(db_path_, id, kMaxWrongCodes, &ended);
   return ended;
 }
 
 bool SecondFactorStep::HasUser(std::string_view user_id) const {
+  // A look that fails counts as a pending login: the sweep keeps the user's
+  // login entry until the next look.
   bool has = true;
   (void)HasPendingLogin(db_path_, user_id, ToMillis(options_.clock->Now()),
                         &has);
@@ -55,6 +59,7 @@ bool SecondFactorStep::HasUser(std::string_view user_id) const {
 }
 
 std::vector<std::string> SecondFactorStep::Sweep() {
+  // What a failed sweep leaves is swept by the next one.
   std::vector<std::string> users;
   (void)SweepPendingLogins(db_path_, ToMillis(options_.clock->Now()), &users);
   return users;

@@ -33,6 +33,8 @@ SessionStore::Place SessionStore::Reserve(std::string_view user_id) {
   const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   SteadyClock::TimePoint now = options_.clock->Now();
   std::lock_guard lock(mu_);
+  // A count that cannot be read is 0: the login then fails on the same
+  // database, or goes ahead as if the store had room.
   int64_t stored = 0;
   (void)CountWebSessions(db_path_, &stored);
   if (static_cast<size_t>(stored) + reserved_ >= max_sessions) {
@@ -44,7 +46,7 @@ SessionStore::Place SessionStore::Reserve(std::string_view user_id) {
     return Place::kFree;
   }
   // Only the user's own sessions ever make room for him.
-  int64_t own = 0;
+  int64_t own = 0;  // as above
   (void)CountUserWebSessions(db_path_, user_id, &own);
   if (static_cast<size_t>(own) >= per_user) return Place::kUsersOwn;
   return Place::kNone;
@@ -66,13 +68,13 @@ SessionView SessionStore::Create(Place place, std::string user_id,
       ToMillis(options_.clock->Now()) + options_.idle_timeout.count();
   const size_t per_user = std::max<size_t>(1, options_.max_sessions_per_user);
   std::lock_guard lock(mu_);
-  // A session that could not be stored is not found afterwards: its user
-  // sees the login page again.
   StoredSession stored;
   stored.user_id = view.user_id;
   stored.personnel_name = view.personnel_name;
   stored.token = view.token;
   stored.expires_ms = expires;
+  // A session that could not be stored is not found afterwards: its user
+  // sees the login page again.
   (void)AddWebSession(db_path_, view.id, stored, per_user - 1);
   if (place == Place::kFree && reserved_ > 0) --reserved_;
   return view;
@@ -112,10 +114,14 @@ std::optional<KeptPage> SessionStore::Page(std::string_view id,
 }
 
 void SessionStore::End(std::string_view id) {
+  // A session that could not be removed has lost its login entry with the
+  // engine's logout: every command of it is refused, and the sweep removes
+  // it when it idles out.
   (void)EndWebSession(db_path_, id);
 }
 
 void SessionStore::EndUser(std::string_view user_id) {
+  // As for End.
   (void)EndUserWebSessions(db_path_, user_id);
 }
 
@@ -137,12 +143,14 @@ std::vector<std::string> SessionStore::Sweep() {
 }
 
 size_t SessionStore::size() const {
-  int64_t stored = 0;
+  int64_t stored = 0;  // none when they cannot be counted
   (void)CountWebSessions(db_path_, &stored);
   return static_cast<size_t>(stored);
 }
 
 bool SessionStore::HasUser(std::string_view user_id) const {
+  // A look that fails counts as a session: the sweep keeps the user's login
+  // entry until the next look.
   bool has = true;
   (void)HasWebSession(db_path_, user_id, &has);
   return has;

@@ -27,6 +27,7 @@ FrontState::FrontState(const ServeOptions& options)
       db_path_(ReadSetting(options.settings_path, "DBPath")) {}
 
 void FrontState::SetNotice(std::string_view session_id, const Notice& notice) {
+  // A notice that could not be kept is not shown; what it tells of is done.
   (void)SetWebNotice(db_path_, session_id, ToStored(notice));
 }
 
@@ -40,11 +41,14 @@ std::optional<Notice> FrontState::TakeNotice(std::string_view session_id) {
 
 void FrontState::SetOrder(std::string_view session_id, const ListOrder& order,
                           ListKind list) {
+  // An order that could not be kept leaves the list in its former order.
   (void)SetWebOrder(db_path_, session_id, list, order.column, order.descending);
 }
 
 std::string FrontState::IssueFormId(std::string_view session_id) {
   std::string id = RandomHex(16);
+  // An id that could not be stored is unknown when its form is posted: the
+  // post runs as one without an id would.
   (void)IssueWebForm(db_path_, session_id, id, kFormIds);
   return id;
 }
@@ -84,6 +88,8 @@ FormClaim FrontState::ClaimForm(std::string_view session_id,
 void FrontState::FinishForm(std::string_view session_id,
                             std::string_view form_id, std::string location,
                             Notice notice) {
+  // A post whose end could not be written stays busy until kAbandonedPost,
+  // after which the id runs again.
   (void)FinishWebForm(db_path_, session_id, form_id, location,
                       ToStored(notice));
   form_done_.notify_all();
@@ -91,6 +97,7 @@ void FrontState::FinishForm(std::string_view session_id,
 
 void FrontState::ReleaseForm(std::string_view session_id,
                              std::string_view form_id) {
+  // As for FinishForm.
   (void)ReleaseWebForm(db_path_, session_id, form_id);
   form_done_.notify_all();
 }
