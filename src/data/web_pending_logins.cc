@@ -89,18 +89,8 @@ Status HasPendingLogin(const std::string& db_path, std::string_view user_id,
 
 Status SweepPendingLogins(const std::string& db_path, int64_t now_ms,
                           std::vector<std::string>* users) {
-  users->clear();
   return InTransaction(db_path, [&](Database& db) {
-    std::vector<SqlRow> rows;
-    Status s = RunSql(db,
-                      "SELECT user_id FROM web_pending_logins WHERE "
-                      "expires_ms < ?",
-                      {now_ms}, &rows);
-    if (!s.ok() || rows.empty()) return s;
-    s = RunSql(db, "DELETE FROM web_pending_logins WHERE expires_ms < ?",
-               {now_ms});
-    for (const SqlRow& row : rows) users->push_back(row.Text(0));
-    return s;
+    return RemoveExpired(db, "web_pending_logins", now_ms, users);
   });
 }
 

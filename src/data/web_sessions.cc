@@ -137,19 +137,10 @@ Status HasWebSession(const std::string& db_path, std::string_view user_id,
 
 Status SweepWebSessions(const std::string& db_path, int64_t now_ms,
                         std::vector<std::string>* users) {
-  users->clear();
   return InTransaction(db_path, [&](Database& db) {
-    std::vector<SqlRow> rows;
-    Status s = RunSql(db,
-                      "SELECT DISTINCT user_id FROM web_sessions WHERE "
-                      "expires_ms < ?",
-                      {now_ms}, &rows);
-    if (rows.empty()) return s;
-    if (s.ok()) {
-      s = RunSql(db, "DELETE FROM web_sessions WHERE expires_ms < ?", {now_ms});
-    }
-    if (s.ok()) s = RemoveOrphans(db);
-    for (const SqlRow& row : rows) users->push_back(row.Text(0));
+    Status s = RemoveExpired(db, "web_sessions", now_ms, users);
+    // The ended sessions' pages and forms go with them.
+    if (s.ok() && !users->empty()) s = RemoveOrphans(db);
     return s;
   });
 }

@@ -108,6 +108,18 @@ Status SharedSecret(const std::string& db_path, std::string_view name,
   return s;
 }
 
+Status RemoveExpired(Database& db, std::string_view table, int64_t now_ms,
+                     std::vector<std::string>* users) {
+  users->clear();
+  const std::string where =
+      std::string(" FROM ") + std::string(table) + " WHERE expires_ms < ?";
+  std::vector<SqlRow> rows;
+  Status s = RunSql(db, "SELECT DISTINCT user_id" + where, {now_ms}, &rows);
+  if (s.ok() && !rows.empty()) s = RunSql(db, "DELETE" + where, {now_ms});
+  for (const SqlRow& row : rows) users->push_back(row.Text(0));
+  return s;
+}
+
 std::string SessionIdHash(std::string_view id) {
   unsigned char digest[crypto_hash_sha256_BYTES];
   crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(id.data()),

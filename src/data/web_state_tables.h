@@ -22,9 +22,12 @@
 #ifndef KIRVS_SRC_DATA_WEB_STATE_TABLES_H_
 #define KIRVS_SRC_DATA_WEB_STATE_TABLES_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/database.h"
 #include "platform/status.h"
 
 namespace kirvs {
@@ -41,6 +44,13 @@ Status EnsureWebStateTables(const std::string& db_path);
 // stored, or `proposed` when none was stored yet (then it is stored).
 Status SharedSecret(const std::string& db_path, std::string_view name,
                     std::string_view proposed, std::string* secret);
+
+// Removes the rows of `table` (one of the web front's, with user_id and
+// expires_ms columns) that expired before `now_ms`, on `db`; `*users` gets
+// the user ids they belonged to, each once. Two nodes sweeping at once
+// remove each row once.
+Status RemoveExpired(Database& db, std::string_view table, int64_t now_ms,
+                     std::vector<std::string>* users);
 
 // The hexadecimal SHA-256 of `id`: what the tables keep instead of a session
 // id.
