@@ -85,7 +85,8 @@ class PostgresSchemas {
         "kirvs_bench_" + std::to_string(::getpid()) + "_" + desk_name;
     BarePostgres db(base_);
     db.Execute(
-        "SELECT pg_advisory_lock(1); CREATE EXTENSION IF NOT EXISTS citext "
+        "SET client_min_messages = warning; SELECT pg_advisory_lock(1); "
+        "CREATE EXTENSION IF NOT EXISTS citext "
         "SCHEMA public; SELECT pg_advisory_unlock(1); CREATE SCHEMA " +
         name);
     names_.push_back(name);
@@ -213,7 +214,21 @@ BarePostgres::BarePostgres(const std::string& uri)
 BarePostgres::~BarePostgres() { PQfinish(conn_); }
 
 int BarePostgres::Query(const std::string& sql, std::string* out) {
-  PGresult* result = PQexec(conn_, sql.c_str());
+  auto found = prepared_.find(sql);
+  if (found == prepared_.end()) {
+    const std::string name = "bare" + std::to_string(prepared_.size());
+    PGresult* prepared =
+        PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
+    const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+    PQclear(prepared);
+    if (!ok) {
+      std::cerr << PQerrorMessage(conn_) << ": " << sql << "\n";
+      std::abort();
+    }
+    found = prepared_.emplace(sql, name).first;
+  }
+  PGresult* result = PQexecPrepared(conn_, found->second.c_str(), 0, nullptr,
+                                    nullptr, nullptr, 0);
   if (PQresultStatus(result) != PGRES_TUPLES_OK) {
     std::cerr << PQerrorMessage(conn_) << ": " << sql << "\n";
     std::abort();

@@ -7,6 +7,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,18 +54,21 @@ class BareConnection {
 };
 
 // A plain libpq connection, the PostgreSQL counterpart of BareConnection.
+// Queries are prepared on first use and then executed by name, as the
+// engine's store does, so that both send the same messages per query.
 class BarePostgres {
  public:
   explicit BarePostgres(const std::string& uri);
   ~BarePostgres();
   BarePostgres(const BarePostgres&) = delete;
   BarePostgres& operator=(const BarePostgres&) = delete;
-  // As BareConnection::Query.
+  // As BareConnection::Query (no parameters).
   int Query(const std::string& sql, std::string* out);
   void Execute(const std::string& sql);
 
  private:
   PGconn* conn_ = nullptr;
+  std::map<std::string, std::string> prepared_;  // query text -> name
 };
 
 }  // namespace kirvs::bench
