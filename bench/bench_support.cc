@@ -39,10 +39,6 @@ std::string BenchFolder() {
   return folder.path();
 }
 
-}  // namespace
-
-namespace {
-
 // Makes the desk in folder `name` with `kirvs init --demo`, its tables in
 // `database` when that is a URI.
 BenchDesk InitDesk(const std::string& name, const std::string& database) {
