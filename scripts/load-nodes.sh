@@ -7,8 +7,9 @@
 # node too (sessions live in the database). Then the request list of a
 # signed-in session (GET /, where "Show List" leads), 10 seconds each:
 #   1. one node alone: wrk with 2 threads and 32 connections,
-#   2. spread over both nodes: two wrk at once, 1 thread and 16 connections
-#      each, one per node, each using the cookie the other node gave,
+#   2. one node, two wrk at once, 1 thread and 16 connections each,
+#   3. spread over both nodes: the two wrk one per node, each using the
+#      cookie the other node gave,
 # printing requests/s, p99 latency and error counts. Fails when any answer
 # was an error (neither 2xx nor 3xx).
 #   scripts/load-nodes.sh [--threads N]   (N: each server's worker threads)
@@ -133,6 +134,19 @@ in_ms() {
     printf "%.2f", n }'
 }
 
+# Prints the summed requests/s and the worse p99 of the two wrk of two_wrk;
+# sets rps_both and p99_both.
+sum_line() {
+  rps_both=$(cat "$work/wrk_1.out" "$work/wrk_2.out" |
+    awk '/^Requests\/sec:/ { s += $2 } END { printf "%.2f", s }')
+  p99_both=$(for f in "$work/wrk_1.out" "$work/wrk_2.out"; do
+    in_ms "$(awk '$1 == "99%" { print $2 }' "$f")"
+    echo
+  done | sort -n | tail -1)
+  printf '%-26s %10s req/s   p99 %6sms (the worse wrk)\n' \
+    "$1" "$rps_both" "$p99_both"
+}
+
 # Every worker thread of both nodes started, and the desk's pages cached.
 KV_SESSION=$session_a wrk -t2 -c32 -d2s -s "$work/show_list.lua" \
   "$base_a/" >/dev/null
@@ -145,25 +159,28 @@ one=$(KV_SESSION=$session_a wrk -t2 -c32 -d10s --latency \
   -s "$work/show_list.lua" "$base_a/")
 report "one node (2 thr, 32 conn)" "$one"
 
-KV_SESSION=$session_b wrk -t1 -c16 -d10s --latency -s "$work/show_list.lua" \
-  "$base_a/" >"$work/wrk_a.out" &
-wrk_a=$!
-KV_SESSION=$session_a wrk -t1 -c16 -d10s --latency -s "$work/show_list.lua" \
-  "$base_b/" >"$work/wrk_b.out" &
-wrk_b=$!
-wait "$wrk_a"
-wait "$wrk_b"
-report "  node a (1 thr, 16 conn)" "$(cat "$work/wrk_a.out")"
-report "  node b (1 thr, 16 conn)" "$(cat "$work/wrk_b.out")"
+# Two wrk at once, 1 thread and 16 connections each: to node $1 with cookie
+# $2 and to node $3 with cookie $4; their outputs in wrk_1.out and wrk_2.out.
+two_wrk() {
+  KV_SESSION=$2 wrk -t1 -c16 -d10s --latency -s "$work/show_list.lua" \
+    "$1/" >"$work/wrk_1.out" &
+  local first=$!
+  KV_SESSION=$4 wrk -t1 -c16 -d10s --latency -s "$work/show_list.lua" \
+    "$3/" >"$work/wrk_2.out" &
+  wait "$first" $!
+}
+# The same client shape as the spread run below, on one node: tells the
+# node count apart from the shape of the load.
+two_wrk "$base_a" "$session_a" "$base_a" "$session_b"
+report "  wrk 1 (1 thr, 16 conn)" "$(cat "$work/wrk_1.out")"
+report "  wrk 2 (1 thr, 16 conn)" "$(cat "$work/wrk_2.out")"
+sum_line "one node, 2 x 16 conn"
+
+two_wrk "$base_a" "$session_b" "$base_b" "$session_a"
+report "  node a (1 thr, 16 conn)" "$(cat "$work/wrk_1.out")"
+report "  node b (1 thr, 16 conn)" "$(cat "$work/wrk_2.out")"
+sum_line "both nodes (sum)"
 rps_one=$(awk '/^Requests\/sec:/ { print $2 }' <<<"$one")
-rps_both=$(cat "$work/wrk_a.out" "$work/wrk_b.out" |
-  awk '/^Requests\/sec:/ { s += $2 } END { printf "%.2f", s }')
-p99_both=$(for f in "$work/wrk_a.out" "$work/wrk_b.out"; do
-  in_ms "$(awk '$1 == "99%" { print $2 }' "$f")"
-  echo
-done | sort -n | tail -1)
-printf '%-26s %10s req/s   p99 %6sms (the worse node)\n' \
-  "both nodes (sum)" "$rps_both" "$p99_both"
 awk -v a="$rps_one" -v b="$rps_both" -v p="$(in_ms "$(awk '$1 == "99%" { print $2 }' <<<"$one")")" \
   -v q="$p99_both" 'BEGIN {
     printf "both nodes / one node: %.2fx requests/s, %.2fx p99\n", b / a, q / p }'
