@@ -8,6 +8,8 @@
 #include <iostream>
 #include <map>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "cli/init_command.h"
 
@@ -37,31 +39,86 @@ std::string BenchFolder() {
   return folder.path();
 }
 
-}  // namespace
-
-const BenchDesk& Desk(const std::string& name, const std::string& fill_sql) {
-  static std::map<std::string, BenchDesk> desks;
-  auto found = desks.find(name);
-  if (found != desks.end()) return found->second;
+// Makes the desk in folder `name` with `kirvs init --demo`, its tables in
+// `database` when that is a URI.
+BenchDesk InitDesk(const std::string& name, const std::string& database) {
   InitOptions options;
   options.dir = BenchFolder() + "/" + name;
   options.demo = true;
+  options.database = database;
   std::ostringstream out, err;
   if (RunInit(options, out, err) != 0) {
     std::cerr << err.str();
     std::abort();
   }
-  BenchDesk desk{options.dir + "/" + kDatabaseFileName,
-                 options.dir + "/" + kSettingsFileName};
+  BenchDesk desk{
+      database.empty() ? options.dir + "/" + kDatabaseFileName : database,
+      options.dir + "/" + kSettingsFileName};
   // A desk in use has a settings file written long ago; one written in the
   // last seconds is read afresh on every look (a write may still be under
   // way), which would measure the file system instead of the command.
   std::filesystem::last_write_time(
       desk.ini_path,
       std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10));
+  return desk;
+}
+
+// The schemas of this run's PostgreSQL desks, dropped when the run ends.
+class PostgresSchemas {
+ public:
+  explicit PostgresSchemas(std::string base) : base_(std::move(base)) {}
+  ~PostgresSchemas() {
+    if (names_.empty()) return;
+    BarePostgres db(base_);
+    for (const std::string& name : names_) {
+      db.Execute("SET client_min_messages = warning; DROP SCHEMA " + name +
+                 " CASCADE");
+    }
+  }
+  // A new, empty schema; returns the URI that works in it.
+  std::string Make(const std::string& desk_name) {
+    const std::string name =
+        "kirvs_bench_" + std::to_string(::getpid()) + "_" + desk_name;
+    BarePostgres db(base_);
+    db.Execute(
+        "SET client_min_messages = warning; SELECT pg_advisory_lock(1); "
+        "CREATE EXTENSION IF NOT EXISTS citext "
+        "SCHEMA public; SELECT pg_advisory_unlock(1); CREATE SCHEMA " +
+        name);
+    names_.push_back(name);
+    return base_ + (base_.find('?') == std::string::npos ? "?" : "&") +
+           "options=-csearch_path%3D" + name + "%2Cpublic";
+  }
+
+ private:
+  std::string base_;
+  std::vector<std::string> names_;
+};
+
+}  // namespace
+
+const BenchDesk& Desk(const std::string& name, const std::string& fill_sql) {
+  static std::map<std::string, BenchDesk> desks;
+  auto found = desks.find(name);
+  if (found != desks.end()) return found->second;
+  BenchDesk desk = InitDesk(name, "");
   BareConnection db(desk.db_path);
   db.Execute("BEGIN; " + fill_sql + "; COMMIT; ANALYZE;");
   return desks.emplace(name, desk).first->second;
+}
+
+const BenchDesk* PostgresDesk(const std::string& name,
+                              const std::string& fill_sql) {
+  const char* base = std::getenv("KIRVS_TEST_POSTGRES");
+  if (base == nullptr || *base == '\0') return nullptr;
+  static PostgresSchemas schemas(base);
+  static std::map<std::string, BenchDesk> desks;
+  auto found = desks.find(name);
+  if (found != desks.end()) return &found->second;
+  BenchDesk desk = InitDesk("pg_" + name, schemas.Make(name));
+  BarePostgres db(desk.db_path);
+  db.Execute("BEGIN; " + fill_sql + "; COMMIT; ANALYZE");
+  return &desks.emplace(name, desk).first->second;
 }
 
 std::string Numbers(int count) {
@@ -91,51 +148,104 @@ int BareConnection::Query(const std::string& sql, std::string* out) {
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     ++rows;
     for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      *out += "<td><font size=2>";
-      const char* text =
-          reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-      // Every value that a page shows is escaped: a page builder that did
-      // not would be cheaper and wrong. Runs without a special character
-      // are copied whole.
-      const int n = sqlite3_column_bytes(stmt, i);
-      int start = 0;
-      for (int k = 0; k < n; ++k) {
-        const char* entity = nullptr;
-        switch (text[k]) {
-          case '&':
-            entity = "&amp;";
-            break;
-          case '<':
-            entity = "&lt;";
-            break;
-          case '>':
-            entity = "&gt;";
-            break;
-          case '"':
-            entity = "&quot;";
-            break;
-          case '\'':
-            entity = "&#39;";
-            break;
-          default:
-            continue;
-        }
-        out->append(text + start, k - start);
-        *out += entity;
-        start = k + 1;
-      }
-      if (n > start) out->append(text + start, n - start);
-      *out += "</td>";
+      AppendCell(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                 sqlite3_column_bytes(stmt, i), out);
     }
   }
   sqlite3_finalize(stmt);
   return rows;
 }
 
+void AppendCell(const char* text, int n, std::string* out) {
+  *out += "<td><font size=2>";
+  // Every value that a page shows is escaped: a page builder that did not
+  // would be cheaper and wrong. Runs without a special character are copied
+  // whole.
+  int start = 0;
+  for (int k = 0; k < n; ++k) {
+    const char* entity = nullptr;
+    switch (text[k]) {
+      case '&':
+        entity = "&amp;";
+        break;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '"':
+        entity = "&quot;";
+        break;
+      case '\'':
+        entity = "&#39;";
+        break;
+      default:
+        continue;
+    }
+    out->append(text + start, k - start);
+    *out += entity;
+    start = k + 1;
+  }
+  if (n > start) out->append(text + start, n - start);
+  *out += "</td>";
+}
+
 void BareConnection::Execute(const std::string& sql) {
   char* error = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     std::cerr << (error ? error : "?") << ": " << sql.substr(0, 200) << "\n";
+    std::abort();
+  }
+}
+
+BarePostgres::BarePostgres(const std::string& uri)
+    : conn_(PQconnectdb(uri.c_str())) {
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    std::cerr << "cannot connect: " << PQerrorMessage(conn_);
+    std::abort();
+  }
+}
+
+BarePostgres::~BarePostgres() { PQfinish(conn_); }
+
+int BarePostgres::Query(const std::string& sql, std::string* out) {
+  auto found = prepared_.find(sql);
+  if (found == prepared_.end()) {
+    const std::string name = "bare" + std::to_string(prepared_.size());
+    PGresult* prepared =
+        PQprepare(conn_, name.c_str(), sql.c_str(), 0, nullptr);
+    const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+    PQclear(prepared);
+    if (!ok) {
+      std::cerr << PQerrorMessage(conn_) << ": " << sql << "\n";
+      std::abort();
+    }
+    found = prepared_.emplace(sql, name).first;
+  }
+  PGresult* result = PQexecPrepared(conn_, found->second.c_str(), 0, nullptr,
+                                    nullptr, nullptr, 0);
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+    std::cerr << PQerrorMessage(conn_) << ": " << sql << "\n";
+    std::abort();
+  }
+  const int rows = PQntuples(result);
+  const int columns = PQnfields(result);
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      AppendCell(PQgetvalue(result, r, c), PQgetlength(result, r, c), out);
+    }
+  }
+  PQclear(result);
+  return rows;
+}
+
+void BarePostgres::Execute(const std::string& sql) {
+  PGresult* result = PQexec(conn_, sql.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  PQclear(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    std::cerr << PQerrorMessage(conn_) << ": " << sql.substr(0, 200) << "\n";
     std::abort();
   }
 }

@@ -4,8 +4,10 @@
 #ifndef KIRVS_BENCH_BENCH_SUPPORT_H_
 #define KIRVS_BENCH_BENCH_SUPPORT_H_
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,18 @@ const BenchDesk& Desk(const std::string& name, const std::string& fill_sql);
 // "WITH RECURSIVE n(i) ... " selecting i = 1..count, to prefix an INSERT.
 std::string Numbers(int count);
 
+// The desk called `name` on the PostgreSQL server that KIRVS_TEST_POSTGRES
+// names (scripts/with-postgres.sh sets it), in a schema of its own that is
+// dropped when the run ends: made on first use with `kirvs init --demo
+// --database`, then `fill_sql` (PostgreSQL's dialect, one transaction).
+// db_path is the desk's URI. Null when KIRVS_TEST_POSTGRES is not set.
+const BenchDesk* PostgresDesk(const std::string& name,
+                              const std::string& fill_sql);
+
+// Appends `text` (n bytes) to `*out` HTML-escaped in a table cell, as a page
+// builder would.
+void AppendCell(const char* text, int n, std::string* out);
+
 // A plain connection for the bare SQL work that a command is measured
 // against; closed on destruction.
 class BareConnection {
@@ -37,6 +51,24 @@ class BareConnection {
 
  private:
   sqlite3* db_ = nullptr;
+};
+
+// A plain libpq connection, the PostgreSQL counterpart of BareConnection.
+// Queries are prepared on first use and then executed by name, as the
+// engine's store does, so that both send the same messages per query.
+class BarePostgres {
+ public:
+  explicit BarePostgres(const std::string& uri);
+  ~BarePostgres();
+  BarePostgres(const BarePostgres&) = delete;
+  BarePostgres& operator=(const BarePostgres&) = delete;
+  // As BareConnection::Query (no parameters).
+  int Query(const std::string& sql, std::string* out);
+  void Execute(const std::string& sql);
+
+ private:
+  PGconn* conn_ = nullptr;
+  std::map<std::string, std::string> prepared_;  // query text -> name
 };
 
 }  // namespace kirvs::bench
