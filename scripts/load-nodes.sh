@@ -106,26 +106,8 @@ wrk.method = "GET"
 wrk.headers["Cookie"] = "kirvs_session=" .. os.getenv("KV_SESSION")
 LUA
 
+source scripts/wrk-report.sh
 failures=0
-# Prints the figures of wrk's output $2 under name $1; counts errors and
-# non-2xx answers.
-report() {
-  local name=$1 out=$2
-  local rps p99 non2xx errors
-  rps=$(awk '/^Requests\/sec:/ { print $2 }' <<<"$out")
-  p99=$(awk '$1 == "99%" { print $2 }' <<<"$out")
-  non2xx=$(awk '/Non-2xx or 3xx responses:/ { print $5 }' <<<"$out")
-  errors=$(awk '/Socket errors:/ { print $4 + $6 + $8 + $10 }' <<<"$out" |
-    tr -d ',')
-  non2xx=${non2xx:-0}
-  errors=${errors:-0}
-  printf '%-26s %10s req/s   p99 %8s   non-2xx %s   errors %s\n' \
-    "$name" "$rps" "$p99" "$non2xx" "$errors"
-  if [ "$non2xx" != 0 ] || [ "$errors" != 0 ]; then
-    failures=$((failures + 1))
-    echo "$out"
-  fi
-}
 # wrk's latency figure (e.g. 812.00us, 3.20ms, 1.01s) in milliseconds.
 in_ms() {
   awk -v v="$1" 'BEGIN {
@@ -157,7 +139,7 @@ echo "two nodes, kirvs serve --threads $server_threads each;" \
   "request list (GET /) with a signed-in session, 10 s"
 one=$(KV_SESSION=$session_a wrk -t2 -c32 -d10s --latency \
   -s "$work/show_list.lua" "$base_a/")
-report "one node (2 thr, 32 conn)" "$one"
+wrk_report "one node (2 thr, 32 conn)" "$one"
 
 # Two wrk at once, 1 thread and 16 connections each: to node $1 with cookie
 # $2 and to node $3 with cookie $4; their outputs in wrk_1.out and wrk_2.out.
@@ -172,13 +154,13 @@ two_wrk() {
 # The same client shape as the spread run below, on one node: tells the
 # node count apart from the shape of the load.
 two_wrk "$base_a" "$session_a" "$base_a" "$session_b"
-report "  wrk 1 (1 thr, 16 conn)" "$(cat "$work/wrk_1.out")"
-report "  wrk 2 (1 thr, 16 conn)" "$(cat "$work/wrk_2.out")"
+wrk_report "  wrk 1 (1 thr, 16 conn)" "$(cat "$work/wrk_1.out")"
+wrk_report "  wrk 2 (1 thr, 16 conn)" "$(cat "$work/wrk_2.out")"
 sum_line "one node, 2 x 16 conn"
 
 two_wrk "$base_a" "$session_b" "$base_b" "$session_a"
-report "  node a (1 thr, 16 conn)" "$(cat "$work/wrk_1.out")"
-report "  node b (1 thr, 16 conn)" "$(cat "$work/wrk_2.out")"
+wrk_report "  node a (1 thr, 16 conn)" "$(cat "$work/wrk_1.out")"
+wrk_report "  node b (1 thr, 16 conn)" "$(cat "$work/wrk_2.out")"
 sum_line "both nodes (sum)"
 rps_one=$(awk '/^Requests\/sec:/ { print $2 }' <<<"$one")
 awk -v a="$rps_one" -v b="$rps_both" -v p="$(in_ms "$(awk '$1 == "99%" { print $2 }' <<<"$one")")" \

@@ -77,29 +77,14 @@ export KV_SESSION=$session
 # Access-log lines only: the server may also warn on stderr at start.
 served() { grep -c ' status=' "$work/access.log" || true; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$server/status"; }
+source scripts/wrk-report.sh
 failures=0
 
 # Runs wrk and prints its figures; counts errors and non-2xx answers.
 measure() {
   local name=$1
   shift
-  local out
-  out=$(wrk -t2 -c32 -d10s --latency "$@")
-  local rps p50 p99 non2xx errors
-  rps=$(awk '/^Requests\/sec:/ { print $2 }' <<<"$out")
-  p50=$(awk '$1 == "50%" { print $2 }' <<<"$out")
-  p99=$(awk '$1 == "99%" { print $2 }' <<<"$out")
-  non2xx=$(awk '/Non-2xx or 3xx responses:/ { print $5 }' <<<"$out")
-  errors=$(awk '/Socket errors:/ { print $4 + $6 + $8 + $10 }' <<<"$out" |
-    tr -d ',')
-  non2xx=${non2xx:-0}
-  errors=${errors:-0}
-  printf '%-22s %10s req/s   p50 %8s   p99 %8s   non-2xx %s   errors %s\n' \
-    "$name" "$rps" "$p50" "$p99" "$non2xx" "$errors"
-  if [ "$non2xx" != 0 ] || [ "$errors" != 0 ]; then
-    failures=$((failures + 1))
-    echo "$out"
-  fi
+  wrk_report "$name" "$(wrk -t2 -c32 -d10s --latency "$@")"
 }
 
 # The first 1,000 requests, as many at once as later on, so that every
