@@ -140,36 +140,6 @@ TEST_F(RecordSourceTest, StoredValuesReadAsTheirVariantTypes) {
   }
 }
 
-TEST_F(RecordSourceTest, AddNewAndUpdateStoreOneRow) {
-  auto rs = Open("SELECT * FROM Typed", OpenMode::kUpdate);
-  ASSERT_NE(nullptr, rs);
-  ASSERT_TRUE(rs->AddNew().ok());
-  // Columns are named in any case.
-  ASSERT_TRUE(rs->Set("NAME", Variant("second")).ok());
-  ASSERT_TRUE(rs->Set("stamp", Variant::Date(At(2024, 3, 1, 9, 15, 30))).ok());
-  ASSERT_TRUE(rs->Set("Flag", Variant::Boolean(true)).ok());
-  ASSERT_TRUE(rs->Set("cOUNT", Variant("  42 ")).ok());
-  ASSERT_TRUE(rs->Set("Ratio", Variant::Integer(3)).ok());
-  ASSERT_TRUE(rs->Update().ok());
-
-  // The stored row stays the current row.
-  Variant count;
-  ASSERT_TRUE(rs->Get("count", &count).ok());
-  EXPECT_TRUE(Variant::Integer(42) == count) << Describe(count);
-  EXPECT_EQ(2, rs->RecordCount());
-  rs->Close();
-
-  EXPECT_EQ(
-      (testing::Rows{{"first", "NULL", "NULL", "1", "integer"},
-                     {"second", "2024-03-01 09:15:30", "1", "42", "integer"}}),
-      QuerySql(db(),
-               "SELECT Name, Stamp, Flag, Count, typeof(Count) "
-               "FROM Typed ORDER BY rowid"));
-  EXPECT_EQ("real", QueryValue(db(),
-                               "SELECT typeof(Ratio) FROM Typed "
-                               "WHERE Name = 'second'"));
-}
-
 // Opening to add a row reads no row; the added row then counts once, after
 // the rows of the query, however many the table holds.
 TEST_F(RecordSourceTest, AddingToATableWithRowsCountsTheNewRowOnce) {
@@ -218,7 +188,7 @@ TEST_F(RecordSourceTest, AddingToATableWithRowsCountsTheNewRowOnce) {
   }
 }
 
-TEST_F(RecordSourceTest, SetStoresDatesInTheColumnsTextForm) {
+TEST_F(RecordSourceTest, SetStoresValuesInTheColumnsForm) {
   const double moment = At(2024, 3, 1, 9, 15, 30);
   struct Case {
     const char* column;
@@ -233,6 +203,9 @@ TEST_F(RecordSourceTest, SetStoresDatesInTheColumnsTextForm) {
       {"Flag", Variant::Boolean(true), "1"},
       {"Flag", Variant("False"), "0"},
       {"Count", Variant::Double(41.5), "42"},
+      // Columns are named in any case; numbers keep the column's type.
+      {"cOUNT", Variant("  42 "), "42"},
+      {"ratio", Variant::Integer(3), "3.0"},
       {"Name", Variant::Date(moment), "2024-03-01 09:15:30"},
       {"Stamp", Variant(), "NULL"},
   };
@@ -348,7 +321,8 @@ TEST_F(RecordSourceTest, OnlyRowsOfOneTableCanBeStored) {
   }
 }
 
-TEST_F(RecordSourceTest, DeleteRemovesOnlyTheCurrentRow) {
+// Close discards a row never stored; the source then refuses every call.
+TEST_F(RecordSourceTest, DeleteRemovesOnlyTheCurrentRowAndCloseDiscards) {
   auto rs = Open("SELECT * FROM Items ORDER BY ItemId", OpenMode::kUpdate);
   ASSERT_NE(nullptr, rs);
   ASSERT_TRUE(rs->MoveNext().ok());
@@ -359,19 +333,11 @@ TEST_F(RecordSourceTest, DeleteRemovesOnlyTheCurrentRow) {
   ASSERT_TRUE(rs->MoveNext().ok());
   ASSERT_TRUE(rs->Get("ItemId", &value).ok());
   EXPECT_EQ("C", value.ToText());
-  rs->Close();
-  EXPECT_EQ((testing::Rows{{"A"}, {"C"}}),
-            QuerySql(db(), "SELECT ItemId FROM Items ORDER BY 1"));
-}
-
-TEST_F(RecordSourceTest, CloseDiscardsARowNeverStored) {
-  auto rs = Open("SELECT * FROM Items", OpenMode::kUpdate);
-  ASSERT_NE(nullptr, rs);
   ASSERT_TRUE(rs->AddNew().ok());
   ASSERT_TRUE(rs->Set("ItemId", Variant("D")).ok());
   rs->Close();
-  EXPECT_EQ("3", QueryValue(db(), "SELECT count(*) FROM Items"));
-  Variant value;
+  EXPECT_EQ((testing::Rows{{"A"}, {"C"}}),
+            QuerySql(db(), "SELECT ItemId FROM Items ORDER BY 1"));
   EXPECT_EQ("record source is closed", rs->Get("ItemId", &value).message());
   EXPECT_EQ("record source is closed", rs->Update().message());
 }
