@@ -4,7 +4,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -458,22 +457,6 @@ TEST(RecordSourceOpenTest, FailuresAtOpenCarryTheirReason) {
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
     EXPECT_FALSE(std::filesystem::exists(missing + suffix)) << suffix;
   }
-}
-
-TEST_F(RecordSourceTest, WriteWaitsForAnotherWriterInsteadOfFailing) {
-  DatabaseLock lock(db());
-  const auto start = std::chrono::steady_clock::now();
-  lock.ReleaseAfter(std::chrono::milliseconds(300));
-  auto rs = Open("SELECT * FROM Items", OpenMode::kUpdate);
-  ASSERT_NE(nullptr, rs);
-  ASSERT_TRUE(rs->AddNew().ok());
-  ASSERT_TRUE(rs->Set("ItemId", Variant("D")).ok());
-  Status s = rs->Update();
-  EXPECT_TRUE(s.ok()) << s.message();
-  EXPECT_GE(std::chrono::steady_clock::now() - start,
-            std::chrono::milliseconds(250));
-  rs->Close();
-  EXPECT_EQ("4", QueryValue(db(), "SELECT count(*) FROM Items"));
 }
 
 // A page that is still walking its rows must not hold up another session's

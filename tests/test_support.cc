@@ -367,34 +367,6 @@ void DropTable(const std::string& db_path, std::string_view table) {
   ExecSql(db_path, "DROP TABLE " + Quoted(table));
 }
 
-DatabaseLock::DatabaseLock(const std::string& db_path) : db_(Connect(db_path)) {
-  char* error = nullptr;
-  if (sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, &error) !=
-      SQLITE_OK) {
-    ADD_FAILURE() << "cannot lock " << db_path << ": " << (error ? error : "?");
-  }
-  sqlite3_free(error);
-}
-
-DatabaseLock::~DatabaseLock() {
-  if (releaser_.joinable()) releaser_.join();
-  Release();
-  sqlite3_close(db_);
-}
-
-void DatabaseLock::Release() {
-  if (!sqlite3_get_autocommit(db_)) {
-    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-  }
-}
-
-void DatabaseLock::ReleaseAfter(std::chrono::milliseconds delay) {
-  releaser_ = std::thread([this, delay] {
-    std::this_thread::sleep_for(delay);
-    Release();
-  });
-}
-
 ProgramRun RunKirvs(const std::vector<std::string>& arguments,
                     const std::string& input) {
   TempDir dir;

@@ -22,13 +22,9 @@
 //                                which reads every row before the first;
 //                                give it an index that holds its order).
 //                                Its rows can then no longer be written.
-//   DatabaseLock lock(db)        another connection holds the write lock
-//                                (BEGIN EXCLUSIVE) until Release(), a delayed
-//                                ReleaseAfter() or destruction; our writers
-//                                wait for it (busy timeout).
 //
-// Thread safety: a TempDir, HelpDeskFixture or DatabaseLock belongs to one
-// test; the free functions may be called from any thread.
+// Thread safety: a TempDir or HelpDeskFixture belongs to one test; the free
+// functions may be called from any thread.
 
 #ifndef KIRVS_TESTS_TEST_SUPPORT_H_
 #define KIRVS_TESTS_TEST_SUPPORT_H_
@@ -41,7 +37,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "kirvs/session.h"
@@ -49,8 +44,6 @@
 #include "kirvs/variant.h"
 #include "platform/clock.h"
 #include "platform/database.h"
-
-struct sqlite3;
 
 namespace kirvs::testing {
 
@@ -202,24 +195,6 @@ class DemoDesk {
 // Compares `text` with the golden file tests/golden/`name` byte for byte;
 // with KIRVS_UPDATE_GOLDEN=1 in the environment it rewrites the file instead.
 void ExpectGolden(const std::string& name, const std::string& text);
-
-// Holds the database's write lock on a connection of its own.
-class DatabaseLock {
- public:
-  explicit DatabaseLock(const std::string& db_path);
-  ~DatabaseLock();
-  DatabaseLock(const DatabaseLock&) = delete;
-  DatabaseLock& operator=(const DatabaseLock&) = delete;
-
-  // Commits and lets other writers in now.
-  void Release();
-  // Commits after `delay` on a thread of its own; returns at once.
-  void ReleaseAfter(std::chrono::milliseconds delay);
-
- private:
-  sqlite3* db_ = nullptr;
-  std::thread releaser_;
-};
 
 // A steady clock moved by hand, so that timeouts and delays pass without
 // the test waiting for them. Its moment starts at kManualClockMoment, so

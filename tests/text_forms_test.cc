@@ -225,24 +225,19 @@ TEST(TextFormsParseDate, MalformedInputs) {
 // ---------------------------------------------------------------------------
 // Reading numbers
 
-TEST(TextFormsParseNumber, Accepted) {
-  const std::pair<const char*, double> cases[] = {
+TEST(TextFormsParseNumber, AcceptedAndRejected) {
+  const std::pair<const char*, double> accepted[] = {
       {" 12 ", 12}, {"\t-3.5\t", -3.5},
       {"+4", 4},    {"1.5E-2", 0.015},
       {".5", 0.5},  {"5.", 5},
       {"007", 7},   {"123456789.125", 123456789.125}};
-  for (const auto& [text, expected] : cases) {
-    std::optional<double> number = ParseNumber(text);
-    ASSERT_TRUE(number.has_value()) << "\"" << text << "\"";
-    EXPECT_EQ(expected, *number) << "\"" << text << "\"";
+  for (const auto& [text, expected] : accepted) {
+    EXPECT_EQ(expected, ParseNumber(text)) << "\"" << text << "\"";
   }
-}
-
-TEST(TextFormsParseNumber, Rejected) {
-  const char* cases[] = {"1 OR 1=1", "0x10",  "inf",   "nan",   "",   " ",
-                         "1e999",    "1,5",   "1.2.3", "--1",   "1e", ".",
-                         "-",        "12abc", "1 2",   "1e3.5", "$5", "\n12"};
-  for (const char* text : cases) {
+  const char* rejected[] = {
+      "1 OR 1=1", "0x10", "inf", "nan", "",      " ",   "1e999", "1,5", "1.2.3",
+      "--1",      "1e",   ".",   "-",   "12abc", "1 2", "1e3.5", "$5",  "\n12"};
+  for (const char* text : rejected) {
     std::optional<double> number = ParseNumber(text);
     EXPECT_FALSE(number.has_value())
         << "\"" << text << "\" read as " << Exact(number.value_or(0));

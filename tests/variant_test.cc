@@ -100,11 +100,5 @@ TEST(SubmittedFormGet, LookupIgnoresCaseAndJoinsRepeats) {
   }
 }
 
-TEST(SubmittedFormNames, DistinctInOrderOfFirstAppearance) {
-  const std::vector<std::string> expected = {"Name", "colour", "Empty",
-                                             "x",    "dup",    "größe"};
-  EXPECT_EQ(expected, PostedForm().Names());
-}
-
 }  // namespace
 }  // namespace kirvs
