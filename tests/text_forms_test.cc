@@ -124,19 +124,6 @@ TEST(TextFormsNumber, FormatDouble) {
   }
 }
 
-TEST(TextFormsNumber, FormatDoubleOfHundredthsIsTheTypedText) {
-  // Amounts like 12.07 are stored inexactly; they must show as typed.
-  for (int cents = -100000; cents <= 100000; cents += 7) {
-    double number = cents / 100.0;
-    char typed[16];
-    std::snprintf(typed, sizeof typed, "%.2f", number);
-    std::string expected = typed;
-    expected.erase(expected.find_last_not_of('0') + 1);
-    if (expected.back() == '.') expected.pop_back();
-    ASSERT_EQ(expected, FormatDouble(number)) << Exact(number);
-  }
-}
-
 TEST(TextFormsPattern, RoundsHalvesAwayFromZero) {
   struct Case {
     double number;
