@@ -29,25 +29,6 @@ std::string Exact(double value) {
 // ---------------------------------------------------------------------------
 // Calendar arithmetic
 
-TEST(TextFormsCalendar, EveryDayRoundTripsAndFollowsTheDayBefore) {
-  // From 0100-01-01 to 9999-12-31: each day's date is the day after the
-  // previous day's date, and reads back as the same count of days.
-  CivilTime previous = CivilFromMoment(-657435);
-  for (int days = -657434; days <= 2958465; ++days) {
-    CivilTime t = CivilFromMoment(days);
-    ASSERT_EQ(days, DaysFromCivil(t.year, t.month, t.day)) << days;
-    bool next_day = t.year == previous.year && t.month == previous.month &&
-                    t.day == previous.day + 1;
-    bool next_month =
-        t.year == previous.year && t.month == previous.month + 1 && t.day == 1;
-    bool next_year = t.year == previous.year + 1 && t.month == 1 &&
-                     t.day == 1 && previous.month == 12 && previous.day == 31;
-    ASSERT_TRUE(next_day || next_month || next_year) << days;
-    ASSERT_TRUE(t.hour == 0 && t.minute == 0 && t.second == 0) << days;
-    previous = t;
-  }
-}
-
 TEST(TextFormsCalendar, WeekdayAndDayName) {
   struct Case {
     double days;
