@@ -33,8 +33,7 @@ const char kClose1021[] =
 // How often `text` occurs in `page`.
 size_t Occurrences(const std::string& page, const std::string& text) {
   size_t count = 0;
-  for (size_t at = page.find(text); at != std::string::npos;
-       at = page.find(text, at + 1)) {
+  for (size_t at = 0; (at = page.find(text, at)) != std::string::npos; ++at) {
     ++count;
   }
   return count;
