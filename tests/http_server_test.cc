@@ -33,12 +33,10 @@ using std::chrono::milliseconds;
 // it cannot be made.
 int Connect(int port, const char* source) {
   int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in from{};
-  from.sin_family = AF_INET;
-  inet_pton(AF_INET, source, &from.sin_addr);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
+  sockaddr_in from{}, to{};
+  from.sin_family = to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<uint16_t>(port));
+  inet_pton(AF_INET, source, &from.sin_addr);
   inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
   if (::bind(sock, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
       ::connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {

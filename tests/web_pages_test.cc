@@ -24,7 +24,7 @@ namespace {
 
 using ::kirvs::testing::At;
 
-TEST(WebPagesTest, DatesAsPeopleReadThem) {
+TEST(WebPagesTest, DatesAndAgesAsPeopleReadThem) {
   const std::pair<std::string, std::string> shown[] = {
       {"2026-12-07 09:00:00", "7 Dec 2026 09:00"},
       {"2025-01-10 14:50", "10 Jan 2025 14:50"},
@@ -39,9 +39,7 @@ TEST(WebPagesTest, DatesAsPeopleReadThem) {
                            "x2026-12-07", "2026-12-07 lunch", ""}) {
     EXPECT_FALSE(ShownDate(text)) << text;
   }
-}
-
-TEST(WebPagesTest, AgesInSensibleUnits) {
+  // Ages in sensible units.
   const double now = At(2026, 12, 7, 9, 0, 0);
   const std::pair<double, std::string> ages[] = {
       {At(2026, 12, 7, 8, 59, 30), "just now"},
