@@ -32,13 +32,8 @@ bool Soon(Done done) {
 }  // namespace
 
 void WebServerTest::SetUp() {
-  InitOptions init;
-  init.dir = dir_.File("desk");
-  init.demo = true;
-  std::ostringstream out, errors;
-  ASSERT_EQ(0, RunInit(init, out, errors)) << errors.str();
-  db_path_ = init.dir + "/" + kDatabaseFileName;
-  options_.settings_path = init.dir + "/" + kSettingsFileName;
+  options_.settings_path = MakeDesk("desk", 1);
+  db_path_ = dir_.File("desk") + "/" + kDatabaseFileName;
   options_.port = 0;
   options_.threads = 4;
   options_.first_login_delay = std::chrono::milliseconds(800);
@@ -60,6 +55,16 @@ void WebServerTest::SetUp() {
     }
   };
   Start();
+}
+
+std::string WebServerTest::MakeDesk(const std::string& name, int scale) {
+  InitOptions init;
+  init.dir = dir_.File(name);
+  init.demo = true;
+  init.scale = scale;
+  std::ostringstream out, errors;
+  EXPECT_EQ(0, RunInit(init, out, errors)) << errors.str();
+  return init.dir + "/" + kSettingsFileName;
 }
 
 void WebServerTest::Start() {

@@ -183,6 +183,9 @@ class WebServerTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override { Stop(); }
 
+  // Makes a demo help desk, `scale` times the usual size, in the folder
+  // `name` of the test's own; returns the path of its settings file.
+  std::string MakeDesk(const std::string& name, int scale);
   void Start();
   void Stop();
   // Restarts the server with changed options (sessions, form ids and the
