@@ -124,11 +124,8 @@ async function go(address, expected) {
 async function fill(fields) {
   for (const [name, value] of Object.entries(fields)) {
     const field = page.locator(`[name="${name}"]`).first();
-    if (await field.evaluate((element) => element.tagName === 'SELECT')) {
-      await field.selectOption(value);
-    } else {
-      await field.fill(value);
-    }
+    const list = await field.evaluate((element) => element.tagName === 'SELECT');
+    await (list ? field.selectOption(value) : field.fill(value));
   }
 }
 
