@@ -33,12 +33,10 @@ using std::chrono::milliseconds;
 // it cannot be made.
 int Connect(int port, const char* source) {
   int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in from{};
-  from.sin_family = AF_INET;
-  inet_pton(AF_INET, source, &from.sin_addr);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
+  sockaddr_in from{}, to{};
+  from.sin_family = to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<uint16_t>(port));
+  inet_pton(AF_INET, source, &from.sin_addr);
   inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
   if (::bind(sock, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
       ::connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
@@ -84,14 +82,10 @@ class HttpServerTest : public ::testing::Test {
   void Start() {
     options_.port = 0;
     server_ = std::make_unique<HttpServer>(options_);
-    server_->server().Get("/",
-                          [](const httplib::Request&, httplib::Response& res) {
-                            res.set_content("hello", "text/plain");
-                          });
-    server_->server().Post(
-        "/", [](const httplib::Request& req, httplib::Response& res) {
-          res.set_content("got " + req.body, "text/plain");
-        });
+    auto echo = [](const httplib::Request& req, httplib::Response& res) {
+      res.set_content("got " + req.body, "text/plain");
+    };
+    server_->server().Get("/", echo).Post("/", echo);
     port_ = server_->Bind();
     ASSERT_NE(0, port_);
     listener_ = std::thread([this] { server_->Listen(); });
@@ -211,7 +205,7 @@ TEST_F(HttpServerTest, RequestsWithTwoLengthsAreRefused) {
                "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n"
                "GET / HTTP/1.1\r\nHost: x\r\n\r\n");
   EXPECT_EQ(0u, answer.find("HTTP/1.1 400 ")) << answer;
-  EXPECT_EQ(std::string::npos, answer.find("hello")) << answer;
+  EXPECT_EQ(0u, answer.rfind("HTTP/1.1 ")) << answer;  // one answer only
   std::string plain = Exchange(port_, "127.0.0.2",
                                "POST / HTTP/1.1\r\nHost: x\r\n"
                                "Content-Length: 5\r\nConnection: close\r\n"

@@ -3,18 +3,17 @@
 // with any request.
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 
-#include "test_support.h"
-#include "web/web_server.h"
+#include "web_test_support.h"
 
 namespace kirvs::web {
 namespace {
+
+using ::kirvs::testing::Browser;
 
 // A running server on a port of its own.
 class Node {
@@ -33,69 +32,6 @@ class Node {
   WebServer server_;
   int port_ = 0;
   std::thread listener_;
-};
-
-// A browser whose every request may go to another node: its cookies and the
-// token of the last page go with it.
-class Visitor {
- public:
-  int Get(int port, const std::string& path = "/") {
-    httplib::Client client("127.0.0.1", port);
-    return Remember(client.Get(path.c_str(), Cookies()));
-  }
-  // Posts a click with the page's token, following a 303 on the same node.
-  int Click(int port, const std::string& caption, httplib::Params fields = {}) {
-    fields.emplace("KIRVSCommand", caption);
-    fields.emplace("KIRVSToken", token_);
-    httplib::Client client("127.0.0.1", port);
-    int status = Remember(client.Post("/", Cookies(), fields));
-    redirected_to_ = status == 303 ? location_ : "";
-    if (status == 303) return Get(port, location_);
-    return status;
-  }
-  bool Shows(const std::string& text) const {
-    return page_.find(text) != std::string::npos;
-  }
-  // Where the last click's 303 sent the browser; empty: nowhere.
-  const std::string& redirected_to() const { return redirected_to_; }
-  // The value of a hidden field of the page.
-  std::string Hidden(const std::string& name) const {
-    const std::string marker = "name=\"" + name + "\" value=\"";
-    size_t at = page_.find(marker);
-    if (at == std::string::npos) return "";
-    at += marker.size();
-    return page_.substr(at, page_.find('"', at) - at);
-  }
-
- private:
-  httplib::Headers Cookies() const {
-    std::string header;
-    for (const auto& [name, value] : cookies_) {
-      header += (header.empty() ? "" : "; ") + name + "=" + value;
-    }
-    return {{"Cookie", header}};
-  }
-  int Remember(const httplib::Result& result) {
-    if (!result) return 0;
-    page_ = result->body;
-    location_ = result->get_header_value("Location");
-    for (const auto& [name, value] : result->headers) {
-      if (name != "Set-Cookie") continue;
-      std::string pair = value.substr(0, value.find(';'));
-      cookies_[pair.substr(0, pair.find('='))] =
-          pair.substr(pair.find('=') + 1);
-    }
-    if (std::string token = Hidden("KIRVSToken"); !token.empty()) {
-      token_ = token;
-    }
-    return result->status;
-  }
-
-  std::map<std::string, std::string> cookies_;
-  std::string token_;
-  std::string page_;
-  std::string location_;
-  std::string redirected_to_;
 };
 
 // Two nodes on a demo desk of each store.
@@ -126,64 +62,60 @@ INSTANTIATE_TEST_SUITE_P(Stores, WebNodesTest,
                          testing::StoreName);
 
 TEST_P(WebNodesTest, ASessionAndItsLogoutReachEveryNode) {
-  Visitor ann;
-  // The login form of one node is accepted by the other.
-  ASSERT_EQ(200, ann.Get(a_->port()));
-  ASSERT_EQ(200, ann.Click(b_->port(), "Login",
-                           {{"txtUserID", "ann"}, {"txtPassword", "ann123"}}));
-  ASSERT_EQ(200, ann.Get(a_->port()));
-  EXPECT_TRUE(ann.Shows("Outstanding Service Issues"));
-  // A form shown by one node is posted to the other.
-  EXPECT_EQ(200, ann.Click(b_->port(), "1017"));
-  EXPECT_TRUE(ann.Shows("1017"));
+  const std::string list = "Outstanding Service Issues for: Ann Archer";
+  Browser ann(a_->port());
+  ann.Get();
+  // The login form of one node is accepted by the other, and so is a form
+  // shown by one node posted to the other.
+  ann.On(b_->port()).LogIn("ann", "ann123");
+  ann.On(a_->port()).Get();
+  EXPECT_TRUE(ann.Shows(list));
+  ann.On(b_->port()).Click("1017");
+  EXPECT_TRUE(ann.Shows("<h1>Service Request 1017</h1>"));
   // A node started later knows the session too.
   Node c(options_);
-  EXPECT_EQ(200, ann.Get(c.port()));
-  EXPECT_TRUE(ann.Shows("Outstanding Service Issues"));
+  ann.On(c.port()).Get();
+  EXPECT_TRUE(ann.Shows(list));
 
   // A new-request form posted to one node and again to the other registers
   // one request, and both posts go to the same page.
   const std::string count = "SELECT COUNT(*) FROM Current_Requests";
   const int before = std::stoi(testing::QueryValue(db_path_, count));
-  ann.Get(a_->port(), "/requests/new");
-  const httplib::Params form = {{"KIRVSFormId", ann.Hidden("KIRVSFormId")},
-                                {"KIRVSPage", ann.Hidden("KIRVSPage")},
-                                {"requestno", "0"},
-                                {"Description", "Printer on fire"}};
-  ASSERT_EQ(32u, form.find("KIRVSFormId")->second.size());
-  EXPECT_EQ(200, ann.Click(a_->port(), "Save Request", form));
+  ann.On(a_->port()).Get("/requests/new");
+  const testing::Fields form = {
+      {"KIRVSCommand", "Save Request"},
+      {"KIRVSToken", ann.token()},
+      {"KIRVSPage", testing::HiddenValue(ann.page(), "KIRVSPage")},
+      {"KIRVSFormId", testing::HiddenValue(ann.page(), "KIRVSFormId")},
+      {"requestno", "0"},
+      {"Description", "Printer on fire"}};
+  ASSERT_EQ(32u, form[3].second.size());
+  ann.PostFields(form);
   const std::string first = ann.redirected_to();
   EXPECT_TRUE(ann.Shows("registered"));
-  EXPECT_EQ(200, ann.Click(b_->port(), "Save Request", form));
+  ann.On(b_->port()).PostFields(form);
   EXPECT_EQ(first, ann.redirected_to());
   EXPECT_TRUE(ann.Shows("registered"));
   EXPECT_EQ(before + 1, std::stoi(testing::QueryValue(db_path_, count)));
 
-  ann.Click(b_->port(), "Logout");
+  ann.On(b_->port()).Click("Logout");
   EXPECT_TRUE(ann.Shows("You have logged out."));
-  ann.Get(a_->port());
-  EXPECT_FALSE(ann.Shows("Outstanding Service Issues"));
-  EXPECT_TRUE(ann.Shows("txtPassword"));
+  ann.On(a_->port()).Get();
+  EXPECT_TRUE(ann.Shows("name='txtPassword'"));
 }
 
 TEST_P(WebNodesTest, FailedLoginsOnOneNodeSlowDownTheOthers) {
-  Visitor guesser;
-  guesser.Get(a_->port());
+  Browser guesser(a_->port());
   for (int i = 0; i < options_.free_failures_per_user; ++i) {
-    int node = i % 2 ? a_->port() : b_->port();
-    EXPECT_EQ(200,
-              guesser.Click(node, "Login",
-                            {{"txtUserID", "ann"}, {"txtPassword", "guess"}}))
-        << i;
+    guesser.On(i % 2 ? a_->port() : b_->port()).LogIn("ann", "guess");
+    EXPECT_EQ(200, guesser.status()) << i;
   }
-  EXPECT_EQ(429, guesser.Click(a_->port(), "Login",
-                               {{"txtUserID", "ANN"}, {"txtPassword", "x"}}));
-  EXPECT_EQ(429, guesser.Click(b_->port(), "Login",
-                               {{"txtUserID", "ann"}, {"txtPassword", "x"}}));
+  guesser.On(a_->port()).LogIn("ANN", "x");
+  EXPECT_EQ(429, guesser.status());
+  guesser.On(b_->port()).LogIn("ann", "x");
+  EXPECT_EQ(429, guesser.status());
   clock_.Advance(options_.first_login_delay);
-  EXPECT_EQ(200,
-            guesser.Click(b_->port(), "Login",
-                          {{"txtUserID", "ann"}, {"txtPassword", "ann123"}}));
+  guesser.LogIn("ann", "ann123");
   EXPECT_TRUE(guesser.Shows("Outstanding Service Issues"));
 }
 

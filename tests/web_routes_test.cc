@@ -5,12 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cli/init_command.h"
 #include "platform/settings_file.h"
 #include "web/options/serve_options.h"
 #include "web_test_support.h"
@@ -33,8 +31,7 @@ const char kClose1021[] =
 // How often `text` occurs in `page`.
 size_t Occurrences(const std::string& page, const std::string& text) {
   size_t count = 0;
-  for (size_t at = page.find(text); at != std::string::npos;
-       at = page.find(text, at + 1)) {
+  for (size_t at = 0; (at = page.find(text, at)) != std::string::npos; ++at) {
     ++count;
   }
   return count;
@@ -336,15 +333,8 @@ TEST_F(WebServerTest, FindBoxAndQueues) {
 }
 
 TEST_F(WebServerTest, QueuesListFiftyRequestsAPage) {
-  InitOptions init;
-  init.dir = dir_.File("big");
-  init.demo = true;
-  init.scale = 3;  // 72 open requests
-  std::ostringstream out, errors;
-  ASSERT_EQ(0, RunInit(init, out, errors)) << errors.str();
-  Restart([&](ServeOptions& options) {
-    options.settings_path = init.dir + "/" + kSettingsFileName;
-  });
+  const std::string settings = MakeDesk("big", 3);  // 72 open requests
+  Restart([&](ServeOptions& options) { options.settings_path = settings; });
   Browser browser = SignIn("ann");
   browser.Get("/queues/open");
   EXPECT_EQ(50u, Occurrences(browser.page(), "class=\"kv-request\""));

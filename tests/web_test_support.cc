@@ -20,16 +20,20 @@ std::string DescribeParameter(const Variant& value, Fields* form) {
   return "\"" + value.ToText() + "\"";
 }
 
+// Whether `done` holds within two seconds, asking every 5 ms.
+template <typename Done>
+bool Soon(Done done) {
+  for (int i = 0; i < 400 && !done(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return done();
+}
+
 }  // namespace
 
 void WebServerTest::SetUp() {
-  InitOptions init;
-  init.dir = dir_.File("desk");
-  init.demo = true;
-  std::ostringstream out, errors;
-  ASSERT_EQ(0, RunInit(init, out, errors)) << errors.str();
-  db_path_ = init.dir + "/" + kDatabaseFileName;
-  options_.settings_path = init.dir + "/" + kSettingsFileName;
+  options_.settings_path = MakeDesk("desk", 1);
+  db_path_ = dir_.File("desk") + "/" + kDatabaseFileName;
   options_.port = 0;
   options_.threads = 4;
   options_.first_login_delay = std::chrono::milliseconds(800);
@@ -51,6 +55,16 @@ void WebServerTest::SetUp() {
     }
   };
   Start();
+}
+
+std::string WebServerTest::MakeDesk(const std::string& name, int scale) {
+  InitOptions init;
+  init.dir = dir_.File(name);
+  init.demo = true;
+  init.scale = scale;
+  std::ostringstream out, errors;
+  EXPECT_EQ(0, RunInit(init, out, errors)) << errors.str();
+  return init.dir + "/" + kSettingsFileName;
 }
 
 void WebServerTest::Start() {
@@ -94,13 +108,10 @@ bool WebServerTest::OnlyStartupRan() {
 }
 
 std::vector<std::string> WebServerTest::Log(size_t lines) {
-  for (int i = 0; i < 200; ++i) {
-    {
-      std::lock_guard lock(mu_);
-      if (log_.size() >= lines) return log_;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  Soon([&] {
+    std::lock_guard lock(mu_);
+    return log_.size() >= lines;
+  });
   std::lock_guard lock(mu_);
   return log_;
 }
@@ -116,10 +127,7 @@ int WebServerTest::CountLogged(size_t lines,
 }
 
 bool WebServerTest::Logged(const std::string& text) {
-  for (int i = 0; i < 200 && CountLogged(0, {text}) == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return CountLogged(0, {text}) > 0;
+  return Soon([&] { return CountLogged(0, {text}) > 0; });
 }
 
 void WebServerTest::Set(std::string* field, std::string value) {
@@ -133,10 +141,7 @@ int WebServerTest::LoginEntries(const std::string& user) {
 }
 
 bool WebServerTest::LoginEntryGoes(const std::string& user) {
-  for (int i = 0; i < 400 && LoginEntries(user) != 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return LoginEntries(user) == 0;
+  return Soon([&] { return LoginEntries(user) == 0; });
 }
 
 std::string WebServerTest::Telephone1017() {

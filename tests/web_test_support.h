@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,13 +43,18 @@ inline std::string HiddenValue(const std::string& page,
 // shows, which it posts back with every click as the page's form would.
 class Browser {
  public:
-  explicit Browser(int port) : client_("127.0.0.1", port) {
-    client_.set_read_timeout(10, 0);
-  }
+  explicit Browser(int port) { On(port); }
 
+  // Sends this and the later requests to the server on `port` (another
+  // node of the same help desk, say).
+  Browser& On(int port) {
+    client_.emplace("127.0.0.1", port);
+    client_->set_read_timeout(10, 0);
+    return *this;
+  }
   void Get(const std::string& path = "/") {
     set_cookies_.clear();
-    Remember(client_.Get(path.c_str(), CookieHeaders()));
+    Remember(client_->Get(path.c_str(), CookieHeaders()));
   }
   // Clicks a button of the current page, posting `fields` with it.
   void Click(const std::string& caption, const Fields& fields = {}) {
@@ -69,12 +75,12 @@ class Browser {
   void PostRaw(const std::string& body,
                const std::string& type = "application/x-www-form-urlencoded") {
     set_cookies_.clear();
-    Remember(client_.Post("/", CookieHeaders(), body, type.c_str()));
+    Remember(client_->Post("/", CookieHeaders(), body, type.c_str()));
     post_status_ = status_;
     redirected_to_.clear();
     if (status_ != 303) return;
     redirected_to_ = header("Location");
-    Remember(client_.Get(redirected_to_.c_str(), CookieHeaders()));
+    Remember(client_->Get(redirected_to_.c_str(), CookieHeaders()));
   }
   void LogIn(const std::string& user, const std::string& password) {
     if (token_.empty()) Get();
@@ -148,7 +154,7 @@ class Browser {
     page_number_ = HiddenValue(page_, "KIRVSPage");
   }
 
-  httplib::Client client_;
+  std::optional<httplib::Client> client_;
   std::map<std::string, std::string> cookies_;
   std::multimap<std::string, std::string> headers_;
   std::vector<std::string> set_cookies_;
@@ -177,6 +183,9 @@ class WebServerTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override { Stop(); }
 
+  // Makes a demo help desk, `scale` times the usual size, in the folder
+  // `name` of the test's own; returns the path of its settings file.
+  std::string MakeDesk(const std::string& name, int scale);
   void Start();
   void Stop();
   // Restarts the server with changed options (sessions, form ids and the
