@@ -6,7 +6,6 @@
 #include <optional>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "activities/activity_display.h"
@@ -248,36 +247,6 @@ TEST_F(ActivitiesTest, ARepostFindsItsActivityAfterRenumbering) {
       << session_.error_text;
   EXPECT_EQ((Rows{{"1", "2.0"}, {"2", "0.5"}, {"3", "0.25"}, {"4", "1.5"}}),
             Activities(7, "Duration"));
-}
-
-TEST_F(ActivitiesTest, ConcurrentNewActivitiesAllKeepTheirWork) {
-  // Eight people open a new activity on one request, all proposed number 2,
-  // and each saves his page twice at once with everyone else.
-  constexpr int kPeople = 8;
-  std::vector<Fields> pages;
-  for (int i = 0; i < kPeople; ++i) {
-    ASSERT_TRUE(NewActivity(&session_, Variant("8"), Variant("Ann Smith")));
-    pages.push_back(PostedFrom(session_.page_text, "Ann Smith"));
-  }
-  std::vector<std::thread> threads;
-  std::vector<int> saved(kPeople, 0);
-  for (int i = 0; i < kPeople; ++i) {
-    threads.emplace_back([&, i] {
-      SessionState session(desk_.ini_path());
-      Fields fields = pages[i];
-      fields.emplace_back("Description", "work " + std::to_string(i));
-      for (int click = 0; click < 2; ++click) {
-        saved[i] += SaveActivity(&session, Form(fields)) ? 1 : 0;
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(std::vector<int>(kPeople, 2), saved);
-  EXPECT_EQ((Rows{{"8", "8", "2", "9", "8"}}),
-            QuerySql(desk_.db_path(),
-                     "SELECT COUNT(*), COUNT(DISTINCT ActNo), MIN(ActNo), "
-                     "MAX(ActNo), COUNT(DISTINCT Description) FROM "
-                     "Request_Activities WHERE RequestNo=8 AND ActNo>1"));
 }
 
 TEST_F(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
