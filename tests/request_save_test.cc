@@ -71,8 +71,7 @@ TEST(SetRequestTimesTest, ReadsDatesWhereverTheyAreHeld) {
     const char* nine_to_five;
     const char* start_end;
   } cases[] = {
-      {"DATETIME", "'2025-01-06 10:00:00'", "'2025-01-06 15:30:00'", 5.5,
-       "5.50", "2025-01-06 10:00:00 to 2025-01-06 15:30:00"},
+      // Dates in DATETIME columns: RegisterSaveScheduleAndClose.
       {"TEXT", "'2025-01-06 10:00'", "' 2025-01-06T15:30 '", 5.5, "5.50",
        "2025-01-06 10:00:00 to 2025-01-06 15:30:00"},
       {"DOUBLE", "45663.4166666667", "45663.6458333333", 5.5, "5.50",

