@@ -77,17 +77,12 @@ class LoginTest : public ::testing::Test {
 };
 
 TEST_F(LoginTest, ConcurrentFirstLoginsLeaveOneEntry) {
-  std::vector<std::thread> threads;
-  for (int i = 0; i < 8; ++i) {
-    threads.emplace_back([this] {
-      KIRVSession session(desk_.ini_path());
-      Variant command("LOGIN"), p2, p3;
-      Variant p1 = Form({{"txtUserId", "ann"}, {"txtPassword", "pw"}});
-      EXPECT_TRUE(session.RunCommand(command, p1, p2, p3))
-          << session.ErrorDescription().text();
-    });
-  }
-  for (std::thread& t : threads) t.join();
+  OnThreads(8, [&](int) {
+    KIRVSession session(desk_.ini_path());
+    EXPECT_TRUE(Call(session, "LOGIN",
+                     Form({{"txtUserId", "ann"}, {"txtPassword", "pw"}})))
+        << session.ErrorDescription().text();
+  });
   EXPECT_EQ(1, LoginRows("ann"));
 }
 

@@ -399,19 +399,15 @@ TEST_P(AtomicRequestTest, ConcurrentRegistrationsGetDistinctNumbers) {
   const int first =
       std::stoi(QueryValue(db_, "SELECT LastNumber FROM Counters"));
   constexpr int kSessions = 8;
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kSessions; ++i) {
-    threads.emplace_back([&, i] {
-      KIRVSession session(ini_);
-      EXPECT_TRUE(Run(session, "SAVE REQUEST",
-                      {{"requestno", "0"},
-                       {"Description", "request " + std::to_string(i)},
-                       {"Personnel", "Ann Archer"},
-                       {"KIRVSCurrentUser", "ann"}}))
-          << session.ErrorDescription().text();
-    });
-  }
-  for (std::thread& t : threads) t.join();
+  OnThreads(kSessions, [&](int i) {
+    KIRVSession session(ini_);
+    EXPECT_TRUE(Run(session, "SAVE REQUEST",
+                    {{"requestno", "0"},
+                     {"Description", "request " + std::to_string(i)},
+                     {"Personnel", "Ann Archer"},
+                     {"KIRVSCurrentUser", "ann"}}))
+        << session.ErrorDescription().text();
+  });
   auto rows = QuerySql(db_,
                        "SELECT RequestNo FROM Current_Requests WHERE "
                        "Description LIKE 'request %' ORDER BY 1");
@@ -439,26 +435,22 @@ TEST_P(AtomicRequestTest, ConcurrentNewActivitiesGetConsecutiveNumbers) {
     const size_t at = page.find(kPageId) + kPageId.size();
     page_ids.push_back(page.substr(at, page.find('>', at) - at));
   }
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kSessions; ++i) {
-    threads.emplace_back([&, i] {
-      KIRVSession session(ini_);
-      for (int click = 0; click < 2; ++click) {
-        EXPECT_TRUE(Run(session, "SAVE ACTIVITY",
-                        {{"requestno", "1018"},
-                         {"actno", last},
-                         {"KIRVSNewActivity", "1"},
-                         {"KIRVSActivityPage", page_ids[i]},
-                         {"Personnel", "Ann Archer"},
-                         {"Duration", "0.5"},
-                         {"Description", "work " + std::to_string(i)},
-                         {"KIRVSCurrentUser", "ann"}},
-                        Variant("1018")))
-            << session.ErrorDescription().text();
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
+  OnThreads(kSessions, [&](int i) {
+    KIRVSession session(ini_);
+    for (int click = 0; click < 2; ++click) {
+      EXPECT_TRUE(Run(session, "SAVE ACTIVITY",
+                      {{"requestno", "1018"},
+                       {"actno", last},
+                       {"KIRVSNewActivity", "1"},
+                       {"KIRVSActivityPage", page_ids[i]},
+                       {"Personnel", "Ann Archer"},
+                       {"Duration", "0.5"},
+                       {"Description", "work " + std::to_string(i)},
+                       {"KIRVSCurrentUser", "ann"}},
+                      Variant("1018")))
+          << session.ErrorDescription().text();
+    }
+  });
   const int first = std::stoi(last) + 1;
   EXPECT_EQ((std::vector<std::vector<std::string>>{
                 {"8", "8", "8", std::to_string(first),
@@ -471,24 +463,20 @@ TEST_P(AtomicRequestTest, ConcurrentNewActivitiesGetConsecutiveNumbers) {
 }
 
 TEST_P(AtomicRequestTest, TwoClosesAtOnceMoveTheRequestOnce) {
-  std::vector<std::thread> threads;
   int successes = 0;
   std::mutex mutex;
-  for (int i = 0; i < 2; ++i) {
-    threads.emplace_back([&] {
-      KIRVSession session(ini_);
-      bool ok = Run(session, "CLOSE NOW",
-                    {{"requestno", request_}, {"KIRVSCurrentUser", "ann"}});
-      std::lock_guard<std::mutex> lock(mutex);
-      successes += ok;
-      if (!ok) {
-        EXPECT_EQ("Unable to locate request: " + request_ +
-                      " in outstanding requests table.",
-                  session.ErrorDescription().text());
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
+  OnThreads(2, [&](int) {
+    KIRVSession session(ini_);
+    bool ok = Run(session, "CLOSE NOW",
+                  {{"requestno", request_}, {"KIRVSCurrentUser", "ann"}});
+    std::lock_guard<std::mutex> lock(mutex);
+    successes += ok;
+    if (!ok) {
+      EXPECT_EQ("Unable to locate request: " + request_ +
+                    " in outstanding requests table.",
+                session.ErrorDescription().text());
+    }
+  });
   EXPECT_EQ(1, successes);
   EXPECT_EQ("1", Count("Completed_Requests"));
   EXPECT_EQ("0", Count("Current_Requests"));

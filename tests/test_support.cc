@@ -111,6 +111,12 @@ bool Call(KIRVSession& session, Variant command, Variant p1, Variant p2,
   return result;
 }
 
+void OnThreads(int count, const std::function<void(int)>& body) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < count; ++i) threads.emplace_back(body, i);
+  for (std::thread& thread : threads) thread.join();
+}
+
 std::string LogInError(const std::string& ini_path, const std::string& user,
                        const std::string& password) {
   KIRVSession session(ini_path);

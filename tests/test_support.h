@@ -38,6 +38,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -144,6 +145,10 @@ double At(int year, int month, int day, int hour = 0, int minute = 0,
 // when given.
 bool Call(KIRVSession& session, Variant command, Variant p1 = Variant(),
           Variant p2 = Variant(), Variant* p1_after = nullptr);
+
+// Runs body(0) ... body(count - 1), each on a thread of its own, all at
+// once; returns when all have ended.
+void OnThreads(int count, const std::function<void(int)>& body);
 
 // Logs `user` in with `password` on a session of its own: "" when that
 // works, else the session's error text.
