@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "cli/init_command.h"
 #include "platform/postgres_database.h"

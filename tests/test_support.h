@@ -204,15 +204,15 @@ class DemoDesk {
   std::string ini_path_;
 };
 
-// Compares `text` with the golden file tests/golden/`name` byte for byte;
-// with KIRVS_UPDATE_GOLDEN=1 in the environment it rewrites the file instead.
-void ExpectGolden(const std::string& name, const std::string& text);
-
 // Walks every page of tests/golden on a session of the desk `ini_path` (in
 // folder `dir`, its database `db_path`), comparing each with its golden file.
 // Defined with the walk, in golden_pages_test.cc.
 void ExpectGoldenWalk(const std::string& ini_path, const std::string& db_path,
                       const std::string& dir);
+
+// Compares `text` with the golden file tests/golden/`name` byte for byte;
+// with KIRVS_UPDATE_GOLDEN=1 in the environment it rewrites the file instead.
+void ExpectGolden(const std::string& name, const std::string& text);
 
 // Holds the database's write lock on a connection of its own.
 class DatabaseLock {
