@@ -1,6 +1,6 @@
 // `kirvs copy`: a desk moved SQLite -> PostgreSQL -> SQLite comes back
-// identical, and a copy that is refused or fails leaves its target as it
-// was. (The pages of a copied desk: golden_pages_test.cc.)
+// identical, both copies giving the golden pages, and a copy that is refused
+// or fails leaves its target as it was.
 
 #include "data/desk_copy.h"
 
@@ -13,6 +13,7 @@
 #include "cli/copy_command.h"
 #include "cli/init_command.h"
 #include "data/request_finder.h"
+#include "platform/settings_file.h"
 #include "test_support.h"
 
 namespace kirvs {
@@ -79,6 +80,14 @@ TEST(DeskCopyTest, SqliteToPostgresAndBackGivesIdenticalTables) {
   const char* schema =
       "SELECT type, name, sql FROM sqlite_master ORDER BY type, name";
   EXPECT_EQ(QuerySql(desk.db_path(), schema), QuerySql(copy, schema));
+  // Both copies give the golden pages once DBPath names them.
+  for (const std::string& db : {middle.uri(), copy}) {
+    testing::TempDir dir;
+    const std::string ini = dir.File(kSettingsFileName);
+    std::filesystem::copy_file(desk.ini_path(), ini);
+    ASSERT_TRUE(WriteIniString(ini, "Settings", "DBPath", db).ok());
+    testing::ExpectGoldenWalk(ini, db, dir.path());
+  }
 }
 
 // A target that holds a desk: refused without --force; with it, a row the

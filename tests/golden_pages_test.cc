@@ -153,23 +153,17 @@ std::string MaskPageId(const std::string& text) {
                             "name=KIRVSActivityPage value={PAGEID}");
 }
 
-std::string Describe(const Variant& value) {
+std::string ParamText(const Variant& value) {
   if (value.IsEmpty()) return "(empty)";
   if (value.IsForm()) return "(form)";
   return value.ToText();
 }
 
-// The walk on each store: PostgreSQL gives the same pages as SQLite, byte
-// for byte.
-class GoldenPagesTest : public ::testing::TestWithParam<Store> {};
+}  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Stores, GoldenPagesTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
-
-// Walks the desk of `ini_path` (in folder `dir`, its database `db_path`).
-void ExpectGoldenWalk(const std::string& ini_path, const std::string& db_path,
-                      const std::string& dir) {
+void testing::ExpectGoldenWalk(const std::string& ini_path,
+                               const std::string& db_path,
+                               const std::string& dir) {
   KIRVSession session(ini_path);
   // From the start of the walk: a message of one call may stay on the
   // session into the next calls, with its moment.
@@ -183,7 +177,7 @@ void ExpectGoldenWalk(const std::string& ini_path, const std::string& db_path,
     std::string text =
         std::string("command: ") + page.command +
         "\nresult: " + (result ? "true" : "false") +
-        "\nCommandParam1: " + Describe(p1_after) + "\n--- ErrorDescription\n" +
+        "\nCommandParam1: " + ParamText(p1_after) + "\n--- ErrorDescription\n" +
         session.ErrorDescription().ToText() + "\n--- HTMLString\n" +
         session.HTMLString().ToText() + "\n";
     // The desk's folder is a new temporary one each run; a message that
@@ -196,37 +190,20 @@ void ExpectGoldenWalk(const std::string& ini_path, const std::string& db_path,
   }
 }
 
+namespace {
+
+// The walk on each store: PostgreSQL gives the same pages as SQLite, byte
+// for byte. (Copied desks: desk_copy_test.cc.)
+class GoldenPagesTest : public ::testing::TestWithParam<Store> {};
+
+INSTANTIATE_TEST_SUITE_P(Stores, GoldenPagesTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
 TEST_P(GoldenPagesTest, EveryPageOfTheWalk) {
   testing::DemoDesk desk(GetParam());
   if (!desk.available()) GTEST_SKIP() << testing::kNoPostgres;
-  ExpectGoldenWalk(desk.ini_path(), desk.db_path(), desk.dir().path());
-}
-
-// A desk copied to PostgreSQL, and from there back to SQLite, gives the
-// same pages once DBPath names the copy.
-TEST(GoldenPagesCopyTest, CopiedDesksGiveTheSamePages) {
-  testing::PostgresSchema schema;
-  if (schema.uri().empty()) GTEST_SKIP() << testing::kNoPostgres;
-  testing::DemoDesk desk;
-  testing::TempDir there, back;
-  const std::string back_db = back.File(kDatabaseFileName);
-  std::string from = desk.db_path();
-  for (const std::string& to : {schema.uri(), back_db}) {
-    std::shared_ptr<Database> source, target;
-    DeskCopyReport report;
-    Status s = Database::Open(from, &source);
-    if (s.ok()) s = Database::Create(to, &target);
-    if (s.ok()) s = CopyDesk(source.get(), target.get(), false, &report);
-    ASSERT_TRUE(s.ok()) << s.message();
-    from = to;
-  }
-  for (const testing::TempDir* dir : {&there, &back}) {
-    const std::string ini = dir->File(kSettingsFileName);
-    const std::string db = dir == &there ? schema.uri() : back_db;
-    std::filesystem::copy_file(desk.ini_path(), ini);
-    ASSERT_TRUE(WriteIniString(ini, "Settings", "DBPath", db).ok());
-    ExpectGoldenWalk(ini, db, dir->path());
-  }
+  testing::ExpectGoldenWalk(desk.ini_path(), desk.db_path(), desk.dir().path());
 }
 
 // Every caption that a page offers as a button is one the web front maps,

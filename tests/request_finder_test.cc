@@ -136,22 +136,12 @@ TEST(RequestFinderTest, SameFindsOnBothStores) {
   size_t found = 0;
   for (const char* words : kFinds) {
     for (int page = 0; page < 2; ++page) {
-      ListedPage pages[2];
-      for (int i = 0; i < 2; ++i) {
-        Status s =
-            FindRequests(i == 0 ? sqlite.ini_path() : postgres.ini_path(),
-                         words, {}, page, 4, &pages[i]);
-        ASSERT_TRUE(s.ok()) << words << ": " << s.message();
-      }
-      std::vector<std::pair<int, bool>> listed[2];
-      for (int i = 0; i < 2; ++i) {
-        for (const ListedRequest& row : pages[i].rows) {
-          listed[i].emplace_back(row.request_no, row.closed);
-        }
-      }
-      EXPECT_EQ(listed[0], listed[1]) << words << ", page " << page;
-      EXPECT_EQ(pages[0].more, pages[1].more) << words << ", page " << page;
-      found += listed[0].size();
+      bool more[2];
+      const auto listed = Found(sqlite, words, page, 4, &more[0]);
+      EXPECT_EQ(listed, Found(postgres, words, page, 4, &more[1]))
+          << words << ", page " << page;
+      EXPECT_EQ(more[0], more[1]) << words << ", page " << page;
+      found += listed.size();
     }
   }
   EXPECT_GT(found, 12u);

