@@ -13,9 +13,10 @@ TEST(QueryShapingTest, WithRowIdOnlyForSingleTableSelects) {
   } cases[] = {
       {"SELECT a, b FROM t ORDER BY 1",
        "SELECT a, b, rowid AS kirvs_rowid FROM t ORDER BY 1"},
-      // Words only count whole: "zgroup" and "Zunion" are column names.
-      {"SELECT zgroup, Zunion FROM t",
-       "SELECT zgroup, Zunion, rowid AS kirvs_rowid FROM t"},
+      // Words only count whole: "zgroup" ... "9union" are column names.
+      {"SELECT zgroup, Zunion, agroup, Aunion, _group, 0union, 9union FROM t",
+       "SELECT zgroup, Zunion, agroup, Aunion, _group, 0union, 9union, rowid "
+       "AS kirvs_rowid FROM t"},
       {"SELECTz FROM t", ""},
       {"SELECT DISTINCT a FROM t", ""},
       {"SELECT a FROM t GROUP BY a", ""},

@@ -272,6 +272,13 @@ TEST_F(SearchTest, ConfigurationPages) {
     EXPECT_EQ("", session_.error_text);
   }
   EXPECT_NE(std::string::npos, session_.page_text.find("Cable &lt;HDMI&gt;"));
+
+  Set("ConfigList", "SUBITEMID, Colour");
+  EXPECT_FALSE(ShowItemConfiguration(&session_, Form({{"ItemId", "X"}})));
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve configuration details from "
+      "Item_Configuration table (no such column: Colour).",
+      session_.error_text);
 }
 
 }  // namespace

@@ -39,6 +39,9 @@ TEST(SqlDialectTest, TranslatesForPostgres) {
        "WHERE Status = 'It''s [RequestNo] ?' ORDER BY Total",
        R"(SELECT COUNT(*) AS "Total", MAX("ActNo") FROM "Request_Activities" )"
        R"(WHERE "Status" = 'It''s [RequestNo] ?' ORDER BY "Total")"},
+      // Every edge of the characters a name is made of.
+      {"SELECT Status AS zaZA_09 FROM Current_Requests",
+       R"(SELECT "Status" AS "zaZA_09" FROM "Current_Requests")"},
       {"INSERT INTO Current_Requests(RequestNo) VALUES (?)",
        R"(INSERT INTO "Current_Requests"("RequestNo") VALUES ($1))"},
       {"UPDATE Current_Requests SET Status = ? WHERE rowid = ?",

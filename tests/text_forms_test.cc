@@ -190,6 +190,24 @@ TEST(TextFormsParseDate, MalformedInputs) {
   }
 }
 
+// A stored text in the general form is shown as it stands; anything else,
+// a time out of range included, is read and written anew.
+TEST(TextFormsGeneralDate, TextAlreadyInTheGeneralForm) {
+  const struct {
+    const char* text;
+    bool general;
+  } cases[] = {
+      {"2026-03-05", true},           {"2026-03-05 23:59:59", true},
+      {"2026-03-05 24:00:00", false}, {"2026-03-05 10:60:00", false},
+      {"2026-03-05 10:00:60", false}, {"2026-03-05 00:00:00", false},
+      {"1899-12-30 10:00:00", false}, {"2026-02-30", false},
+      {"2026-03-05T10:00:00", false}, {"2026-3-05", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.general, IsGeneralDateText(c.text)) << c.text;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Reading numbers
 

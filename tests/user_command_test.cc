@@ -123,6 +123,7 @@ TEST_F(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
       {add_as(std::string(10000, 'a')), "pw\n",
        "the user id is 10000 characters long"},
       {add_as("z\x1b[2J"), "pw\n", "the user id contains a control character"},
+      {add_as("zed "), "pw\n", "the user id begins or ends with a blank"},
       {add_as("ANN"), "pw\n", "the user id ann exists already"},
       {{"add", "zed", "--password-stdin"}, "pw\n", "--person NAME is required"},
       {{"add", "zed", "--person", "ann archer", "--password-stdin"},
