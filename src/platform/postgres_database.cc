@@ -1,5 +1,7 @@
 #include "platform/postgres_database.h"
 
+#include <poll.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
@@ -26,14 +28,29 @@ IdleConnections() {
   return *idle;
 }
 
+// Whether the server end of an idle connection is still there. A server
+// that restarted, or an operator who ended the backend, leaves a last
+// message and a closed socket, which libpq would only notice at the next
+// command. An idle connection has nothing to read otherwise (we listen for
+// no notifications), so anything waiting means it is dropped.
+bool StillConnected(PGconn* conn) {
+  if (PQstatus(conn) != CONNECTION_OK) return false;
+  pollfd socket{PQsocket(conn), POLLIN, 0};
+  return poll(&socket, 1, 0) == 0;
+}
+
+// An idle connection to `uri` that is still connected; those found closed
+// are dropped on the way (after a server restart, all of them).
 std::unique_ptr<PostgresConnection> TakeIdle(const std::string& uri) {
   std::lock_guard<std::mutex> lock(pool_mutex);
   auto& idle = IdleConnections();
-  auto found = idle.find(uri);
-  if (found == idle.end()) return nullptr;
-  auto connection = std::move(found->second);
-  idle.erase(found);
-  return connection;
+  for (auto found = idle.find(uri); found != idle.end();
+       found = idle.find(uri)) {
+    auto connection = std::move(found->second);
+    idle.erase(found);
+    if (StillConnected(connection->conn)) return connection;
+  }
+  return nullptr;
 }
 
 void GiveBack(const std::string& uri,
@@ -302,8 +319,7 @@ Status PostgresDatabase::Open(const std::string& uri, bool check_layout,
   std::unique_ptr<PostgresConnection> connection = TakeIdle(uri);
   // Every connection passes here once (later opens reuse it from the pool),
   // so only a new one has its layout checked.
-  const bool fresh =
-      connection == nullptr || PQstatus(connection->conn) != CONNECTION_OK;
+  const bool fresh = connection == nullptr;
   if (fresh) {
     connection = std::make_unique<PostgresConnection>();
     connection->uri = uri;
