@@ -359,7 +359,30 @@ void FailReadsAfter(const std::string& db_path, std::string_view table,
                        " WHERE kirvs_read_fault(" + std::to_string(rows) + ")");
 }
 
+namespace {
+
+// Runs `sql`, in the store's own dialect, on a connection of its own.
+void ExecNative(const std::string& db_path, const std::string& sql) {
+  std::shared_ptr<Database> db;
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->ExecuteNative(sql);
+  if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
+}
+
+}  // namespace
+
 void FailWrites(const std::string& db_path, std::string_view table) {
+  if (IsPostgresUri(db_path)) {
+    ExecNative(db_path,
+               std::string("CREATE OR REPLACE FUNCTION kirvs_fail() RETURNS "
+                           "trigger AS $$ BEGIN RAISE EXCEPTION '") +
+                   kInjectedFailure +
+                   "'; END $$ LANGUAGE plpgsql; CREATE TRIGGER kirvs_fail "
+                   "BEFORE INSERT OR UPDATE OR DELETE ON " +
+                   Quoted(table) +
+                   " FOR EACH ROW EXECUTE FUNCTION kirvs_fail()");
+    return;
+  }
   std::string sql;
   for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
     sql +=
@@ -372,7 +395,7 @@ void FailWrites(const std::string& db_path, std::string_view table) {
 }
 
 void DropTable(const std::string& db_path, std::string_view table) {
-  ExecSql(db_path, "DROP TABLE " + Quoted(table));
+  ExecNative(db_path, "DROP TABLE " + Quoted(table));
 }
 
 ProgramRun RunKirvs(const std::vector<std::string>& arguments,
