@@ -371,25 +371,31 @@ void ExecNative(const std::string& db_path, const std::string& sql) {
 
 }  // namespace
 
-void FailWrites(const std::string& db_path, std::string_view table) {
+void FailWrites(const std::string& db_path, std::string_view table,
+                std::string_view column) {
+  const std::string events = column.empty() ? "INSERT OR UPDATE OR DELETE"
+                                            : "UPDATE OF " + Quoted(column);
   if (IsPostgresUri(db_path)) {
     ExecNative(db_path,
                std::string("CREATE OR REPLACE FUNCTION kirvs_fail() RETURNS "
                            "trigger AS $$ BEGIN RAISE EXCEPTION '") +
                    kInjectedFailure +
                    "'; END $$ LANGUAGE plpgsql; CREATE TRIGGER kirvs_fail "
-                   "BEFORE INSERT OR UPDATE OR DELETE ON " +
-                   Quoted(table) +
+                   "BEFORE " +
+                   events + " ON " + Quoted(table) +
                    " FOR EACH ROW EXECUTE FUNCTION kirvs_fail()");
     return;
   }
+  // SQLite's triggers take one event each.
   std::string sql;
-  for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
-    sql +=
-        "CREATE TRIGGER " +
-        Quoted("kirvs_fail_" + std::string(event) + "_" + std::string(table)) +
-        " BEFORE " + event + " ON " + Quoted(table) +
-        " BEGIN SELECT RAISE(ABORT, '" + kInjectedFailure + "'); END;";
+  size_t start = 0;
+  for (size_t end = 0; end != std::string::npos; start = end + 4) {
+    end = events.find(" OR ", start);
+    const std::string event = events.substr(start, end - start);
+    sql += "CREATE TRIGGER " +
+           Quoted("kirvs_fail_" + event + "_" + std::string(table)) +
+           " BEFORE " + event + " ON " + Quoted(table) +
+           " BEGIN SELECT RAISE(ABORT, '" + kInjectedFailure + "'); END;";
   }
   ExecSql(db_path, sql);
 }

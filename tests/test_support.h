@@ -12,6 +12,9 @@
 // unless said otherwise):
 //   FailWrites(db, "Counters")   every INSERT, UPDATE and DELETE on the table
 //                                fails with "injected failure"; reads work.
+//   FailWrites(db, "Counters", "LastNumber")
+//                                every UPDATE that sets the column fails
+//                                (even to the value it holds).
 //   DropTable(db, "Counters")    queries on the table fail at open.
 //   FailReadsAfter(db, "Priority", 1)
 //                                (SQLite) the table becomes a view of its
@@ -120,7 +123,8 @@ inline constexpr char kInjectedFailure[] = "injected failure";
 // The message of every read that FailReadsAfter makes fail.
 inline constexpr char kInjectedReadFailure[] = "injected read failure";
 
-void FailWrites(const std::string& db_path, std::string_view table);
+void FailWrites(const std::string& db_path, std::string_view table,
+                std::string_view column = "");
 void DropTable(const std::string& db_path, std::string_view table);
 void FailReadsAfter(const std::string& db_path, std::string_view table,
                     int rows);
