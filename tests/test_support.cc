@@ -359,20 +359,49 @@ void FailReadsAfter(const std::string& db_path, std::string_view table,
                        " WHERE kirvs_read_fault(" + std::to_string(rows) + ")");
 }
 
-void FailWrites(const std::string& db_path, std::string_view table) {
+namespace {
+
+// Runs `sql`, in the store's own dialect, on a connection of its own.
+void ExecNative(const std::string& db_path, const std::string& sql) {
+  std::shared_ptr<Database> db;
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->ExecuteNative(sql);
+  if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
+}
+
+}  // namespace
+
+void FailWrites(const std::string& db_path, std::string_view table,
+                std::string_view column) {
+  const std::string events = column.empty() ? "INSERT OR UPDATE OR DELETE"
+                                            : "UPDATE OF " + Quoted(column);
+  if (IsPostgresUri(db_path)) {
+    ExecNative(db_path,
+               std::string("CREATE OR REPLACE FUNCTION kirvs_fail() RETURNS "
+                           "trigger AS $$ BEGIN RAISE EXCEPTION '") +
+                   kInjectedFailure +
+                   "'; END $$ LANGUAGE plpgsql; CREATE TRIGGER kirvs_fail "
+                   "BEFORE " +
+                   events + " ON " + Quoted(table) +
+                   " FOR EACH ROW EXECUTE FUNCTION kirvs_fail()");
+    return;
+  }
+  // SQLite's triggers take one event each.
   std::string sql;
-  for (const char* event : {"INSERT", "UPDATE", "DELETE"}) {
-    sql +=
-        "CREATE TRIGGER " +
-        Quoted("kirvs_fail_" + std::string(event) + "_" + std::string(table)) +
-        " BEFORE " + event + " ON " + Quoted(table) +
-        " BEGIN SELECT RAISE(ABORT, '" + kInjectedFailure + "'); END;";
+  size_t start = 0;
+  for (size_t end = 0; end != std::string::npos; start = end + 4) {
+    end = events.find(" OR ", start);
+    const std::string event = events.substr(start, end - start);
+    sql += "CREATE TRIGGER " +
+           Quoted("kirvs_fail_" + event + "_" + std::string(table)) +
+           " BEFORE " + event + " ON " + Quoted(table) +
+           " BEGIN SELECT RAISE(ABORT, '" + kInjectedFailure + "'); END;";
   }
   ExecSql(db_path, sql);
 }
 
 void DropTable(const std::string& db_path, std::string_view table) {
-  ExecSql(db_path, "DROP TABLE " + Quoted(table));
+  ExecNative(db_path, "DROP TABLE " + Quoted(table));
 }
 
 ProgramRun RunKirvs(const std::vector<std::string>& arguments,

@@ -1,27 +1,31 @@
 // Fixtures shared by the unit tests: a temporary folder, a small help-desk
 // database made with plain SQL, a settings file whose [Settings] DBPath names
-// it, and a fault injector that makes the database fail on demand with
-// SQLite's own messages.
+// it, the demo desk on either store, and a fault injector that makes the
+// database fail on demand with the store's own messages.
 //
 // The plain-SQL helpers (ExecSql, QuerySql, QueryValue) use a connection of
 // their own, so that a test can set up and check the database without going
 // through the code under test. Each fails the running test (ADD_FAILURE) with
-// SQLite's message when the statement fails.
+// the store's message when the statement fails.
 //
-// Fault injection, for the "an error occurred" branches:
+// Fault injection, for the "an error occurred" branches (on either store
+// unless said otherwise):
 //   FailWrites(db, "Counters")   every INSERT, UPDATE and DELETE on the table
 //                                fails with "injected failure"; reads work.
-//   DropTable(db, "Counters")    queries on the table fail at open with
-//                                "no such table: Counters".
+//   FailWrites(db, "Counters", "LastNumber")
+//                                every UPDATE that sets the column fails
+//                                (even to the value it holds).
+//   DropTable(db, "Counters")    queries on the table fail at open.
 //   FailReadsAfter(db, "Priority", 1)
-//                                the table becomes a view of its rows that
-//                                fails with "injected read failure" once a
-//                                query has met more than 1 of its rows, so
-//                                that a walk breaks off after its first row
-//                                (when the query needs no sort of its own,
-//                                which reads every row before the first;
-//                                give it an index that holds its order).
-//                                Its rows can then no longer be written.
+//                                (SQLite) the table becomes a view of its
+//                                rows that fails with "injected read
+//                                failure" once a query has met more than 1
+//                                of its rows, so that a walk breaks off
+//                                after its first row (when the query needs
+//                                no sort of its own, which reads every row
+//                                before the first; give it an index that
+//                                holds its order). Its rows can then no
+//                                longer be written.
 //
 // Thread safety: a TempDir or HelpDeskFixture belongs to one test; the free
 // functions may be called from any thread.
@@ -119,7 +123,8 @@ inline constexpr char kInjectedFailure[] = "injected failure";
 // The message of every read that FailReadsAfter makes fail.
 inline constexpr char kInjectedReadFailure[] = "injected read failure";
 
-void FailWrites(const std::string& db_path, std::string_view table);
+void FailWrites(const std::string& db_path, std::string_view table,
+                std::string_view column = "");
 void DropTable(const std::string& db_path, std::string_view table);
 void FailReadsAfter(const std::string& db_path, std::string_view table,
                     int rows);
