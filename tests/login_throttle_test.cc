@@ -20,10 +20,11 @@ namespace {
 
 using std::chrono::milliseconds;
 
-class LoginThrottleTest : public ::testing::Test {
+class LoginThrottleTest : public ::testing::TestWithParam<Store> {
  protected:
-  LoginThrottleTest() {
-    EXPECT_TRUE(EnsureWebStateTables(desk_.db_path()).ok());
+  void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << testing::kNoPostgres;
+    ASSERT_TRUE(EnsureWebStateTables(desk_.db_path()).ok());
     options_.settings_path = desk_.ini_path();
     options_.clock = &clock_;
     options_.free_failures_per_user = 3;
@@ -52,13 +53,17 @@ class LoginThrottleTest : public ::testing::Test {
     return passed;
   }
 
-  kirvs::testing::HelpDeskFixture desk_;
+  kirvs::testing::DemoDesk desk_{GetParam()};
   kirvs::testing::ManualClock clock_;
   ServeOptions options_;
   std::unique_ptr<LoginThrottle> throttle_;
 };
 
-TEST_F(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
+INSTANTIATE_TEST_SUITE_P(Stores, LoginThrottleTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
   // Within the free failures, no more attempts run than failures are left.
   ASSERT_FALSE(throttle_->Begin("bob", "a"));
   throttle_->Failed("bob", "a");
@@ -75,7 +80,7 @@ TEST_F(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
   }
 }
 
-TEST_F(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
+TEST_P(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_FALSE(throttle_->Begin("BOB", "a"));
     throttle_->Failed("BOB", "a");
@@ -98,7 +103,7 @@ TEST_F(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
 // Two nodes count one user's failures together. An attempt begun on a node
 // that stopped before it ended holds nobody back once failures that old are
 // forgotten, and a sweep then leaves nothing behind.
-TEST_F(LoginThrottleTest, NodesCountTogether) {
+TEST_P(LoginThrottleTest, NodesCountTogether) {
   LoginThrottle other(options_);
   for (int i = 0; i < 3; ++i) {
     LoginThrottle& node = i % 2 ? other : *throttle_;

@@ -12,22 +12,14 @@ namespace {
 
 using namespace testing;  // the helpers of test_support.h
 
-const char kDeskSql[] = R"sql(
-PRAGMA user_version = 2;
-CREATE TABLE System_Users (UserId VARCHAR(20) COLLATE NOCASE PRIMARY KEY,
-                           Password VARCHAR(30));
-INSERT INTO System_Users VALUES ('ann', NULL), ('bob', NULL);
-CREATE TABLE User_Factors (UserId VARCHAR(20) COLLATE NOCASE PRIMARY KEY,
-                           Secret TEXT, LastStep INTEGER);
-)sql";
-
 constexpr char kRfcSecret[] = "12345678901234567890";
 constexpr int64_t kNow = 1111111111;  // step 37037037, 21 s into it
 
-class SecondFactorTest : public ::testing::Test {
+class SecondFactorTest : public ::testing::TestWithParam<Store> {
  protected:
   // Enrols ann, then gives her the test vectors' secret.
   void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << kNoPostgres;
     std::string secret;
     ASSERT_TRUE(EnrolSecondFactor(db(), "ANN", &secret).ok());
     EXPECT_EQ(32u, secret.size());
@@ -46,10 +38,14 @@ class SecondFactorTest : public ::testing::Test {
     return ok;
   }
 
-  HelpDeskFixture desk_{kDeskSql};
+  DemoDesk desk_{GetParam()};
 };
 
-TEST_F(SecondFactorTest, CodesOfOneStepEitherSideAreAcceptedOnce) {
+INSTANTIATE_TEST_SUITE_P(Stores, SecondFactorTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(SecondFactorTest, CodesOfOneStepEitherSideAreAcceptedOnce) {
   const int64_t now = TotpStep(kNow);
   EXPECT_FALSE(Verify(Code(now - 2)));
   EXPECT_FALSE(Verify(Code(now + 2)));
@@ -67,7 +63,7 @@ TEST_F(SecondFactorTest, CodesOfOneStepEitherSideAreAcceptedOnce) {
   EXPECT_TRUE(Verify(Code(now + 3), kNow + 60));
 }
 
-TEST_F(SecondFactorTest, UnreadableOrEmptySecretsAreRefused) {
+TEST_P(SecondFactorTest, UnreadableOrEmptySecretsAreRefused) {
   for (const char* stored : {"", "====", "AB!C"}) {
     ExecSql(db(),
             std::string("UPDATE User_Factors SET Secret='") + stored + "'");
@@ -78,7 +74,7 @@ TEST_F(SecondFactorTest, UnreadableOrEmptySecretsAreRefused) {
   }
 }
 
-TEST_F(SecondFactorTest, EnrolAgainReplacesAndOffRemoves) {
+TEST_P(SecondFactorTest, EnrolAgainReplacesAndOffRemoves) {
   bool has = false, removed = false, ok = true;
   ASSERT_TRUE(HasSecondFactor(db(), "Ann", &has).ok());
   EXPECT_TRUE(has);

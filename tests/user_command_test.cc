@@ -16,8 +16,12 @@ namespace {
 
 using namespace testing;  // the helpers of test_support.h
 
-class UserCommandTest : public ::testing::Test {
+class UserCommandTest : public ::testing::TestWithParam<Store> {
  protected:
+  void SetUp() override {
+    if (!desk_.available()) GTEST_SKIP() << kNoPostgres;
+  }
+
   ProgramRun User(std::vector<std::string> arguments,
                   const std::string& input = "") {
     arguments.insert(arguments.begin(), "user");
@@ -33,18 +37,25 @@ class UserCommandTest : public ::testing::Test {
 
   // Everything `kirvs user` may change.
   testing::Rows Accounts() {
-    return QuerySql(db_,
-                    "SELECT 'U', * FROM System_Users UNION ALL SELECT 'P', "
-                    "Name, WorkGroup, UserId, '', '' FROM Personnel UNION ALL "
-                    "SELECT 'F', *, '', '' FROM User_Factors UNION ALL SELECT "
-                    "'L', *, '', '' FROM Logins ORDER BY 1, 2");
+    testing::Rows rows;
+    for (const char* table :
+         {"System_Users", "Personnel", "User_Factors", "Logins"}) {
+      for (auto& row :
+           QuerySql(db_, std::string("SELECT * FROM ") + table + " ORDER BY 1"))
+        rows.push_back(std::move(row));
+    }
+    return rows;
   }
 
-  testing::DemoDesk desk_;
+  testing::DemoDesk desk_{GetParam()};
   const std::string db_ = desk_.db_path(), ini_ = desk_.ini_path();
 };
 
-TEST_F(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
+INSTANTIATE_TEST_SUITE_P(Stores, UserCommandTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
   ProgramRun run = User({"add", "erin", "--person", "Erin Ede", "--group",
                          "Network", "--password-stdin"},
                         "two words\n");
@@ -104,7 +115,7 @@ TEST_F(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
                             "UserId='erin'"));
 }
 
-TEST_F(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
+TEST_P(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
   const auto before = Accounts();
   const std::string add[] = {"add", "zed", "--person", "Zed Zane",
                              "--password-stdin"};
