@@ -21,7 +21,7 @@ namespace {
 using ::kirvs::testing::Browser;
 using ::kirvs::testing::WebServerTest;
 
-TEST_F(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
+TEST_P(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
   // The documents around the login page and the list, token and page
   // number (taken from the clock) masked.
   auto masked = [](const Browser& browser) {
@@ -40,7 +40,7 @@ TEST_F(WebServerTest, PagesAreWholeDocumentsThatAreNotStored) {
   EXPECT_NE("", browser.header("Content-Security-Policy"));
 }
 
-TEST_F(WebServerTest, BodiesOverTheLimitAreRefused) {
+TEST_P(WebServerTest, BodiesOverTheLimitAreRefused) {
   Browser browser = SignIn("ann");
   TakeCalls();
   const std::string head =
@@ -70,7 +70,7 @@ TEST_F(WebServerTest, BodiesOverTheLimitAreRefused) {
   EXPECT_EQ(200, browser.status());
 }
 
-TEST_F(WebServerTest, FilesAndUnknownPaths) {
+TEST_P(WebServerTest, FilesAndUnknownPaths) {
   httplib::Client client("127.0.0.1", port_);
   // path, status, type, start of the body
   const std::vector<std::vector<std::string>> rows = {
@@ -96,7 +96,7 @@ TEST_F(WebServerTest, FilesAndUnknownPaths) {
   EXPECT_EQ(404, post->status);
 }
 
-TEST_F(WebServerTest, APortInUseIsNotSharedAndServeSaysSo) {
+TEST_P(WebServerTest, APortInUseIsNotSharedAndServeSaysSo) {
   ServeOptions second = options_;
   second.port = port_;
   WebServer other(second);
@@ -112,7 +112,7 @@ TEST_F(WebServerTest, APortInUseIsNotSharedAndServeSaysSo) {
 
 // A stop that comes while Listen is still starting up is not lost (the
 // listener thread would never end).
-TEST_F(WebServerTest, StopRightAfterStartIsNotLost) {
+TEST_P(WebServerTest, StopRightAfterStartIsNotLost) {
   for (int i = 0; i < 20; ++i) {
     Stop();
     Start();
@@ -120,7 +120,7 @@ TEST_F(WebServerTest, StopRightAfterStartIsNotLost) {
   EXPECT_TRUE(listened_ok_);
 }
 
-TEST_F(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
+TEST_P(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
   Browser browser = SignIn("ann");
   browser.Click("1017");
   httplib::Client client("127.0.0.1", port_);
@@ -150,7 +150,7 @@ TEST_F(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
   }
 }
 
-TEST_F(WebServerTest, AnInternalErrorAnswers500AndIsLogged) {
+TEST_P(WebServerTest, AnInternalErrorAnswers500AndIsLogged) {
   Browser browser = SignIn("ann");
   Set(&throw_on_, "SEARCH SOLUTIONS");
   browser.Click("Search Solutions");
@@ -162,7 +162,7 @@ TEST_F(WebServerTest, AnInternalErrorAnswers500AndIsLogged) {
   EXPECT_EQ(200, browser.status());
 }
 
-TEST_F(WebServerTest, StopLetsRequestsInFlightFinish) {
+TEST_P(WebServerTest, StopLetsRequestsInFlightFinish) {
   Browser browser = SignIn("ann");
   Set(&pause_on_, "SHOW LIST");
   TakeCalls();

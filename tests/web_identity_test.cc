@@ -22,7 +22,7 @@ using ::kirvs::testing::Browser;
 using ::kirvs::testing::ExecSql;
 using ::kirvs::testing::WebServerTest;
 
-TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
+TEST_P(WebServerTest, LoginStartsASessionWithSafeCookies) {
   const std::string kAttributes = "; Path=/; HttpOnly; SameSite=Strict";
   Browser browser(port_);
   browser.Get();
@@ -64,7 +64,7 @@ TEST_F(WebServerTest, LoginStartsASessionWithSafeCookies) {
 // A post runs only with its session's token, a login only with the token
 // of this browser's own login page; without a session nothing else runs,
 // and the login page asks for one.
-TEST_F(WebServerTest, PostsWithoutTheirTokenRunNothing) {
+TEST_P(WebServerTest, PostsWithoutTheirTokenRunNothing) {
   Browser ann = SignIn("ann");
   Browser bob = SignIn("bob");
   Browser mallory(port_), victim(port_), no_cookie(port_);
@@ -101,7 +101,7 @@ TEST_F(WebServerTest, PostsWithoutTheirTokenRunNothing) {
 // look alike to the visitor: one message, one status, one page (apart from
 // the token and the id he typed). The access log keeps the engine's message,
 // without the database path.
-TEST_F(WebServerTest, FailedLoginsAllLookAlike) {
+TEST_P(WebServerTest, FailedLoginsAllLookAlike) {
   ExecSql(db_path_,
           "UPDATE System_Users SET Password=NULL WHERE UserId='bob';"
           "DELETE FROM Personnel WHERE UserId='carol';");
@@ -142,7 +142,7 @@ TEST_F(WebServerTest, FailedLoginsAllLookAlike) {
 // code once; wrong codes count towards the login throttle, and too many of
 // them take away the login entry the password had made, as does a code step
 // left unfinished.
-TEST_F(WebServerTest, SecondFactorGuardsTheSession) {
+TEST_P(WebServerTest, SecondFactorGuardsTheSession) {
   std::string secret_base32;
   ASSERT_TRUE(EnrolSecondFactor(db_path_, "ann", &secret_base32).ok());
   const std::string secret = *Base32Decode(secret_base32);
@@ -212,7 +212,7 @@ TEST_F(WebServerTest, SecondFactorGuardsTheSession) {
   EXPECT_EQ("", later.cookie("kirvs_session"));
 }
 
-TEST_F(WebServerTest, LogoutEndsEverySessionOfTheUser) {
+TEST_P(WebServerTest, LogoutEndsEverySessionOfTheUser) {
   Browser office = SignIn("ann");
   Browser laptop = SignIn("ann");
   std::string old_id = office.cookie("kirvs_session");
@@ -237,7 +237,7 @@ TEST_F(WebServerTest, LogoutEndsEverySessionOfTheUser) {
   EXPECT_EQ("STARTUP,STARTUP", TakeCommands());
 }
 
-TEST_F(WebServerTest, IdleSessionsEndAndLoseTheirLoginEntry) {
+TEST_P(WebServerTest, IdleSessionsEndAndLoseTheirLoginEntry) {
   Restart([](ServeOptions& options) {
     options.idle_timeout = std::chrono::milliseconds(100);
   });
@@ -257,7 +257,7 @@ TEST_F(WebServerTest, IdleSessionsEndAndLoseTheirLoginEntry) {
 
 // Failed logins slow down the next ones of the same user, not those of
 // another user (how the wait grows: LoginThrottleTest).
-TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
+TEST_P(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
   Browser browser(port_);
   for (int i = 0; i < 3; ++i) {
     browser.LogIn("bob", "guess" + std::to_string(i));
@@ -279,7 +279,7 @@ TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerUser) {
   EXPECT_TRUE(browser.Shows("Outstanding Service Issues for: Bob Baker"));
 }
 
-TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerAddress) {
+TEST_P(WebServerTest, FailedLoginsAreSlowedDownPerAddress) {
   Browser browser(port_);
   for (int i = 0; i < 10; ++i) {
     browser.LogIn("nobody" + std::to_string(i), "x");
@@ -291,7 +291,7 @@ TEST_F(WebServerTest, FailedLoginsAreSlowedDownPerAddress) {
 
 // A store full of active sessions refuses the next login and runs nothing
 // (which of his own sessions a login ends: SessionStoreTest).
-TEST_F(WebServerTest, AFullSessionStoreRefusesLogins) {
+TEST_P(WebServerTest, AFullSessionStoreRefusesLogins) {
   Restart([](ServeOptions& options) { options.max_sessions = 2; });
   Browser ann = SignIn("ann");
   Browser bob = SignIn("bob");

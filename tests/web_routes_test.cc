@@ -42,7 +42,7 @@ size_t Occurrences(const std::string& page, const std::string& text) {
 // parameters of the button, and forms with the session's identity. A
 // caption no page offers runs nothing. (That every caption a page offers
 // maps to a known command is checked on the golden pages.)
-TEST_F(WebServerTest, ButtonsOfEachKindPassTheirParameters) {
+TEST_P(WebServerTest, ButtonsOfEachKindPassTheirParameters) {
   const std::string person = "\"Ann Archer\"";
   // caption, command, p1, p2
   const std::vector<std::vector<std::string>> rows = {
@@ -102,7 +102,7 @@ TEST_F(WebServerTest, ButtonsOfEachKindPassTheirParameters) {
 // to the person signed in and his work group, items only shown, search
 // results without their query, and after a change a notice of it, once.
 // An address of no page is not found.
-TEST_F(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
+TEST_P(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
   const std::string link = " <a href=\"/requests/1017\">Open request 1017</a>";
   const std::string status = "role=\"status\">";
   // caption, posted fields, address, then texts shown ("!": not shown)
@@ -192,7 +192,7 @@ TEST_F(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
 // and marks them; the engine's own text (queries and all) goes to the
 // access log only. A required field left empty (by default, or as named in
 // [Web] of the settings file) keeps the post from the engine.
-TEST_F(WebServerTest, RefusedPostsShowAPlainErrorAboveThePagePostedFrom) {
+TEST_P(WebServerTest, RefusedPostsShowAPlainErrorAboveThePagePostedFrom) {
   // caption, posted fields, sentence, fields marked, logged ("": the
   // engine did not run)
   const std::vector<std::vector<std::string>> rows = {
@@ -276,7 +276,7 @@ std::vector<std::string> ListedNumbers(const std::string& page) {
 
 // A list sorted by a column, or the other way round, each request with its
 // description row under it; the order is kept for the session.
-TEST_F(WebServerTest, SortingIsKeptForTheSession) {
+TEST_P(WebServerTest, SortingIsKeptForTheSession) {
   Browser browser = SignIn("ann");
   std::vector<std::string> ascending = ListedNumbers(browser.page());
   ASSERT_EQ(6u, ascending.size());
@@ -298,7 +298,7 @@ TEST_F(WebServerTest, SortingIsKeptForTheSession) {
 
 // The find box: a number opens its request; words find open and closed
 // requests through the index the request tables' triggers keep in step.
-TEST_F(WebServerTest, FindBoxAndQueues) {
+TEST_P(WebServerTest, FindBoxAndQueues) {
   Browser browser = SignIn("ann");
   browser.Get("/find?q=1017");
   EXPECT_EQ(303, browser.status());
@@ -332,7 +332,7 @@ TEST_F(WebServerTest, FindBoxAndQueues) {
   EXPECT_EQ(404, browser.status());
 }
 
-TEST_F(WebServerTest, QueuesListFiftyRequestsAPage) {
+TEST_P(WebServerTest, QueuesListFiftyRequestsAPage) {
   const std::string settings = MakeDesk("big", 3);  // 72 open requests
   Restart([&](ServeOptions& options) { options.settings_path = settings; });
   Browser browser = SignIn("ann");
@@ -351,7 +351,7 @@ TEST_F(WebServerTest, QueuesListFiftyRequestsAPage) {
 
 // A new-request form carries a one-time id: posted again (a double click, a
 // retry), it stores nothing new and goes where the first post went.
-TEST_F(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
+TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
   const std::string count_query = "SELECT COUNT(*) FROM Current_Requests";
   const std::string before = QueryValue(db_path_, count_query);
   Browser browser = SignIn("ann");

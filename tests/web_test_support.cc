@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <sstream>
 #include <utility>
 
@@ -31,9 +32,15 @@ bool Soon(Done done) {
 
 }  // namespace
 
+INSTANTIATE_TEST_SUITE_P(Stores, WebServerTest, ::testing::ValuesIn(kStores),
+                         StoreName);
+
 void WebServerTest::SetUp() {
+  if (GetParam() == Store::kPostgres &&
+      getenv("KIRVS_TEST_POSTGRES") == nullptr) {
+    GTEST_SKIP() << kNoPostgres;
+  }
   options_.settings_path = MakeDesk("desk", 1);
-  db_path_ = dir_.File("desk") + "/" + kDatabaseFileName;
   options_.port = 0;
   options_.threads = 4;
   options_.first_login_delay = std::chrono::milliseconds(800);
@@ -62,6 +69,11 @@ std::string WebServerTest::MakeDesk(const std::string& name, int scale) {
   init.dir = dir_.File(name);
   init.demo = true;
   init.scale = scale;
+  db_path_ = init.dir + "/" + kDatabaseFileName;
+  if (GetParam() == Store::kPostgres) {
+    schemas_.push_back(std::make_unique<PostgresSchema>());
+    init.database = db_path_ = schemas_.back()->uri();
+  }
   std::ostringstream out, errors;
   EXPECT_EQ(0, RunInit(init, out, errors)) << errors.str();
   return init.dir + "/" + kSettingsFileName;

@@ -175,16 +175,18 @@ struct SeenCall {
   Fields form;  // the fields of the form parameter, if one was passed
 };
 
-// A server on the demo help desk, started for each test. The engine calls
-// are recorded; `throw_on_` makes the named command throw, `pause_on_`
-// holds it up a moment.
-class WebServerTest : public ::testing::Test {
+// A server on the demo help desk of each store, started for each test. The
+// engine calls are recorded; `throw_on_` makes the named command throw,
+// `pause_on_` holds it up a moment.
+class WebServerTest : public ::testing::TestWithParam<Store> {
  protected:
   void SetUp() override;
   void TearDown() override { Stop(); }
 
-  // Makes a demo help desk, `scale` times the usual size, in the folder
-  // `name` of the test's own; returns the path of its settings file.
+  // Makes a demo help desk of the test's store, `scale` times the usual
+  // size, in the folder `name` of the test's own (on PostgreSQL, its tables
+  // in a schema of their own); returns the path of its settings file, and
+  // sets db_path_.
   std::string MakeDesk(const std::string& name, int scale);
   void Start();
   void Stop();
@@ -220,6 +222,7 @@ class WebServerTest : public ::testing::Test {
   std::string Telephone1017();
 
   TempDir dir_;
+  std::vector<std::unique_ptr<PostgresSchema>> schemas_;
   std::string db_path_;
   ManualClock clock_;
   web::ServeOptions options_;
