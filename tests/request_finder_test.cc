@@ -83,9 +83,17 @@ std::vector<std::string> Column(const ListedPage& page, bool priority) {
 }
 
 // A header sorts by one of the listed columns, either way, then by number;
-// any other name keeps the list's own order and never reaches the query.
-TEST(RequestFinderTest, SortsByListedColumnsOnly) {
-  DemoDesk desk;
+// any other name keeps the list's own order and never reaches the query;
+// on each store.
+class RequestFinderSortTest : public ::testing::TestWithParam<Store> {};
+
+INSTANTIATE_TEST_SUITE_P(Stores, RequestFinderSortTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(RequestFinderSortTest, SortsByListedColumnsOnly) {
+  DemoDesk desk(GetParam());
+  if (!desk.available()) GTEST_SKIP() << testing::kNoPostgres;
   ListedPage own, page;
   ASSERT_TRUE(
       ReadQueue(desk.ini_path(), Queue::kAllOpen, "", {}, 0, 500, &own).ok());

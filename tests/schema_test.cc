@@ -9,6 +9,7 @@
 
 #include "cli/init_command.h"
 #include "data/demo_data.h"
+#include "data/postgres_schema.h"
 #include "platform/database.h"
 #include "platform/record_source.h"
 #include "test_support.h"
@@ -188,6 +189,19 @@ TEST_F(SchemaDemoDataTest, FailedFillLeavesTheDatabaseAsItWas) {
   EXPECT_FALSE(db_->in_transaction());
   EXPECT_EQ(before, Count(path_, "SELECT count(*) FROM Current_Requests"));
   EXPECT_FALSE(FillDemoData(db_.get(), 0).ok());
+}
+
+// A lone minus is a sign, not the start of a comment: the columns after it
+// are still translated.
+TEST(PostgresSchemaScriptTest, OnlyTwoMinusesStartAComment) {
+  std::string out;
+  ASSERT_TRUE(
+      PostgresSchemaScript("CREATE TABLE T (A INTEGER DEFAULT -1, -- a\n"
+                           "  [B-C] TEXT);",
+                           &out)
+          .ok());
+  EXPECT_NE(std::string::npos, out.find("\"B-C\" citext")) << out;
+  EXPECT_NE(std::string::npos, out.find("-- a\n")) << out;
 }
 
 // PostgreSQL gets every table of the SQLite schema, columns in the same
