@@ -373,25 +373,27 @@ void ExecNative(const std::string& db_path, const std::string& sql) {
 
 void FailWrites(const std::string& db_path, std::string_view table,
                 std::string_view column) {
-  const std::string events = column.empty() ? "INSERT OR UPDATE OR DELETE"
-                                            : "UPDATE OF " + Quoted(column);
+  const std::vector<std::string> events =
+      column.empty() ? std::vector<std::string>{"INSERT", "UPDATE", "DELETE"}
+                     : std::vector<std::string>{"UPDATE OF " + Quoted(column)};
   if (IsPostgresUri(db_path)) {
+    std::string any_event;
+    for (const std::string& event : events) {
+      any_event += (any_event.empty() ? "" : " OR ") + event;
+    }
     ExecNative(db_path,
                std::string("CREATE OR REPLACE FUNCTION kirvs_fail() RETURNS "
                            "trigger AS $$ BEGIN RAISE EXCEPTION '") +
                    kInjectedFailure +
                    "'; END $$ LANGUAGE plpgsql; CREATE TRIGGER kirvs_fail "
                    "BEFORE " +
-                   events + " ON " + Quoted(table) +
+                   any_event + " ON " + Quoted(table) +
                    " FOR EACH ROW EXECUTE FUNCTION kirvs_fail()");
     return;
   }
   // SQLite's triggers take one event each.
   std::string sql;
-  size_t start = 0;
-  for (size_t end = 0; end != std::string::npos; start = end + 4) {
-    end = events.find(" OR ", start);
-    const std::string event = events.substr(start, end - start);
+  for (const std::string& event : events) {
     sql += "CREATE TRIGGER " +
            Quoted("kirvs_fail_" + event + "_" + std::string(table)) +
            " BEFORE " + event + " ON " + Quoted(table) +
