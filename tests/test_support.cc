@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +18,8 @@
 #include <thread>
 
 #include "cli/init_command.h"
+#include "data/postgres_schema.h"
+#include "platform/ascii.h"
 #include "platform/postgres_database.h"
 #include "platform/settings_file.h"
 #include "platform/statement.h"
@@ -25,7 +28,7 @@
 namespace kirvs::testing {
 
 const char kSmallHelpDeskSql[] = R"sql(
-CREATE TABLE Counters (FileName VARCHAR(50), LastNumber LONG);
+CREATE TABLE Counters (FileName VARCHAR(50), LastNumber INTEGER);
 INSERT INTO Counters VALUES ('Activities', 900), ('Current_Requests', 41);
 
 CREATE TABLE Priority (Priority VARCHAR(20), Description VARCHAR(50));
@@ -42,28 +45,41 @@ INSERT INTO Personnel VALUES
 CREATE TABLE Users (UserId VARCHAR(20), Contact VARCHAR(30),
                     Department VARCHAR(20), SubDepartment VARCHAR(20),
                     Location VARCHAR(20), Telephone VARCHAR(20),
-                    NetworkId VARCHAR(20), NotifyUser BIT);
+                    NetworkId VARCHAR(20), NotifyUser BOOLEAN);
 INSERT INTO Users VALUES
-  ('carol', 'Carol White', 'Sales', 'North', 'Leeds', '201', 'CWHITE', 1);
+  ('carol', 'Carol White', 'Sales', 'North', 'Leeds', '201', 'CWHITE', TRUE);
 
 CREATE TABLE Current_Requests (
   RequestNo INTEGER, Logged DATETIME, Personnel VARCHAR(30),
-  Description MEMO, Requested DATETIME, Allocated DATETIME,
+  Description TEXT, Requested DATETIME, Allocated DATETIME,
   Scheduled DATETIME, Completed DATETIME, Priority VARCHAR(20),
   Status VARCHAR(20), WorkGroup VARCHAR(20), EscalationId VARCHAR(20),
-  ResolutionCode VARCHAR(20), Resolution MEMO, UserId VARCHAR(20),
-  DownFlag BIT, RequestCost CURRENCY);
+  ResolutionCode VARCHAR(20), Resolution TEXT, UserId VARCHAR(20),
+  DownFlag BOOLEAN, RequestCost CURRENCY);
 INSERT INTO Current_Requests VALUES
   (7, '2024-03-01 09:00:00', 'Ann Smith', 'Printer jams',
    '2024-03-01 08:55:00', '2024-03-01 09:15:00', '2024-03-04 10:00:00', NULL,
-   'High', 'Open', 'Network', 'E2', 'R1', 'Fuser replaced', 'carol', 0, 0),
+   'High', 'Open', 'Network', 'E2', 'R1', 'Fuser replaced', 'carol', FALSE,
+   0),
   (8, '2024-03-02 10:00:00', NULL, 'New mouse', '2024-03-02 10:00:00', NULL,
-   NULL, NULL, 'Low', 'Open', NULL, NULL, NULL, NULL, 'carol', 0, 0);
+   NULL, NULL, 'Low', 'Open', NULL, NULL, NULL, NULL, 'carol', FALSE, 0);
 
 CREATE TABLE Request_AuditTrail (RequestNo INTEGER, EntryDate DATETIME,
                                  UserId VARCHAR(20), Event VARCHAR(20),
                                  Description VARCHAR(255));
 )sql";
+
+namespace {
+
+// Runs `sql`, in the store's own dialect, on a connection of its own.
+void ExecNative(const std::string& db_path, const std::string& sql) {
+  std::shared_ptr<Database> db;
+  Status s = Database::Open(db_path, &db);
+  if (s.ok()) s = db->ExecuteNative(sql);
+  if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
+}
+
+}  // namespace
 
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
@@ -84,8 +100,110 @@ std::string TempDir::File(std::string_view name) const {
   return path_ + "/" + std::string(name);
 }
 
-HelpDeskFixture::HelpDeskFixture(std::string_view sql)
-    : db_path_(dir_.File("helpdesk.db")), ini_path_(dir_.File("KIRVS.INI")) {
+namespace {
+
+// The statements of a script, split at the semicolons outside strings,
+// names and comments.
+std::vector<std::string_view> ScriptStatements(std::string_view script) {
+  std::vector<std::string_view> statements;
+  size_t start = 0;
+  char closing = 0;  // the end of the string or name being read
+  for (size_t i = 0; i < script.size(); ++i) {
+    const char c = script[i];
+    if (closing != 0) {
+      if (c == closing) closing = 0;
+    } else if (c == '\'' || c == '"') {
+      closing = c;
+    } else if (c == '[') {
+      closing = ']';
+    } else if (c == '-' && script.substr(i, 2) == "--") {
+      closing = '\n';
+    } else if (c == ';') {
+      statements.push_back(script.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  statements.push_back(script.substr(start));
+  return statements;
+}
+
+// The statement without the white space and comments around it.
+std::string_view StatementText(std::string_view statement) {
+  const size_t start = statement.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return "";
+  statement = statement.substr(
+      start, statement.find_last_not_of(" \t\r\n") + 1 - start);
+  if (!statement.starts_with("--")) return statement;
+  const size_t line_end = statement.find('\n');
+  return line_end == std::string_view::npos
+             ? ""
+             : StatementText(statement.substr(line_end));
+}
+
+bool IsTableDdl(std::string_view statement) {
+  return StartsWithIgnoringCase(statement, "CREATE TABLE") ||
+         StartsWithIgnoringCase(statement, "CREATE INDEX") ||
+         StartsWithIgnoringCase(statement, "CREATE UNIQUE INDEX");
+}
+
+// Runs CREATE TABLE and CREATE INDEX statements of SQLite's dialect on
+// PostgreSQL, through the schema translator. It makes the domains that the
+// tables need; a script run after the first finds some of them there.
+void CreatePostgresTables(const std::string& uri, std::string_view ddl) {
+  std::string native;
+  const Status s = PostgresSchemaScript(ddl, &native);
+  if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << ddl;
+  std::string script;
+  for (std::string_view rest = native; !rest.empty();) {
+    const size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    script += line.starts_with("CREATE DOMAIN ")
+                  ? "DO $$ BEGIN " + std::string(line) +
+                        " EXCEPTION WHEN duplicate_object THEN NULL; END $$;\n"
+                  : std::string(line) + "\n";
+  }
+  ExecNative(uri, script);
+}
+
+// ExecSql on PostgreSQL: the statements in order, each run of table DDL
+// through the schema translator, the others in the engine's dialect.
+void ExecPostgres(const std::string& uri, std::string_view sql) {
+  std::string group;
+  bool group_is_ddl = false;
+  auto run_group = [&] {
+    if (group.empty()) return;
+    if (group_is_ddl) {
+      CreatePostgresTables(uri, group);
+    } else {
+      std::shared_ptr<Database> db;
+      Status s = Database::Open(uri, &db);
+      if (s.ok()) s = db->Execute(group);
+      if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << group;
+    }
+    group.clear();
+  };
+  for (std::string_view statement : ScriptStatements(sql)) {
+    const std::string_view text = StatementText(statement);
+    if (text.empty()) continue;
+    if (IsTableDdl(text) != group_is_ddl) run_group();
+    group_is_ddl = IsTableDdl(text);
+    group += std::string(text) + ";\n";
+  }
+  run_group();
+}
+
+}  // namespace
+
+HelpDeskFixture::HelpDeskFixture(std::string_view sql, Store store)
+    : ini_path_(dir_.File("KIRVS.INI")) {
+  if (store == Store::kPostgres) {
+    schema_ = std::make_unique<PostgresSchema>();
+    if (schema_->uri().empty()) return;
+    db_path_ = schema_->uri();
+  } else {
+    db_path_ = dir_.File("helpdesk.db");
+  }
   ExecSql(db_path_, sql);
   if (!WriteIniString(ini_path_, "Settings", "DBPath", db_path_).ok()) {
     ADD_FAILURE() << "cannot write " << ini_path_;
@@ -245,7 +363,9 @@ std::vector<std::vector<std::string>> QueryPostgres(const std::string& uri,
       std::string bytes;
       stmt->ReadCell(i, &cell, &bytes);
       char real[32];
+      // As SQLite gives a real as text: 2.0, not 2.
       std::snprintf(real, sizeof real, "%.15g", cell.real);
+      if (std::strpbrk(real, ".ena") == nullptr) std::strcat(real, ".0");
       values.push_back(cell.kind == Cell::Kind::kNull ? "NULL"
                        : cell.kind == Cell::Kind::kInteger
                            ? std::to_string(cell.integer)
@@ -259,13 +379,7 @@ std::vector<std::vector<std::string>> QueryPostgres(const std::string& uri,
 }
 
 void ExecSql(const std::string& db_path, std::string_view sql) {
-  if (IsPostgresUri(db_path)) {
-    std::shared_ptr<Database> db;
-    Status s = Database::Open(db_path, &db);
-    if (s.ok()) s = db->Execute(sql);
-    if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
-    return;
-  }
+  if (IsPostgresUri(db_path)) return ExecPostgres(db_path, sql);
   sqlite3* db = Connect(db_path);
   char* error = nullptr;
   if (sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &error) !=
@@ -358,18 +472,6 @@ void FailReadsAfter(const std::string& db_path, std::string_view table,
                        " AS SELECT * FROM " + Quoted(stored) +
                        " WHERE kirvs_read_fault(" + std::to_string(rows) + ")");
 }
-
-namespace {
-
-// Runs `sql`, in the store's own dialect, on a connection of its own.
-void ExecNative(const std::string& db_path, const std::string& sql) {
-  std::shared_ptr<Database> db;
-  Status s = Database::Open(db_path, &db);
-  if (s.ok()) s = db->ExecuteNative(sql);
-  if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
-}
-
-}  // namespace
 
 void FailWrites(const std::string& db_path, std::string_view table,
                 std::string_view column) {

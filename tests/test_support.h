@@ -68,16 +68,46 @@ class TempDir {
   std::string path_;
 };
 
+// A fresh, empty schema in the PostgreSQL database that KIRVS_TEST_POSTGRES
+// names (scripts/with-postgres.sh sets it), dropped on destruction; its URI
+// reads the schema first, then public, where citext lives. Without the
+// variable, uri() is empty and tests of PostgreSQL skip.
+class PostgresSchema {
+ public:
+  PostgresSchema();
+  ~PostgresSchema();
+  PostgresSchema(const PostgresSchema&) = delete;
+  PostgresSchema& operator=(const PostgresSchema&) = delete;
+
+  const std::string& uri() const { return uri_; }
+
+ private:
+  std::string base_;
+  std::string name_;
+  std::string uri_;
+};
+
+// Why PostgreSQL tests skip when KIRVS_TEST_POSTGRES is not set.
+inline constexpr char kNoPostgres[] =
+    "KIRVS_TEST_POSTGRES is not set; run under scripts/with-postgres.sh";
+
 // A small help-desk database: Counters (row "Current_Requests" at 41), a
 // code table Priority (rows "High", "Low", "Medium"), Personnel, Users,
 // Current_Requests (requests 7 and 8) and Request_AuditTrail (empty).
 extern const char kSmallHelpDeskSql[];
 
-// A temporary folder holding "helpdesk.db", made from `sql`, and "KIRVS.INI"
-// with [Settings] DBPath naming it.
+// A temporary folder holding "KIRVS.INI", with [Settings] DBPath naming a
+// database made from `sql` by ExecSql: "helpdesk.db" in the folder, or on
+// PostgreSQL a PostgresSchema. Without KIRVS_TEST_POSTGRES, available() is
+// false.
 class HelpDeskFixture {
  public:
-  explicit HelpDeskFixture(std::string_view sql = kSmallHelpDeskSql);
+  explicit HelpDeskFixture(std::string_view sql = kSmallHelpDeskSql,
+                           Store store = Store::kSqlite);
+  explicit HelpDeskFixture(Store store)
+      : HelpDeskFixture(kSmallHelpDeskSql, store) {}
+
+  bool available() const { return !db_path_.empty(); }
 
   const std::string& db_path() const { return db_path_; }
   const std::string& ini_path() const { return ini_path_; }
@@ -85,6 +115,7 @@ class HelpDeskFixture {
 
  private:
   TempDir dir_;
+  std::unique_ptr<PostgresSchema> schema_;
   std::string db_path_;
   std::string ini_path_;
 };
@@ -95,7 +126,12 @@ using Rows = std::vector<std::vector<std::string>>;
 // The whole content of a file; "" when it cannot be read.
 std::string ReadFile(const std::string& path);
 
-// Runs statements that return no rows, creating the file when missing.
+// Runs statements that return no rows, creating the file when missing. On
+// PostgreSQL, CREATE TABLE and CREATE INDEX go through the schema translator
+// (so their column types are those of the help desk's schema: INTEGER,
+// BIGINT, SMALLINT, VARCHAR(n), TEXT, DATETIME, DOUBLE, CURRENCY, BOOLEAN,
+// with TRUE and FALSE as Boolean values), the rest through the engine's
+// dialect.
 void ExecSql(const std::string& db_path, std::string_view sql);
 // The rows of a query, each column as text ("NULL" for NULL).
 Rows QuerySql(const std::string& db_path, std::string_view sql);
@@ -152,29 +188,6 @@ void OnThreads(int count, const std::function<void(int)>& body);
 // works, else the session's error text.
 std::string LogInError(const std::string& ini_path, const std::string& user,
                        const std::string& password);
-
-// A fresh, empty schema in the PostgreSQL database that KIRVS_TEST_POSTGRES
-// names (scripts/with-postgres.sh sets it), dropped on destruction; its URI
-// reads the schema first, then public, where citext lives. Without the
-// variable, uri() is empty and tests of PostgreSQL skip.
-class PostgresSchema {
- public:
-  PostgresSchema();
-  ~PostgresSchema();
-  PostgresSchema(const PostgresSchema&) = delete;
-  PostgresSchema& operator=(const PostgresSchema&) = delete;
-
-  const std::string& uri() const { return uri_; }
-
- private:
-  std::string base_;
-  std::string name_;
-  std::string uri_;
-};
-
-// Why PostgreSQL tests skip when KIRVS_TEST_POSTGRES is not set.
-inline constexpr char kNoPostgres[] =
-    "KIRVS_TEST_POSTGRES is not set; run under scripts/with-postgres.sh";
 
 // The stores a parameterised test runs on, and their names for test names.
 inline constexpr Store kStores[] = {Store::kSqlite, Store::kPostgres};

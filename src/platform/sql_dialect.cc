@@ -239,7 +239,7 @@ Status Translator::FromTables(size_t star,
       if (expect_table) {
         const SqlCatalog::Table* table = catalog_.FindTable(token.text);
         if (table == nullptr) {
-          return Status::NotFound("unknown table: " + std::string(token.text));
+          return Status::NotFound("no such table: " + std::string(token.text));
         }
         tables->push_back({table, Quoted(table->name)});
         expect_table = false;
@@ -319,7 +319,7 @@ Status Translator::Run(std::string* out) {
             if (from.qualifier == qualifier) table = from.table;
           }
           if (table == nullptr) {
-            return Status::NotFound("unknown table: " +
+            return Status::NotFound("no such table: " +
                                     std::string(token.text));
           }
           AppendColumns(*table, qualifier, &text);
