@@ -56,7 +56,9 @@ TEST(SessionTest, CommandIsWrittenBackAsUpperCaseText) {
 // Every command that walks rows fails with its own retrieval message when a
 // read fails after the first row, instead of showing the rows read so far
 // as the whole list.
-TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
+class SessionReadTest : public ::testing::TestWithParam<Store> {};
+
+TEST_P(SessionReadTest, AReadFailingPartWayFailsTheCommand) {
   // Request 1017 (Ann Archer's) gets two activities; the index lets the
   // activity log walk them in its order without sorting them first.
   const std::string kActivities =
@@ -128,7 +130,8 @@ TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
        true, true},
   };
   for (const Case& c : cases) {
-    DemoDesk desk;
+    DemoDesk desk(GetParam());
+    if (!desk.available()) GTEST_SKIP() << kNoPostgres;
     const std::string& db = desk.db_path();
     ExecSql(db, kActivities);
     KIRVSession session(desk.ini_path());
@@ -155,6 +158,9 @@ TEST(SessionTest, AReadFailingPartWayFailsTheCommand) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, SessionReadTest, ::testing::ValuesIn(kStores),
+                         StoreName);
 
 }  // namespace
 }  // namespace kirvs

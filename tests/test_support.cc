@@ -461,16 +461,36 @@ const bool kReadFaultRegistered = [] {
              reinterpret_cast<void (*)()>(RegisterReadFault)) == SQLITE_OK;
 }();
 
+// kirvs_read_fault(n) on PostgreSQL. The count lives in the connection's
+// settings, started afresh by each statement (told apart by the moment it
+// came in).
+const std::string kPostgresReadFault =
+    std::string(
+        "CREATE OR REPLACE FUNCTION kirvs_read_fault(n integer) RETURNS "
+        "boolean AS $$ DECLARE statement text := statement_timestamp()::text; "
+        "seen integer; BEGIN IF current_setting('kirvs.statement', true) IS "
+        "DISTINCT FROM statement THEN PERFORM set_config('kirvs.statement', "
+        "statement, false); PERFORM set_config('kirvs.rows', '0', false); END "
+        "IF; seen := current_setting('kirvs.rows')::integer + 1; PERFORM "
+        "set_config('kirvs.rows', seen::text, false); IF seen > n THEN RAISE "
+        "EXCEPTION '") +
+    kInjectedReadFailure + "'; END IF; RETURN true; END $$ LANGUAGE plpgsql; ";
+
 }  // namespace
 
 void FailReadsAfter(const std::string& db_path, std::string_view table,
                     int rows) {
-  EXPECT_TRUE(kReadFaultRegistered);
   const std::string stored = std::string(table) + "_rows";
-  ExecSql(db_path, "ALTER TABLE " + Quoted(table) + " RENAME TO " +
-                       Quoted(stored) + "; CREATE VIEW " + Quoted(table) +
-                       " AS SELECT * FROM " + Quoted(stored) +
-                       " WHERE kirvs_read_fault(" + std::to_string(rows) + ")");
+  const std::string view =
+      "ALTER TABLE " + Quoted(table) + " RENAME TO " + Quoted(stored) +
+      "; CREATE VIEW " + Quoted(table) + " AS SELECT * FROM " + Quoted(stored) +
+      " WHERE kirvs_read_fault(" + std::to_string(rows) + ")";
+  if (IsPostgresUri(db_path)) {
+    ExecNative(db_path, kPostgresReadFault + view);
+    return;
+  }
+  EXPECT_TRUE(kReadFaultRegistered);
+  ExecNative(db_path, view);
 }
 
 void FailWrites(const std::string& db_path, std::string_view table,

@@ -17,7 +17,7 @@
 //                                (even to the value it holds).
 //   DropTable(db, "Counters")    queries on the table fail at open.
 //   FailReadsAfter(db, "Priority", 1)
-//                                (SQLite) the table becomes a view of its
+//                                the table becomes a view of its
 //                                rows that fails with "injected read
 //                                failure" once a query has met more than 1
 //                                of its rows, so that a walk breaks off
@@ -25,7 +25,9 @@
 //                                no sort of its own, which reads every row
 //                                before the first; give it an index that
 //                                holds its order). Its rows can then no
-//                                longer be written.
+//                                longer be written. PostgreSQL reads a
+//                                query's rows before the first is shown,
+//                                so there the query fails as a whole.
 //
 // Thread safety: a TempDir or HelpDeskFixture belongs to one test; the free
 // functions may be called from any thread.
