@@ -26,20 +26,51 @@ int Count(const std::string& db_path, const std::string& sql) {
   return std::stoi(testing::QueryValue(db_path, sql));
 }
 
-class SchemaTest : public ::testing::Test {
+// The help desk's schema in a new database of store(): a file in a
+// temporary folder, or a PostgresSchema.
+class SchemaFixture : public ::testing::Test {
  protected:
+  virtual Store store() const { return Store::kSqlite; }
+  // Fills the schema; nothing by default.
+  virtual Status Fill() { return Status(); }
+
   void SetUp() override {
+    if (store() == Store::kPostgres) {
+      postgres_ = std::make_unique<testing::PostgresSchema>();
+      if (postgres_->uri().empty()) GTEST_SKIP() << testing::kNoPostgres;
+      path_ = postgres_->uri();
+    }
     ASSERT_TRUE(Database::Create(path_, &db_).ok());
     Status s = CreateSchema(db_.get());
+    if (s.ok()) s = Fill();
     ASSERT_TRUE(s.ok()) << s.message();
   }
 
   TempDir dir_;
-  const std::string path_ = dir_.File("helpdesk.db");
+  std::unique_ptr<testing::PostgresSchema> postgres_;
+  std::string path_ = dir_.File("helpdesk.db");
   std::shared_ptr<Database> db_;
 };
 
-TEST_F(SchemaTest, KeysRejectDuplicatesWhereTheEngineNeedsThemUnique) {
+// SchemaFixture on each store.
+class SchemaTest : public SchemaFixture,
+                   public ::testing::WithParamInterface<Store> {
+ protected:
+  Store store() const override { return GetParam(); }
+};
+
+// SchemaFixture with twice the demo desk's rows, so that what scaling adds
+// keeps the rules too.
+class SchemaDemoDataTest : public SchemaTest {
+ protected:
+  Status Fill() override { return FillDemoData(db_.get(), 2); }
+};
+class SqliteDemoDataTest : public SchemaFixture {
+ protected:
+  Status Fill() override { return FillDemoData(db_.get(), 2); }
+};
+
+TEST_P(SchemaTest, KeysRejectDuplicatesWhereTheEngineNeedsThemUnique) {
   Database* db = db_.get();
   for (const char* table : {"Current_Requests", "Completed_Requests"}) {
     std::string insert =
@@ -60,12 +91,12 @@ TEST_F(SchemaTest, KeysRejectDuplicatesWhereTheEngineNeedsThemUnique) {
                   .ok());
 }
 
-TEST_F(SchemaTest, CreatingTwiceFailsAndLeavesNoTransactionOpen) {
+TEST_P(SchemaTest, CreatingTwiceFailsAndLeavesNoTransactionOpen) {
   EXPECT_FALSE(CreateSchema(db_.get()).ok());
   EXPECT_FALSE(db_->in_transaction());
 }
 
-TEST_F(SchemaTest, EngineQueriesSearchByIndexInsteadOfScanning) {
+TEST_F(SchemaFixture, EngineQueriesSearchByIndexInsteadOfScanning) {
   const char* queries[] = {
       "SELECT * FROM Current_Requests Where Personnel='Ann Archer' ORDER BY 1",
       "SELECT * FROM [Current_Requests] WHERE RequestNo=1001",
@@ -97,18 +128,8 @@ TEST_F(SchemaTest, EngineQueriesSearchByIndexInsteadOfScanning) {
   }
 }
 
-class SchemaDemoDataTest : public SchemaTest {
- protected:
-  void SetUp() override {
-    SchemaTest::SetUp();
-    // Twice the rows, so that what scaling adds keeps the rules too.
-    Status s = FillDemoData(db_.get(), 2);
-    ASSERT_TRUE(s.ok()) << s.message();
-  }
-};
-
 // The select lists of a page mark the stored code only when it is listed.
-TEST_F(SchemaDemoDataTest, CodedValuesExistInTheirCodeTables) {
+TEST_F(SqliteDemoDataTest, CodedValuesExistInTheirCodeTables) {
   for (const CodeTable& code : kCodeTables) {
     const std::string table(code.table), column(code.column);
     EXPECT_GT(Count(path_, "SELECT count(*) FROM [" + table + "]"), 0) << table;
@@ -127,7 +148,7 @@ TEST_F(SchemaDemoDataTest, CodedValuesExistInTheirCodeTables) {
   }
 }
 
-TEST_F(SchemaDemoDataTest, NoRowBreaksWhatTheEngineAssumes) {
+TEST_F(SqliteDemoDataTest, NoRowBreaksWhatTheEngineAssumes) {
   std::vector<std::string> violations = {
       // Every open request is on somebody's list.
       "SELECT count(*) FROM Current_Requests WHERE Personnel IS NULL OR "
@@ -183,7 +204,7 @@ TEST_F(SchemaDemoDataTest, NoRowBreaksWhatTheEngineAssumes) {
   }
 }
 
-TEST_F(SchemaDemoDataTest, FailedFillLeavesTheDatabaseAsItWas) {
+TEST_P(SchemaDemoDataTest, FailedFillLeavesTheDatabaseAsItWas) {
   int before = Count(path_, "SELECT count(*) FROM Current_Requests");
   EXPECT_FALSE(FillDemoData(db_.get(), 2).ok());  // duplicate keys
   EXPECT_FALSE(db_->in_transaction());
@@ -208,7 +229,7 @@ TEST(PostgresSchemaScriptTest, OnlyTwoMinusesStartAComment) {
 // order with the same names, type codes and sizes; text compares ignoring
 // case there too; and `kirvs init --database` refuses a database that has
 // tables unless --force.
-TEST_F(SchemaTest, PostgresHasTheSameTablesColumnsAndTypes) {
+TEST_F(SchemaFixture, PostgresHasTheSameTablesColumnsAndTypes) {
   testing::PostgresSchema schema;
   if (schema.uri().empty()) GTEST_SKIP() << testing::kNoPostgres;
   std::shared_ptr<Database> postgres;
@@ -252,6 +273,13 @@ TEST_F(SchemaTest, PostgresHasTheSameTablesColumnsAndTypes) {
   EXPECT_EQ(0, RunInit(options, output, errors)) << errors.str();
   EXPECT_EQ("0", QueryValue(schema.uri(), "SELECT COUNT(*) FROM Logins"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, SchemaTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+INSTANTIATE_TEST_SUITE_P(Stores, SchemaDemoDataTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
 
 }  // namespace
 }  // namespace kirvs
