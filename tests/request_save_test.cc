@@ -62,7 +62,9 @@ TEST(WorkingHoursTest, CountsOnlyTheWorkingDay) {
 }
 
 // A desk may hold its dates in text or number columns: they are still dates.
-TEST(SetRequestTimesTest, ReadsDatesWhereverTheyAreHeld) {
+class SetRequestTimesTest : public ::testing::TestWithParam<Store> {};
+
+TEST_P(SetRequestTimesTest, ReadsDatesWhereverTheyAreHeld) {
   struct Case {
     const char* type;
     const char* requested;
@@ -85,15 +87,17 @@ TEST(SetRequestTimesTest, ReadsDatesWhereverTheyAreHeld) {
        "2025-01-06 12:00:00 to 00:00:00"},
   };
   for (const Case& c : cases) {
-    TempDir dir;
-    const std::string db = dir.File("helpdesk.db");
-    const std::string ini = dir.File("KIRVS.INI");
-    ExecSql(db, std::string("CREATE TABLE Completed_Requests (RequestNo "
-                            "INTEGER, Requested ") +
-                    c.type + ", Completed " + c.type +
-                    ", LeadTime DOUBLE, DownFlag BOOLEAN, DownTime DOUBLE);"
-                    "INSERT INTO Completed_Requests VALUES (8501, " +
-                    c.requested + ", " + c.completed + ", NULL, 1, NULL)");
+    HelpDeskFixture desk(
+        std::string("CREATE TABLE Completed_Requests (RequestNo INTEGER, "
+                    "Requested ") +
+            c.type + ", Completed " + c.type +
+            ", LeadTime DOUBLE, DownFlag BOOLEAN, DownTime DOUBLE);"
+            "INSERT INTO Completed_Requests VALUES (8501, " +
+            c.requested + ", " + c.completed + ", NULL, TRUE, NULL)",
+        GetParam());
+    if (!desk.available()) GTEST_SKIP() << kNoPostgres;
+    const std::string& db = desk.db_path();
+    const std::string& ini = desk.ini_path();
     std::unique_ptr<RecordSource> rs;
     ASSERT_TRUE(RecordSource::Open(db, "SELECT * FROM Completed_Requests",
                                    OpenMode::kUpdate, &rs)
@@ -188,6 +192,8 @@ class RequestSaveTest : public ::testing::TestWithParam<Store> {
   KIRVSession session_{ini_};
 };
 
+INSTANTIATE_TEST_SUITE_P(Stores, SetRequestTimesTest,
+                         ::testing::ValuesIn(kStores), StoreName);
 INSTANTIATE_TEST_SUITE_P(Stores, RequestSaveTest,
                          ::testing::ValuesIn(testing::kStores),
                          testing::StoreName);
