@@ -1,13 +1,18 @@
 // Connections to PostgreSQL are pooled; one whose server end has gone (the
 // server restarted, or an operator ended the backend) must not be handed out
-// again, or the next command of some user fails for no fault of theirs.
+// again, or the next command of some user fails for no fault of theirs. A
+// node under load keeps as many as its commands use at once: one closed
+// after each command and opened anew for the next is a server process
+// started and ended per command.
 
 #include "platform/postgres_database.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/statement.h"
 #include "test_support.h"
@@ -41,6 +46,23 @@ TEST(PostgresDatabaseTest, AConnectionEndedByTheServerIsNotReused) {
   std::shared_ptr<Database> next;
   ASSERT_TRUE(Database::Create(schema.uri(), &next).ok());
   EXPECT_NE(ended, SelectInteger(*next, "SELECT pg_backend_pid()"));
+}
+
+TEST(PostgresDatabaseTest, ThePoolKeepsWhatFortyCommandsAtOnceUse) {
+  testing::PostgresSchema schema;
+  if (schema.uri().empty()) GTEST_SKIP() << testing::kNoPostgres;
+  auto backends = [&] {
+    std::vector<std::shared_ptr<Database>> open(40);
+    std::set<int64_t> pids;
+    for (auto& db : open) {
+      EXPECT_TRUE(Database::Open(schema.uri(), &db).ok());
+      pids.insert(SelectInteger(*db, "SELECT pg_backend_pid()"));
+    }
+    return pids;
+  };
+  const std::set<int64_t> first = backends();
+  EXPECT_EQ(40u, first.size());
+  EXPECT_EQ(first, backends());
 }
 
 }  // namespace
