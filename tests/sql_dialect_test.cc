@@ -22,7 +22,8 @@ TEST(SqlDialectTest, TranslatesForPostgres) {
     const char* expected;
   } cases[] = {
       {"SELECT [Date/Time], ActNo FROM Request_Activities ORDER BY 1",
-       R"(SELECT "Date/Time", "ActNo" FROM "Request_Activities" ORDER BY 1)"},
+       R"(SELECT "Date/Time", "ActNo" FROM "Request_Activities" )"
+       R"(ORDER BY 1 NULLS FIRST)"},
       // Names match ignoring case, as SQLite matches them.
       {"select * from current_requests where requestno=1025",
        R"(select "RequestNo", "Personnel", "Status" from "Current_Requests" )"
@@ -38,7 +39,16 @@ TEST(SqlDialectTest, TranslatesForPostgres) {
       {"SELECT COUNT(*) AS Total, MAX(ActNo) FROM Request_Activities "
        "WHERE Status = 'It''s [RequestNo] ?' ORDER BY Total",
        R"(SELECT COUNT(*) AS "Total", MAX("ActNo") FROM "Request_Activities" )"
-       R"(WHERE "Status" = 'It''s [RequestNo] ?' ORDER BY "Total")"},
+       R"(WHERE "Status" = 'It''s [RequestNo] ?' ORDER BY "Total" NULLS FIRST)"},
+      // A bare keyword is never an alias spelt the same; every sort key
+      // puts NULL where SQLite puts it, before the values.
+      {"SELECT Status AS [From] FROM Current_Requests WHERE RequestNo IN "
+       "(SELECT ActNo FROM Request_Activities ORDER BY 1) "
+       "ORDER BY [From] DESC, IFNULL(Personnel, 'x') LIMIT 5",
+       R"(SELECT "Status" AS "From" FROM "Current_Requests" WHERE "RequestNo" )"
+       R"(IN (SELECT "ActNo" FROM "Request_Activities" ORDER BY 1 NULLS )"
+       R"(FIRST) ORDER BY "From" DESC NULLS LAST, COALESCE("Personnel", 'x') )"
+       R"(NULLS FIRST LIMIT 5)"},
       // Every edge of the characters a name is made of.
       {"SELECT Status AS zaZA_09 FROM Current_Requests",
        R"(SELECT "Status" AS "zaZA_09" FROM "Current_Requests")"},

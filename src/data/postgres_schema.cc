@@ -25,8 +25,8 @@ std::string Quote(std::string_view name) {
 // Words of the DDL that stay as they are; every other word is a name.
 bool IsKeyword(std::string_view word) {
   static const char* const kKeywords[] = {
-      "CREATE", "TABLE",  "INDEX",   "UNIQUE", "ON",   "IF",
-      "NOT",    "EXISTS", "PRIMARY", "KEY",    "NULL", "DEFAULT"};
+      "CREATE", "TABLE",   "INDEX", "UNIQUE", "ON",      "IF",  "NOT",
+      "EXISTS", "PRIMARY", "KEY",   "NULL",   "DEFAULT", "ASC", "DESC"};
   for (const char* keyword : kKeywords) {
     if (EqualsIgnoringCase(word, keyword)) return true;
   }

@@ -146,6 +146,21 @@ bool IsJoinWord(const Token& token) {
   return false;
 }
 
+// Words that are keywords wherever a query writes them bare: such a word is
+// never the name of a table, a column or an alias spelt the same ([From],
+// [Order]), which a query must quote.
+bool IsKeyword(const Token& token) {
+  static const char* const kWords[] = {
+      "SELECT", "DISTINCT", "ALL",    "AS",     "FROM", "BY",   "ASC",
+      "DESC",   "AND",      "OR",     "NOT",    "IS",   "NULL", "IN",
+      "LIKE",   "BETWEEN",  "EXISTS", "CASE",   "WHEN", "THEN", "ELSE",
+      "END",    "CAST",     "INTO",   "VALUES", "SET",  "NULLS"};
+  for (const char* word : kWords) {
+    if (IsWord(token, word)) return true;
+  }
+  return EndsFrom(token) || IsJoinWord(token);
+}
+
 std::string Quoted(std::string_view name) { return QuoteIdentifier(name); }
 
 // One table named in a FROM clause, and the name the query calls it by.
@@ -173,12 +188,49 @@ class Translator {
   // Whether token `as`, the word AS, names an alias (and does not give the
   // type of a CAST).
   bool IsAlias(int as) const;
+  // Marks the last token of every ORDER BY term in nulls_.
+  void PlaceNulls();
 
   const SqlCatalog& catalog_;
   std::vector<Token> tokens_;
   // Aliases given with AS, upper case -> as written.
   std::unordered_map<std::string, std::string> aliases_;
+  // Token index -> what follows it: SQLite sorts NULL before every value,
+  // PostgreSQL after, unless each ORDER BY term says where NULL goes.
+  std::unordered_map<size_t, const char*> nulls_;
 };
+
+void Translator::PlaceNulls() {
+  const size_t none = tokens_.size();
+  for (size_t i = 0; i < tokens_.size(); ++i) {
+    const size_t by = Next(tokens_, i);
+    if (!IsWord(tokens_[i], "ORDER") || by == none ||
+        !IsWord(tokens_[by], "BY")) {
+      continue;
+    }
+    const int depth = tokens_[i].depth;
+    size_t last = none;  // the last token of the term so far
+    for (size_t j = Next(tokens_, by);; j = Next(tokens_, j)) {
+      const bool ends = j == none || tokens_[j].depth < depth ||
+                        (tokens_[j].depth == depth &&
+                         (EndsFrom(tokens_[j]) || tokens_[j].text == ","));
+      if (!ends) {
+        last = j;
+        continue;
+      }
+      const bool placed =
+          last != none &&
+          (IsWord(tokens_[last], "FIRST") || IsWord(tokens_[last], "LAST")) &&
+          IsWord(tokens_[Previous(tokens_, static_cast<int>(last))], "NULLS");
+      if (last != none && !placed) {
+        nulls_[last] =
+            IsWord(tokens_[last], "DESC") ? " NULLS LAST" : " NULLS FIRST";
+      }
+      if (j == none || tokens_[j].text != ",") break;
+      last = none;
+    }
+  }
+}
 
 bool Translator::IsAlias(int as) const {
   if (!IsWord(tokens_[as], "AS")) return false;
@@ -195,6 +247,7 @@ bool Translator::IsAlias(int as) const {
 
 std::string Translator::NameText(size_t i) const {
   const Token& token = tokens_[i];
+  if (IsKeyword(token)) return std::string(token.text);
   const std::string upper = AsciiUpper(token.text);
   if (auto alias = aliases_.find(upper); alias != aliases_.end()) {
     return Quoted(alias->second);
@@ -286,6 +339,7 @@ Status Translator::Run(std::string* out) {
       aliases_.emplace(AsciiUpper(token.text), std::string(token.text));
     }
   }
+  PlaceNulls();
   std::string text;
   int slot = 0;
   for (size_t i = 0; i < tokens_.size(); ++i) {
@@ -354,6 +408,9 @@ Status Translator::Run(std::string* out) {
       }
       default:
         text.append(token.text);
+    }
+    if (auto place = nulls_.find(i); place != nulls_.end()) {
+      text.append(place->second);
     }
   }
   *out = std::move(text);

@@ -14,6 +14,11 @@
 //                                PostgreSQL tables carry for the record
 //                                source's write-back
 //   IFNULL(                     COALESCE(
+//   ORDER BY a, b DESC          ORDER BY a NULLS FIRST, b DESC NULLS LAST:
+//                                NULL sorts before every value, as in SQLite
+//
+// A bare keyword (FROM, ORDER, DESC, ...) stays the keyword even where a
+// table, column or alias has its spelling ([From]).
 //
 // Kept as written: apostrophe strings, numbers, operators, comments, `Like`
 // (text columns compare ignoring case by their type), `ORDER BY 1`, and
