@@ -432,7 +432,8 @@ TEST_P(RecordSourceTest, FilterNarrowsToMatchingRows) {
 
 TEST_P(RecordSourceTest, AReadFailurePartWayEndsTheWalkAndSticks) {
   if (GetParam() == Store::kPostgres) {
-    GTEST_SKIP() << "FailReadsAfter works on SQLite only";
+    GTEST_SKIP() << "PostgreSQL reads a query's rows at open: a read "
+                    "failure fails the open (SessionReadTest)";
   }
   testing::FailReadsAfter(db(), "Items", 1);
   const std::string failure = testing::kInjectedReadFailure;
