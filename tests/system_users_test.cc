@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
 
+#include "data/text_collation.h"
 #include "test_support.h"
 
 namespace kirvs {
@@ -14,12 +16,25 @@ namespace {
 using ::kirvs::testing::ExecSql;
 using ::kirvs::testing::HelpDeskFixture;
 
-TEST(SystemUsersTest, FindsTheEntryOfAUser) {
-  HelpDeskFixture desk(
-      "CREATE TABLE System_Users (UserId VARCHAR(20) COLLATE NOCASE, "
-      "Password VARCHAR(30), FullName VARCHAR(50), Email VARCHAR(60));"
+class SystemUsersTest : public ::testing::TestWithParam<Store> {};
+
+INSTANTIATE_TEST_SUITE_P(Stores, SystemUsersTest,
+                         ::testing::ValuesIn(testing::kStores),
+                         testing::StoreName);
+
+TEST_P(SystemUsersTest, FindsTheEntryOfAUser) {
+  // Ids compare ignoring case, as on a desk that `kirvs init` makes (on
+  // PostgreSQL every VARCHAR does).
+  const std::string accounts =
+      "CREATE TABLE System_Users (UserId VARCHAR(20), Password VARCHAR(30), "
+      "FullName VARCHAR(50), Email VARCHAR(60));"
       "INSERT INTO System_Users VALUES ('ann', 'pw', 'Ann Archer', NULL);"
-      "INSERT INTO System_Users VALUES ('o''neil', NULL, 'Oz Neil', NULL);");
+      "INSERT INTO System_Users VALUES ('o''neil', NULL, 'Oz Neil', NULL);";
+  HelpDeskFixture desk(GetParam() == Store::kSqlite
+                           ? AddNocaseToTextColumns(accounts)
+                           : accounts,
+                       GetParam());
+  if (!desk.available()) GTEST_SKIP() << testing::kNoPostgres;
   std::optional<UserEntry> entry;
   ASSERT_TRUE(FindUserEntry(desk.ini_path(), "ANN", &entry).ok());
   ASSERT_TRUE(entry);

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/ascii.h"
@@ -91,6 +93,37 @@ Status Run(PGconn* conn, const char* sql, PGresult** result = nullptr) {
     PQclear(res);
   }
   return Status();
+}
+
+// SQLite's words for a column that the query names and its tables lack
+// ("no such column: Colour"), in the spelling the query gave it (PostgreSQL
+// folds an unquoted name to lower case), so that a handler's message reads
+// the same on both stores; `message` for any other failure.
+std::string UnknownColumnMessage(const PGresult* result, std::string_view sql,
+                                 std::string message) {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const size_t open = message.find('"');
+  const size_t close =
+      open == std::string::npos ? open : message.find('"', open + 1);
+  if (state == nullptr || std::string_view(state) != "42703" ||
+      close == std::string::npos) {
+    return message;
+  }
+  const std::string_view name =
+      std::string_view(message).substr(open + 1, close - open - 1);
+  const auto is_word_char = [](char c) {
+    return IsAsciiDigit(c) || c == '_' || (c >= 'A' && c <= 'Z') ||
+           (c >= 'a' && c <= 'z');
+  };
+  for (size_t at = 0; at + name.size() <= sql.size(); ++at) {
+    const size_t end = at + name.size();
+    if (EqualsIgnoringCase(sql.substr(at, name.size()), name) &&
+        (at == 0 || !is_word_char(sql[at - 1])) &&
+        (end == sql.size() || !is_word_char(sql[end]))) {
+      return "no such column: " + std::string(sql.substr(at, name.size()));
+    }
+  }
+  return "no such column: " + std::string(name);
 }
 
 bool IsDdl(std::string_view sql) {
@@ -266,7 +299,8 @@ Status PostgresConnection::Prepared(std::string_view sql,
   PGresult* result =
       PQprepare(conn, entry.name.c_str(), text.c_str(), 0, nullptr);
   if (PQresultStatus(result) != PGRES_COMMAND_OK) {
-    std::string message = PostgresError(conn, result);
+    std::string message =
+        UnknownColumnMessage(result, sql, PostgresError(conn, result));
     PQclear(result);
     if (in_transaction) {
       (void)Run(conn, "ROLLBACK TO SAVEPOINT kirvs_prepare");
