@@ -115,5 +115,34 @@ TEST_P(SessionStoreTest, NodesShareSessionsAndSweepEachOnce) {
   EXPECT_EQ(0u, store_->size());
 }
 
+// While the database is busy, only a session's latest pages wait for it,
+// as many as it keeps; the pages wait in memory, and all must be written
+// before a node can stop.
+TEST_P(SessionStoreTest, OnlyTheLatestPagesWaitForABusyDatabase) {
+  const std::string ann = LogIn("ann");
+  std::shared_ptr<Database> busy;
+  ASSERT_TRUE(Database::Open(desk_.db_path(), &busy).ok());
+  ASSERT_TRUE(busy->ExecuteNative(GetParam() == Store::kSqlite
+                                      ? "BEGIN IMMEDIATE"
+                                      : "BEGIN; LOCK TABLE web_pages IN "
+                                        "EXCLUSIVE MODE")
+                  .ok());
+  constexpr size_t kKept = SessionStore::kKeptPages;
+  std::vector<uint64_t> numbers;
+  for (size_t i = 0; i < 3 * kKept; ++i) {
+    numbers.push_back(store_->KeepPage(ann, "page " + std::to_string(i)));
+  }
+  // Those the keeper took before the database held it up, and the latest.
+  size_t waiting = 0;
+  for (uint64_t number : numbers) {
+    waiting += store_->Page(ann, number)->number == number;
+  }
+  EXPECT_GE(2 * kKept, waiting);
+  ASSERT_TRUE(busy->ExecuteNative("COMMIT").ok());
+  store_->Flush();
+  EXPECT_EQ("page " + std::to_string(3 * kKept - 1),
+            store_->Page(ann, numbers.back())->fragment);
+}
+
 }  // namespace
 }  // namespace kirvs::web

@@ -34,6 +34,17 @@ uint64_t ActivityKeeper::Keep(std::string_view session_id, std::string fragment,
       (sequence_++ & ((1u << kSequenceBits) - 1));
   pages_.push_back(
       PageToKeep{std::string(session_id), number, std::move(fragment)});
+  // The database keeps a session's latest `keep_` pages only, so older ones
+  // still waiting need no writing. Without this, a session busier than the
+  // database is fast (a load test) leaves a backlog that grows with every
+  // request, held in memory and all written before the node can stop.
+  auto of_session = [&](const PageToKeep& page) {
+    return page.session_id == session_id;
+  };
+  if (static_cast<size_t>(
+          std::count_if(pages_.begin(), pages_.end(), of_session)) > keep_) {
+    pages_.erase(std::find_if(pages_.begin(), pages_.end(), of_session));
+  }
   wake_.notify_all();
   return number;
 }
