@@ -14,6 +14,7 @@
 
 #include "data/schema.h"
 #include "platform/database.h"
+#include "platform/postgres_database.h"
 #include "platform/settings_file.h"
 #include "test_support.h"
 
@@ -169,18 +170,40 @@ TEST_F(UpgradeTest, CaseTwinsMergeInLoginsAndStopTheUpgradeElsewhere) {
             QuerySql(db_, "SELECT UserName, LoginTime FROM Logins ORDER BY 1"));
 }
 
-TEST_F(UpgradeTest, ALayoutNewerThanThisReleaseIsRefused) {
-  ExecSql(db_, "PRAGMA user_version = 3");
+// A layout newer than this release is refused, on either store, by the
+// first connection the engine opens, and left as it is.
+class NewerLayoutTest : public ::testing::TestWithParam<Store> {};
+
+TEST_P(NewerLayoutTest, IsRefusedAndLeftAsItIs) {
+  HelpDeskFixture desk("", GetParam());
+  if (!desk.available()) GTEST_SKIP() << kNoPostgres;
+  const int newer = Database::kLayoutVersion + 1;
   std::shared_ptr<Database> db;
-  Status s = Database::Open(db_, &db);
-  EXPECT_FALSE(s.ok());
-  EXPECT_NE(std::string::npos, s.message().find("layout version 3, made by a "
-                                                "newer release"))
+  ASSERT_TRUE(Database::Create(desk.db_path(), &db).ok());
+  ASSERT_TRUE(db->ExecuteNative(
+                    GetParam() == Store::kSqlite
+                        ? "PRAGMA user_version = " + std::to_string(newer)
+                        : "DO $$ BEGIN EXECUTE format('COMMENT ON SCHEMA %I "
+                          "IS %L', current_schema(), 'kirvs layout " +
+                              std::to_string(newer) + "'); END $$")
+                  .ok());
+  db.reset();
+  ClosePostgresConnections(desk.db_path());
+  Status s = Database::Open(desk.db_path(), &db);
+  EXPECT_NE(std::string::npos,
+            s.message().find("has layout version " + std::to_string(newer) +
+                             ", made by a newer release"))
       << s.message();
   UpgradeReport report;
-  EXPECT_FALSE(UpgradeDatabase(db_, &report).ok());
-  EXPECT_EQ("3", QueryValue(db_, "PRAGMA user_version"));
+  EXPECT_FALSE(UpgradeDatabase(desk.db_path(), &report).ok());
+  int version = 0;
+  ASSERT_TRUE(Database::Create(desk.db_path(), &db).ok());
+  ASSERT_TRUE(db->LayoutVersion(&version).ok());
+  EXPECT_EQ(newer, version);
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, NewerLayoutTest, ::testing::ValuesIn(kStores),
+                         StoreName);
 
 }  // namespace
 }  // namespace kirvs

@@ -348,6 +348,31 @@ Status PostgresConnection::Prepared(std::string_view sql,
   return Status();
 }
 
+namespace {
+
+// The layout version that the comment of the connection's schema records;
+// 0 when it records none.
+Status ReadLayoutVersion(PGconn* conn, int* version) {
+  PGresult* result = nullptr;
+  Status s = Run(conn,
+                 "SELECT obj_description(oid, 'pg_namespace') FROM "
+                 "pg_namespace WHERE nspname = current_schema()",
+                 &result);
+  if (!s.ok()) return s;
+  *version = 0;
+  constexpr std::string_view kPrefix = "kirvs layout ";
+  if (PQntuples(result) == 1 && !PQgetisnull(result, 0, 0)) {
+    std::string_view comment = PQgetvalue(result, 0, 0);
+    if (comment.starts_with(kPrefix)) {
+      *version = std::atoi(comment.data() + kPrefix.size());
+    }
+  }
+  PQclear(result);
+  return Status();
+}
+
+}  // namespace
+
 PostgresDatabase::PostgresDatabase(
     std::unique_ptr<PostgresConnection> connection, std::string uri)
     : Database(std::move(uri)), connection_(std::move(connection)) {}
@@ -375,20 +400,23 @@ Status PostgresDatabase::Open(const std::string& uri, bool check_layout,
                        .c_str());
     if (!s.ok()) return s;
   }
-  auto* db = new PostgresDatabase(std::move(connection), uri);
-  out->reset(db);
-  if (!check_layout || !fresh) return Status();
-  int version = 0;
-  Status s = db->LayoutVersion(&version);
-  if (s.ok() && version > kLayoutVersion) {
-    s = Status::NotSupported("the database " + DisplayPath(uri) +
-                             " has layout version " + std::to_string(version) +
-                             ", made by a newer release; this one knows "
-                             "layouts up to " +
-                             std::to_string(kLayoutVersion));
+  // A connection to a layout it refuses goes no further, not even into
+  // the pool, from where the next open would take it unchecked.
+  if (fresh && check_layout) {
+    int version = 0;
+    Status s = ReadLayoutVersion(connection->conn, &version);
+    if (s.ok() && version > kLayoutVersion) {
+      s = Status::NotSupported("the database " + DisplayPath(uri) +
+                               " has layout version " +
+                               std::to_string(version) +
+                               ", made by a newer release; this one knows "
+                               "layouts up to " +
+                               std::to_string(kLayoutVersion));
+    }
+    if (!s.ok()) return s;
   }
-  if (!s.ok()) out->reset();
-  return s;
+  out->reset(new PostgresDatabase(std::move(connection), uri));
+  return Status();
 }
 
 PostgresDatabase::~PostgresDatabase() {
@@ -450,22 +478,7 @@ Status PostgresDatabase::ExecuteNative(std::string_view sql) {
 }
 
 Status PostgresDatabase::LayoutVersion(int* version) {
-  PGresult* result = nullptr;
-  Status s = Run(connection_->conn,
-                 "SELECT obj_description(oid, 'pg_namespace') FROM "
-                 "pg_namespace WHERE nspname = current_schema()",
-                 &result);
-  if (!s.ok()) return s;
-  *version = 0;
-  constexpr std::string_view kPrefix = "kirvs layout ";
-  if (PQntuples(result) == 1 && !PQgetisnull(result, 0, 0)) {
-    std::string_view comment = PQgetvalue(result, 0, 0);
-    if (comment.starts_with(kPrefix)) {
-      *version = std::atoi(comment.data() + kPrefix.size());
-    }
-  }
-  PQclear(result);
-  return Status();
+  return ReadLayoutVersion(connection_->conn, version);
 }
 
 Status PostgresDatabase::Prepare(std::string_view sql,
