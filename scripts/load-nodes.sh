@@ -167,6 +167,16 @@ awk -v a="$rps_one" -v b="$rps_both" -v p="$(in_ms "$(awk '$1 == "99%" { print $
   -v q="$p99_both" 'BEGIN {
     printf "both nodes / one node: %.2fx requests/s, %.2fx p99\n", b / a, q / p }'
 
+# Each node stops once its requests in flight and what it still has to
+# write are done: a stop that waits on a backlog shows here.
+for index in 0 1; do
+  started=$(date +%s%N)
+  kill -TERM "${servers[$index]}"
+  wait "${servers[$index]}" || true
+  echo "node $([ "$index" = 0 ] && echo a || echo b) stopped in" \
+    "$(( ($(date +%s%N) - started) / 1000000 )) ms"
+done
+
 for node in a b; do
   failed=$(grep ' status=' "$work/access_$node.log" |
     grep -vcE ' status=[23]' || true)
