@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "cli/init_command.h"
+#include "platform/postgres_database.h"
 
 namespace kirvs::bench {
 
@@ -96,6 +98,15 @@ class PostgresSchemas {
 };
 
 }  // namespace
+
+Variant Form(std::vector<SubmittedForm::Field> fields) {
+  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
+}
+
+bool Run(KIRVSession& session, const char* command, Variant p1, Variant p2) {
+  Variant c(command), p3;
+  return session.RunCommand(c, p1, p2, p3);
+}
 
 const BenchDesk& Desk(const std::string& name, const std::string& fill_sql) {
   static std::map<std::string, BenchDesk> desks;
@@ -209,7 +220,8 @@ BarePostgres::BarePostgres(const std::string& uri)
 
 BarePostgres::~BarePostgres() { PQfinish(conn_); }
 
-int BarePostgres::Query(const std::string& sql, std::string* out) {
+int BarePostgres::Query(const std::string& sql, std::string* out,
+                        const std::vector<const char*>& values) {
   auto found = prepared_.find(sql);
   if (found == prepared_.end()) {
     const std::string name = "bare" + std::to_string(prepared_.size());
@@ -223,9 +235,11 @@ int BarePostgres::Query(const std::string& sql, std::string* out) {
     }
     found = prepared_.emplace(sql, name).first;
   }
-  PGresult* result = PQexecPrepared(conn_, found->second.c_str(), 0, nullptr,
-                                    nullptr, nullptr, 0);
-  if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+  PGresult* result = PQexecPrepared(conn_, found->second.c_str(),
+                                    static_cast<int>(values.size()),
+                                    values.data(), nullptr, nullptr, 0);
+  const ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
     std::cerr << PQerrorMessage(conn_) << ": " << sql << "\n";
     std::abort();
   }
@@ -235,6 +249,9 @@ int BarePostgres::Query(const std::string& sql, std::string* out) {
     for (int c = 0; c < columns; ++c) {
       AppendCell(PQgetvalue(result, r, c), PQgetlength(result, r, c), out);
     }
+  }
+  if (rows > 0 && columns > 0) {
+    last_value_ = PQgetvalue(result, rows - 1, columns - 1);
   }
   PQclear(result);
   return rows;
@@ -248,6 +265,11 @@ void BarePostgres::Execute(const std::string& sql) {
     std::cerr << PQerrorMessage(conn_) << ": " << sql.substr(0, 200) << "\n";
     std::abort();
   }
+}
+
+void BarePostgres::BeginWrite() {
+  Execute("BEGIN; SELECT pg_advisory_xact_lock(" +
+          std::to_string(PostgresDatabase::kWriterLock) + ")");
 }
 
 }  // namespace kirvs::bench

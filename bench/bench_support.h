@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "kirvs/session.h"
+#include "kirvs/submitted_form.h"
+
 namespace kirvs::bench {
 
 struct BenchDesk {
@@ -37,6 +40,13 @@ const BenchDesk* PostgresDesk(const std::string& name,
 // builder would.
 void AppendCell(const char* text, int n, std::string* out);
 
+// A submitted form of `fields`, as a page posts it.
+Variant Form(std::vector<SubmittedForm::Field> fields);
+
+// Runs `command` in `session`; true when it succeeded.
+bool Run(KIRVSession& session, const char* command, Variant p1,
+         Variant p2 = Variant());
+
 // A plain connection for the bare SQL work that a command is measured
 // against; closed on destruction.
 class BareConnection {
@@ -62,13 +72,22 @@ class BarePostgres {
   ~BarePostgres();
   BarePostgres(const BarePostgres&) = delete;
   BarePostgres& operator=(const BarePostgres&) = delete;
-  // As BareConnection::Query (no parameters).
-  int Query(const std::string& sql, std::string* out);
+  // As BareConnection::Query, with `values` bound as text to $1, $2, ...
+  // (null for NULL) as the engine binds them; a statement without rows
+  // returns 0.
+  int Query(const std::string& sql, std::string* out,
+            const std::vector<const char*>& values = {});
   void Execute(const std::string& sql);
+  // Begins a write as the engine's store does: BEGIN and the writers' lock.
+  void BeginWrite();
+  // The last value of the last row that Query read: the rowid of a row
+  // read with its rowid selected last, as the engine selects it.
+  const std::string& last_value() const { return last_value_; }
 
  private:
   PGconn* conn_ = nullptr;
   std::map<std::string, std::string> prepared_;  // query text -> name
+  std::string last_value_;
 };
 
 }  // namespace kirvs::bench

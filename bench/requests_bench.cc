@@ -4,26 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <memory>
-
 #include "bench_support.h"
-#include "kirvs/session.h"
-#include "kirvs/submitted_form.h"
 
 namespace kirvs::bench {
 namespace {
 
 constexpr char kPerson[] = "Pat Bench";
-
-Variant Form(std::vector<SubmittedForm::Field> fields) {
-  return Variant::Form(std::make_shared<SubmittedForm>(std::move(fields)));
-}
-
-bool Run(KIRVSession& session, const char* command, Variant p1,
-         Variant p2 = Variant()) {
-  Variant c(command), p3;
-  return session.RunCommand(c, p1, p2, p3);
-}
 
 // A desk whose request list for kPerson holds 50 requests among `others`.
 const BenchDesk& ListDesk(int others) {
