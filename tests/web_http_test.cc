@@ -108,6 +108,18 @@ TEST_P(WebServerTest, APortInUseIsNotSharedAndServeSaysSo) {
                 " is in use; choose another with --port\n",
             errors.str());
   EXPECT_EQ("", out.str());
+
+  // An address this machine does not have is no port in use (unless the
+  // system lets anyone bind any address, when the server would serve).
+  if (testing::ReadFile("/proc/sys/net/ipv4/ip_nonlocal_bind") == "1\n") {
+    GTEST_SKIP() << "ip_nonlocal_bind is on";
+  }
+  second.host = "192.0.2.1";
+  errors.str("");
+  EXPECT_EQ(1, Serve(second, out, errors));
+  EXPECT_EQ(
+      "kirvs serve: cannot listen on 192.0.2.1:" + std::to_string(port_) + "\n",
+      errors.str());
 }
 
 // A stop that comes while Listen is still starting up is not lost (the
