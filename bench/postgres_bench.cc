@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "bench_support.h"
@@ -116,19 +118,50 @@ void ReadSelectionLists(BarePostgres& db, std::string* page) {
   }
 }
 
-void BM_PostgresShowList(benchmark::State& state) {
-  const BenchDesk* desk = ListDesk(static_cast<int>(state.range(0)));
+// A command's first two parameters.
+struct Params {
+  Variant p1, p2;
+};
+
+// Times `command` on one session of `desk` (null without a server), with
+// the parameters that `next` gives for each call; stops at a failed call.
+void TimeCommand(benchmark::State& state, const BenchDesk* desk,
+                 const char* command, const std::function<Params()>& next) {
   if (desk == nullptr) {
     state.SkipWithError(kNoServer);
     return;
   }
   KIRVSession session(desk->ini_path);
   for (auto _ : state) {
-    if (!Run(session, "SHOW LIST", Variant(kPerson), Variant(""))) {
+    Params params = next();
+    if (!Run(session, command, params.p1, params.p2)) {
       state.SkipWithError(session.ErrorDescription().text().c_str());
       break;
     }
   }
+}
+
+// Times `work` on one bare connection to `desk` (null without a server),
+// with a page of its own for each call.
+void TimeBare(benchmark::State& state, const BenchDesk* desk,
+              const std::function<void(BarePostgres&, std::string*)>& work) {
+  if (desk == nullptr) {
+    state.SkipWithError(kNoServer);
+    return;
+  }
+  BarePostgres db(desk->db_path);
+  for (auto _ : state) {
+    std::string page;
+    work(db, &page);
+    benchmark::DoNotOptimize(page);
+  }
+}
+
+void BM_PostgresShowList(benchmark::State& state) {
+  TimeCommand(state, ListDesk(static_cast<int>(state.range(0))), "SHOW LIST",
+              [] {
+                return Params{Variant(kPerson), Variant("")};
+              });
 }
 BENCHMARK(BM_PostgresShowList)
     ->Arg(1000)
@@ -136,17 +169,10 @@ BENCHMARK(BM_PostgresShowList)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresShowListBareLibpq(benchmark::State& state) {
-  const BenchDesk* desk = ListDesk(static_cast<int>(state.range(0)));
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  BarePostgres db(desk->db_path);
-  for (auto _ : state) {
-    std::string page;
-    db.Query(ListSql(kPerson), &page);
-    benchmark::DoNotOptimize(page);
-  }
+  TimeBare(state, ListDesk(static_cast<int>(state.range(0))),
+           [](BarePostgres& db, std::string* page) {
+             db.Query(ListSql(kPerson), page);
+           });
 }
 BENCHMARK(BM_PostgresShowListBareLibpq)
     ->Arg(1000)
@@ -154,74 +180,40 @@ BENCHMARK(BM_PostgresShowListBareLibpq)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresShowRequest(benchmark::State& state) {
-  const BenchDesk* desk = DemoDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  KIRVSession session(desk->ini_path);
-  for (auto _ : state) {
-    if (!Run(session, "SHOW REQUEST", Variant("1017"), Variant("Ann Archer"))) {
-      state.SkipWithError(session.ErrorDescription().text().c_str());
-      break;
-    }
-  }
+  TimeCommand(state, DemoDesk(), "SHOW REQUEST", [] {
+    return Params{Variant("1017"), Variant("Ann Archer")};
+  });
 }
 BENCHMARK(BM_PostgresShowRequest)->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresShowRequestBareLibpq(benchmark::State& state) {
-  const BenchDesk* desk = DemoDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  BarePostgres db(desk->db_path);
-  for (auto _ : state) {
-    std::string page;
+  TimeBare(state, DemoDesk(), [](BarePostgres& db, std::string* page) {
     db.Query(
         "SELECT \"RequestNo\",\"Requested\",\"Description\",\"RequestType\","
         "\"Priority\",\"Status\",\"System\",\"Product\",\"Personnel\","
         "\"WorkGroup\",\"UserId\",\"Contact\",\"Telephone\",\"Department\","
         "\"Location\",\"NotifyUser\" FROM \"Current_Requests\" WHERE "
         "\"Personnel\"='Ann Archer' AND \"RequestNo\"=1017",
-        &page);
-    ReadSelectionLists(db, &page);
-    benchmark::DoNotOptimize(page);
-  }
+        page);
+    ReadSelectionLists(db, page);
+  });
 }
 BENCHMARK(BM_PostgresShowRequestBareLibpq)->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresRegisterNewRequest(benchmark::State& state) {
-  const BenchDesk* desk = WriteDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  KIRVSession session(desk->ini_path);
-  for (auto _ : state) {
-    if (!Run(session, "REGISTER NEW REQUEST",
-             Form({{"KIRVSCurrentPerson", "Ann Archer"}}))) {
-      state.SkipWithError(session.ErrorDescription().text().c_str());
-      break;
-    }
-  }
+  TimeCommand(state, WriteDesk(), "REGISTER NEW REQUEST", [] {
+    return Params{Form({{"KIRVSCurrentPerson", "Ann Archer"}}), Variant()};
+  });
 }
 BENCHMARK(BM_PostgresRegisterNewRequest)->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresRegisterNewRequestBareLibpq(benchmark::State& state) {
-  const BenchDesk* desk = WriteDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  BarePostgres db(desk->db_path);
-  for (auto _ : state) {
-    std::string page;
+  TimeBare(state, WriteDesk(), [](BarePostgres& db, std::string* page) {
     db.Query(
         "SELECT \"Name\", \"WorkGroup\", \"Telephone\", \"Email\", "
         "\"UserId\", \"ChargeRate\" FROM \"Personnel\" WHERE \"Name\" = "
         "'Ann Archer' ORDER BY \"rowid\" NULLS FIRST",
-        &page);
+        page);
     // The engine looks the user's row up once for each of the seven
     // columns that it fills from there.
     for (int column = 0; column < 7; ++column) {
@@ -230,139 +222,105 @@ void BM_PostgresRegisterNewRequestBareLibpq(benchmark::State& state) {
           "\"Sub-Department\", \"Location\", \"Telephone\", "
           "\"NetworkId\", \"NotifyUser\" FROM \"Users\" WHERE \"UserId\" "
           "= 'ann' ORDER BY \"rowid\" NULLS FIRST",
-          &page);
+          page);
     }
-    ReadSelectionLists(db, &page);
-    benchmark::DoNotOptimize(page);
-  }
+    ReadSelectionLists(db, page);
+  });
 }
 BENCHMARK(BM_PostgresRegisterNewRequestBareLibpq)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresSaveExistingRequest(benchmark::State& state) {
-  const BenchDesk* desk = WriteDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  KIRVSession session(desk->ini_path);
   int i = 0;
-  for (auto _ : state) {
-    std::string text = "Printer jams, try " + std::to_string(++i);
-    if (!Run(session, "SAVE REQUEST",
-             Form({{"requestno", "1017"},
-                   {"Description", text},
-                   {"Priority", "High"},
-                   {"KIRVSCurrentUser", "ann"}}),
-             Variant("Ann Archer"))) {
-      state.SkipWithError(session.ErrorDescription().text().c_str());
-      break;
-    }
-  }
+  TimeCommand(state, WriteDesk(), "SAVE REQUEST", [&] {
+    return Params{
+        Form({{"requestno", "1017"},
+              {"Description", "Printer jams, try " + std::to_string(++i)},
+              {"Priority", "High"},
+              {"KIRVSCurrentUser", "ann"}}),
+        Variant("Ann Archer")};
+  });
 }
 BENCHMARK(BM_PostgresSaveExistingRequest)->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresSaveExistingRequestBareLibpq(benchmark::State& state) {
-  const BenchDesk* desk = WriteDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  BarePostgres db(desk->db_path);
   int i = 0;
-  for (auto _ : state) {
+  TimeBare(state, WriteDesk(), [&](BarePostgres& db, std::string* page) {
     const std::string text = "bare " + std::to_string(++i);
     const std::string changes = "Description:" + text + "; Priority:High; ";
-    std::string page;
-    ReadLogin(db, &page);
+    ReadLogin(db, page);
     db.BeginWrite();
-    db.Query(RequestRowSql("1017"), &page);
+    db.Query(RequestRowSql("1017"), page);
     db.Query(
         "UPDATE \"Current_Requests\" SET \"Description\" = $1, "
         "\"Priority\" = $2 WHERE \"rowid\" = $3",
-        &page, {text.c_str(), "High", db.last_value().c_str()});
+        page, {text.c_str(), "High", db.last_value().c_str()});
     db.Query(
         "INSERT INTO \"Request_AuditTrail\" (\"RequestNo\", \"EntryTime\", "
         "\"UserId\", \"Event\", \"Description\") VALUES ($1, $2, $3, $4, "
         "$5) RETURNING rowid",
-        &page,
+        page,
         {"1017", "2026-12-07 10:00:00", "ann", "Updated", changes.c_str()});
     db.Execute("COMMIT");
-    db.Query(ListSql("Ann Archer"), &page);
-    benchmark::DoNotOptimize(page);
-  }
+    db.Query(ListSql("Ann Archer"), page);
+  });
 }
 BENCHMARK(BM_PostgresSaveExistingRequestBareLibpq)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresCloseNow(benchmark::State& state) {
   const BenchDesk* desk = WriteDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  BarePostgres setup(desk->db_path);
-  KIRVSession session(desk->ini_path);
-  for (auto _ : state) {
+  std::optional<BarePostgres> setup;
+  TimeCommand(state, desk, "CLOSE NOW", [&] {
     state.PauseTiming();
-    const std::string n = RequestToClose(setup);
+    if (!setup) setup.emplace(desk->db_path);
+    const std::string n = RequestToClose(*setup);
     state.ResumeTiming();
-    if (!Run(session, "CLOSE NOW",
-             Form({{"requestno", n},
-                   {"Completed", "2026-11-30 15:30"},
-                   {"Resolution", "done"},
-                   {"KIRVSCurrentUser", "ann"}}),
-             Variant("Ann Archer"))) {
-      state.SkipWithError(session.ErrorDescription().text().c_str());
-      break;
-    }
-  }
+    return Params{Form({{"requestno", n},
+                        {"Completed", "2026-11-30 15:30"},
+                        {"Resolution", "done"},
+                        {"KIRVSCurrentUser", "ann"}}),
+                  Variant("Ann Archer")};
+  });
 }
 BENCHMARK(BM_PostgresCloseNow)->Unit(benchmark::kMicrosecond);
 
 void BM_PostgresCloseNowBareLibpq(benchmark::State& state) {
-  const BenchDesk* desk = WriteDesk();
-  if (desk == nullptr) {
-    state.SkipWithError(kNoServer);
-    return;
-  }
-  BarePostgres db(desk->db_path);
   std::string insert = std::string("INSERT INTO \"Completed_Requests\" (") +
                        kRequestColumns + ") VALUES ($1";
   for (int slot = 2; slot <= 29; ++slot) {
     insert += ", $" + std::to_string(slot);
   }
   insert += ") RETURNING rowid";
-  for (auto _ : state) {
+  TimeBare(state, WriteDesk(), [&](BarePostgres& db, std::string* page) {
     state.PauseTiming();
     const std::string n = RequestToClose(db);
     state.ResumeTiming();
-    std::string page;
     db.Query(
         "SELECT \"Option\", \"Value\" FROM \"Options\" WHERE "
         "\"Option\"='UserSurveyRequired'",
-        &page);
+        page);
     // The close details, stored on their own.
-    ReadLogin(db, &page);
+    ReadLogin(db, page);
     db.BeginWrite();
-    db.Query(RequestRowSql(n), &page);
+    db.Query(RequestRowSql(n), page);
     db.Query(
         "UPDATE \"Current_Requests\" SET \"Completed\" = $1, "
         "\"Resolution\" = $2 WHERE \"rowid\" = $3",
-        &page, {"2026-11-30 15:30:00", "done", db.last_value().c_str()});
+        page, {"2026-11-30 15:30:00", "done", db.last_value().c_str()});
     db.Execute("COMMIT");
     // The move, with the times and cost summed over the activities.
-    ReadLogin(db, &page);
+    ReadLogin(db, page);
     db.BeginWrite();
-    db.Query(RequestRowSql(n), &page);
+    db.Query(RequestRowSql(n), page);
     const std::string rowid = db.last_value();
     db.Query(
         "SELECT \"RequestNo\", \"ActNo\", \"Date/Time\", \"Personnel\", "
         "\"WorkGroup\", \"Description\", \"Duration\", \"ChargeRate\" "
         "FROM \"Request_Activities\" WHERE \"RequestNo\"=" +
             n,
-        &page);
-    db.Query(insert, &page,
+        page);
+    db.Query(insert, page,
              {n.c_str(),
               "2026-11-30 10:00:00",
               "Ann Archer",
@@ -392,12 +350,11 @@ void BM_PostgresCloseNowBareLibpq(benchmark::State& state) {
               "5.5",
               "0",
               "0"});
-    db.Query("DELETE FROM \"Current_Requests\" WHERE \"rowid\" = $1", &page,
+    db.Query("DELETE FROM \"Current_Requests\" WHERE \"rowid\" = $1", page,
              {rowid.c_str()});
     db.Execute("COMMIT");
-    db.Query(ListSql("Ann Archer"), &page);
-    benchmark::DoNotOptimize(page);
-  }
+    db.Query(ListSql("Ann Archer"), page);
+  });
 }
 BENCHMARK(BM_PostgresCloseNowBareLibpq)->Unit(benchmark::kMicrosecond);
 
