@@ -71,10 +71,11 @@ CREATE TABLE Request_AuditTrail (RequestNo INTEGER, EntryDate DATETIME,
 
 namespace {
 
-// Runs `sql`, in the store's own dialect, on a connection of its own.
-void ExecNative(const std::string& db_path, const std::string& sql) {
+// Runs `sql`, in the store's own dialect, on a connection of its own; makes
+// a SQLite file when missing.
+void ExecNative(const std::string& db_path, std::string_view sql) {
   std::shared_ptr<Database> db;
-  Status s = Database::Open(db_path, &db);
+  Status s = Database::Create(db_path, &db);
   if (s.ok()) s = db->ExecuteNative(sql);
   if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
 }
@@ -195,15 +196,19 @@ void ExecPostgres(const std::string& uri, std::string_view sql) {
 
 }  // namespace
 
-HelpDeskFixture::HelpDeskFixture(std::string_view sql, Store store)
-    : ini_path_(dir_.File("KIRVS.INI")) {
+HelpDeskFixture::HelpDeskFixture(Store store, std::nullptr_t)
+    : ini_path_(dir_.File(kSettingsFileName)) {
   if (store == Store::kPostgres) {
     schema_ = std::make_unique<PostgresSchema>();
-    if (schema_->uri().empty()) return;
     db_path_ = schema_->uri();
   } else {
-    db_path_ = dir_.File("helpdesk.db");
+    db_path_ = dir_.File(kDatabaseFileName);
   }
+}
+
+HelpDeskFixture::HelpDeskFixture(std::string_view sql, Store store)
+    : HelpDeskFixture(store, nullptr) {
+  if (!available()) return;
   ExecSql(db_path_, sql);
   if (!WriteIniString(ini_path_, "Settings", "DBPath", db_path_).ok()) {
     ADD_FAILURE() << "cannot write " << ini_path_;
@@ -284,18 +289,12 @@ std::string StoreName(const ::testing::TestParamInfo<Store>& info) {
   return info.param == Store::kSqlite ? "SQLite" : "PostgreSQL";
 }
 
-DemoDesk::DemoDesk(Store store) : ini_path_(dir_.File(kSettingsFileName)) {
+DemoDesk::DemoDesk(Store store) : HelpDeskFixture(store, nullptr) {
+  if (!available()) return;
   InitOptions options;
-  options.dir = dir_.path();
+  options.dir = dir().path();
   options.demo = true;
-  if (store == Store::kPostgres) {
-    schema_ = std::make_unique<PostgresSchema>();
-    if (schema_->uri().empty()) return;
-    options.database = schema_->uri();
-    db_path_ = schema_->uri();
-  } else {
-    db_path_ = dir_.File(kDatabaseFileName);
-  }
+  if (store == Store::kPostgres) options.database = db_path();
   std::ostringstream output, errors;
   if (RunInit(options, output, errors) != 0) {
     ADD_FAILURE() << "cannot make the demo desk: " << errors.str();
@@ -325,16 +324,6 @@ void ExpectGolden(const std::string& name, const std::string& text) {
 
 namespace {
 
-// A plain connection that waits for other writers like the engine's do.
-sqlite3* Connect(const std::string& db_path) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open(db_path.c_str(), &db) != SQLITE_OK) {
-    ADD_FAILURE() << "cannot open " << db_path << ": " << sqlite3_errmsg(db);
-  }
-  sqlite3_busy_timeout(db, 30000);
-  return db;
-}
-
 std::string Quoted(std::string_view name) {
   std::string out = "\"";
   for (char c : name) {
@@ -346,14 +335,16 @@ std::string Quoted(std::string_view name) {
 
 }  // namespace
 
-// The rows of a query on PostgreSQL, through the store's own connection
-// (the query in the engine's dialect, translated).
-std::vector<std::vector<std::string>> QueryPostgres(const std::string& uri,
-                                                    std::string_view sql) {
-  std::vector<std::vector<std::string>> rows;
+void ExecSql(const std::string& db_path, std::string_view sql) {
+  if (IsPostgresUri(db_path)) return ExecPostgres(db_path, sql);
+  ExecNative(db_path, sql);
+}
+
+Rows QuerySql(const std::string& db_path, std::string_view sql) {
+  Rows rows;
   std::shared_ptr<Database> db;
   std::unique_ptr<Statement> stmt;
-  Status s = Database::Open(uri, &db);
+  Status s = Database::Create(db_path, &db);
   if (s.ok()) s = Statement::Prepare(*db, sql, &stmt);
   bool row = false;
   while (s.ok() && (s = stmt->Step(&row)).ok() && row) {
@@ -375,44 +366,6 @@ std::vector<std::vector<std::string>> QueryPostgres(const std::string& uri,
     rows.push_back(std::move(values));
   }
   if (!s.ok()) ADD_FAILURE() << s.message() << "\nin: " << sql;
-  return rows;
-}
-
-void ExecSql(const std::string& db_path, std::string_view sql) {
-  if (IsPostgresUri(db_path)) return ExecPostgres(db_path, sql);
-  sqlite3* db = Connect(db_path);
-  char* error = nullptr;
-  if (sqlite3_exec(db, std::string(sql).c_str(), nullptr, nullptr, &error) !=
-      SQLITE_OK) {
-    ADD_FAILURE() << (error ? error : "?") << "\nin: " << sql;
-  }
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-Rows QuerySql(const std::string& db_path, std::string_view sql) {
-  if (IsPostgresUri(db_path)) return QueryPostgres(db_path, sql);
-  Rows rows;
-  sqlite3* db = Connect(db_path);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, std::string(sql).c_str(), -1, &stmt, nullptr) !=
-      SQLITE_OK) {
-    ADD_FAILURE() << sqlite3_errmsg(db) << "\nin: " << sql;
-  }
-  int rc;
-  while (stmt != nullptr && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    std::vector<std::string> row;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      const unsigned char* text = sqlite3_column_text(stmt, i);
-      row.push_back(text ? reinterpret_cast<const char*>(text) : "NULL");
-    }
-    rows.push_back(std::move(row));
-  }
-  if (stmt != nullptr && rc != SQLITE_DONE) {
-    ADD_FAILURE() << sqlite3_errmsg(db) << "\nin: " << sql;
-  }
-  sqlite3_finalize(stmt);
-  sqlite3_close(db);
   return rows;
 }
 

@@ -4,9 +4,10 @@
 // database fail on demand with the store's own messages.
 //
 // The plain-SQL helpers (ExecSql, QuerySql, QueryValue) use a connection of
-// their own, so that a test can set up and check the database without going
-// through the code under test. Each fails the running test (ADD_FAILURE) with
-// the store's message when the statement fails.
+// their own, a bare Database, so that a test can set up and check the
+// database without going through the record source and handlers under test.
+// Each fails the running test (ADD_FAILURE) with the store's message when
+// the statement fails.
 //
 // Fault injection, for the "an error occurred" branches (on either store
 // unless said otherwise):
@@ -115,6 +116,10 @@ class HelpDeskFixture {
   const std::string& ini_path() const { return ini_path_; }
   const TempDir& dir() const { return dir_; }
 
+ protected:
+  // The folder, and on PostgreSQL the schema, with no tables yet.
+  HelpDeskFixture(Store store, std::nullptr_t);
+
  private:
   TempDir dir_;
   std::unique_ptr<PostgresSchema> schema_;
@@ -200,21 +205,9 @@ std::string StoreName(const ::testing::TestParamInfo<Store>& info);
 // logins ann/ann123 (Ann Archer, Service Desk), bob/bob123, carol/carol123,
 // dave/dave123; open requests from 1017 on. On PostgreSQL without
 // KIRVS_TEST_POSTGRES, available() is false.
-class DemoDesk {
+class DemoDesk : public HelpDeskFixture {
  public:
   explicit DemoDesk(Store store = Store::kSqlite);
-
-  bool available() const { return !db_path_.empty(); }
-
-  const std::string& db_path() const { return db_path_; }
-  const std::string& ini_path() const { return ini_path_; }
-  const TempDir& dir() const { return dir_; }
-
- private:
-  TempDir dir_;
-  std::unique_ptr<PostgresSchema> schema_;
-  std::string db_path_;
-  std::string ini_path_;
 };
 
 // Walks every page of tests/golden on a session of the desk `ini_path` (in
