@@ -465,9 +465,8 @@ TEST_P(RecordSourceTest, FailuresAtOpenCarryTheirReason) {
     // The start of PostgreSQL's own message, where it differs.
     const char* postgres_message = nullptr;
   } cases[] = {
-      // Missing tables and columns, a NUL in the text and an empty DBPath
-      // fail the commands that meet them: DatabaseFailuresUseTheirTables-
-      // Messages, SearchFailuresGiveTheMessageAndNoPage, ActivitiesTest.
+      // Missing tables and columns, a NUL in the text and an empty DBPath:
+      // the login, search and activity tests, where commands meet them.
       {db(), "SELECT * FROM [Items", "unrecognized token",
        "the query cannot be translated for PostgreSQL: unterminated name"},
       {db(), "", "the query is empty"},
