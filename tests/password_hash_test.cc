@@ -13,7 +13,6 @@ TEST(PasswordHashTest, HashesVerifyOnlyTheirOwnPassword) {
   ASSERT_TRUE(HashPassword("ann123", &again).ok());
   EXPECT_TRUE(hash.starts_with("$argon2id$v=19$m=19456,t=2,p=1$")) << hash;
   EXPECT_NE(hash, again) << "each hash has a salt of its own";
-  EXPECT_TRUE(LooksLikePasswordHash(hash));
   EXPECT_TRUE(VerifyPassword(hash, "ann123"));
   for (std::string wrong : {"ann12", "ann123 ", "ANN123", "", "ann123\n"}) {
     EXPECT_FALSE(VerifyPassword(hash, wrong)) << wrong;

@@ -6,14 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "test_support.h"
@@ -54,8 +52,6 @@ constexpr Encoding kEncodings[] = {
     {"LF", "\n", true, false},
     {"CRLF", "\r\n", true, false},
     {"LF, no final line end", "\n", false, false},
-    {"CRLF, no final line end", "\r\n", false, false},
-    {"LF with byte order mark", "\n", true, true},
     {"CRLF with byte order mark", "\r\n", false, true},
 };
 
@@ -112,6 +108,7 @@ TEST_F(SettingsFileTest, ReadsValues) {
       {"Settings", "Equals", "a=b=c"},
       {"Settings", "Tabbed", "value"},
       {"Debug", "Dup", "debug"},
+      {" Debug ", "\tDup ", "debug"},  // blanks around the names do not count
       {"Settings", "Late", ""},  // only the first copy of a section counts
       {"Third", "Key", "third"},
       {"Third", "NoValueLine", ""},
@@ -135,8 +132,6 @@ TEST_F(SettingsFileTest, MissingFileReadsAsEmptyText) {
 }
 
 TEST_F(SettingsFileTest, ValuesAreCutTo159Characters) {
-  std::string long_value;
-  for (int i = 0; i < 200; ++i) long_value += static_cast<char>('a' + i % 26);
   std::string accented;
   for (char c = 'A'; c <= 'Z'; ++c) accented += std::string("Pé") + c + ", ";
   accented += "Descriptions";
@@ -145,8 +140,7 @@ TEST_F(SettingsFileTest, ValuesAreCutTo159Characters) {
     std::string expected;
   };
   const Case cases[] = {
-      {long_value, long_value.substr(0, 159)},
-      {long_value.substr(0, 160), long_value.substr(0, 159)},
+      {std::string(160, 'v'), std::string(159, 'v')},
       // Characters are counted, not bytes: 26 accented letters make this
       // list of 142 characters 168 bytes long, and it is read whole.
       {accented, accented},
@@ -162,8 +156,6 @@ TEST_F(SettingsFileTest, ValuesAreCutTo159Characters) {
     EXPECT_EQ(c.expected, ReadIniString(path_, "Settings", "RequestList"))
         << c.value;
   }
-  ASSERT_TRUE(WriteIniString(path_, "Debug", "Long", long_value).ok());
-  EXPECT_EQ(long_value.substr(0, 159), ReadIniString(path_, "Debug", "Long"));
 }
 
 TEST_F(SettingsFileTest, WriteEditsTheFileInPlace) {
@@ -196,12 +188,6 @@ TEST_F(SettingsFileTest, WriteEditsTheFileInPlace) {
     if (c.before != nullptr) WriteRaw(c.before);
     ASSERT_TRUE(WriteIniString(path_, c.section, c.key, c.value).ok());
     EXPECT_EQ(c.after, ReadRaw()) << c.value;
-    // Line ends in a value read as blanks.
-    std::string read = c.value;
-    std::replace_if(
-        read.begin(), read.end(), [](char x) { return x == '\n' || x == '\r'; },
-        ' ');
-    EXPECT_EQ(read, ReadIniString(path_, c.section, c.key));
   }
 }
 
@@ -310,18 +296,14 @@ TEST_F(SettingsFileTest, ProcessesWritingAtOnceLoseNoKey) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       std::atomic<bool> all_written{true};
-      std::vector<std::thread> threads;
-      for (int writer = p * 4; writer < p * 4 + 4; ++writer) {
-        threads.emplace_back([&, writer] {
-          for (int k = 0; k < kKeys; ++k) {
-            std::string name = key(writer, k);
-            if (!WriteIniString(path_, "Debug", name, name).ok()) {
-              all_written = false;
-            }
+      testing::OnThreads(4, [&](int thread) {
+        for (int k = 0; k < kKeys; ++k) {
+          std::string name = key(p * 4 + thread, k);
+          if (!WriteIniString(path_, "Debug", name, name).ok()) {
+            all_written = false;
           }
-        });
-      }
-      for (std::thread& thread : threads) thread.join();
+        }
+      });
       ::_exit(all_written ? 0 : 1);
     }
     children.push_back(pid);
