@@ -10,20 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "cli/init_command.h"
-#include "data/desk_copy.h"
 #include "kirvs/session.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
-#include "platform/settings_file.h"
 #include "platform/text_forms.h"
 #include "session/command_table.h"
 #include "test_support.h"
@@ -213,9 +208,8 @@ TEST(GoldenPageButtonsTest, EveryButtonOfEveryPageRunsACommand) {
   const std::regex value("value=('([^']*)'|([^ >']+))");
   std::set<std::string> captions;
   for (const Page& page : Walk()) {
-    std::ifstream file(std::string(KIRVS_GOLDEN_DIR) + "/" + page.name +
-                       ".txt");
-    std::string text((std::istreambuf_iterator<char>(file)), {});
+    const std::string text = testing::ReadFile(std::string(KIRVS_GOLDEN_DIR) +
+                                               "/" + page.name + ".txt");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), input);
          it != std::sregex_iterator(); ++it) {
       std::smatch match;
