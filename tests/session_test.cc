@@ -67,7 +67,6 @@ TEST_P(SessionReadTest, AReadFailingPartWayFailsTheCommand) {
       "CREATE INDEX Activity_Order ON Request_Activities "
       "(RequestNo, [Date/Time], ActNo); "
       "INSERT INTO Logins (UserName) VALUES ('ann')";
-  const Variant item = Form({{"ItemId", "LT-0001"}});
   struct Case {
     const char* command;
     Variant p1, p2;
@@ -79,37 +78,36 @@ TEST_P(SessionReadTest, AReadFailingPartWayFailsTheCommand) {
     bool changes = false;
   };
   const Case cases[] = {
-      {"SHOW LIST", Variant("Ann Archer"), Variant(""), "Current_Requests",
+      {"SHOW LIST", "Ann Archer", "", "Current_Requests",
        "retrieve requests from Current_Requests table ("},
-      {"ACTIVITIES", Variant("1017"), Variant(), "Request_Activities",
+      {"ACTIVITIES", "1017", Variant(), "Request_Activities",
        "retrieve activities from Request_Activities table ("},
       // The solutions search walks its rows with the same code.
       {"SEARCH INVENTORY NOW", Form({}), Variant(), "Items",
        "retrieve inventory items from Items table ("},
-      {"SHOW CONFIGURATION", item, Variant(), "Item_Configuration",
+      {"SHOW CONFIGURATION", Form({{"ItemId", "LT-0001"}}), Variant(),
+       "Item_Configuration",
        "retrieve configuration details from Item_Configuration table ("},
-      {"SHOW REQUEST", Variant("1017"), Variant("Ann Archer"), "Priority",
+      {"SHOW REQUEST", "1017", "Ann Archer", "Priority",
        "retrieve a request from the Current_Requests table ("},
-      {"SHOW ACTIVITY", Form({{"RequestNo", "1017"}}), Variant("1"),
-       "Work_Groups",
+      {"SHOW ACTIVITY", Form({{"RequestNo", "1017"}}), "1", "Work_Groups",
        "retrieve an activity from the Request_Activities table ("},
-      {"ADD ACTIVITY", Variant("1017"), Variant("Ann Archer"),
-       "Request_Activities",
+      {"ADD ACTIVITY", "1017", "Ann Archer", "Request_Activities",
        "retrieve an activity from the Request_Activities table ("},
       {"REGISTER NEW REQUEST", Form({{"KIRVSCurrentPerson", "Ann Archer"}}),
        Variant(), "Priority", "access the Current_Requests table ("},
-      {"SHOW ITEM", Variant("LT-0001"), Variant(), "Locations",
+      {"SHOW ITEM", "LT-0001", Variant(), "Locations",
        "retrieve an item from the Items table ("},
       {"CLOSE NOW",
        Form({{"requestno", "1017"},
              {"Completed", "2026-11-30 15:30"},
              {"KIRVSCurrentUser", "ann"}}),
-       Variant("Ann Archer"), "Request_Activities",
+       "Ann Archer", "Request_Activities",
        "update fields in the completed requests table (", 1, false, true},
       // An update source reads its rows on the first look at them.
       {"LOGIN", Form({{"txtUserId", "ann"}, {"txtPassword", "ann123"}}),
        Variant(), "Logins", "open Logins table in database ", 0},
-      {"LOGOUT", Variant("ann"), Variant(), "Logins",
+      {"LOGOUT", "ann", Variant(), "Logins",
        "remove login entry from database ", 0, true, true},
   };
   for (const Case& c : cases) {
