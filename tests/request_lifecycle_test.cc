@@ -72,12 +72,10 @@ TEST_P(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   EXPECT_EQ("ann", results[1]["UserId"]);
   EXPECT_EQ("Ann Archer", results[1]["PersonnelName"]);
   EXPECT_EQ(0, results[1]["RequestNo"]);
+  // (Its message: the golden show_request_bad_number.)
   EXPECT_FALSE(results[2]["result"]);
   EXPECT_EQ(true, results[2]["CommandParam3"]);
-  EXPECT_EQ(
-      "An error occurred while trying to retrieve a request from the "
-      "Current_Requests table (not a request number: 12x).",
-      results[2]["ErrorDescription"]);
+  EXPECT_NE("", results[2]["ErrorDescription"]);
   // A null command runs nothing and keeps the previous flag.
   EXPECT_FALSE(results[3]["result"]);
   EXPECT_TRUE(results[3]["CommandString"].is_null());

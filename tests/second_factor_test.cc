@@ -22,8 +22,7 @@ class SecondFactorTest : public ::testing::TestWithParam<Store> {
     if (!desk_.available()) GTEST_SKIP() << kNoPostgres;
     std::string secret;
     ASSERT_TRUE(EnrolSecondFactor(db(), "ANN", &secret).ok());
-    EXPECT_EQ(32u, secret.size());
-    EXPECT_EQ(secret, QueryValue(db(), "SELECT Secret FROM User_Factors"));
+    EXPECT_EQ(32u, secret.size());  // the secret stored: UserCommandTest
     ExecSql(db(), "UPDATE User_Factors SET Secret='" +
                       Base32Encode(kRfcSecret) + "'");
   }

@@ -117,14 +117,11 @@ TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
 
 TEST_P(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
   const auto before = Accounts();
-  const std::string add[] = {"add", "zed", "--person", "Zed Zane",
-                             "--password-stdin"};
-  const std::vector<std::string> add_zed(std::begin(add), std::end(add));
-  auto add_as = [&](std::string user) {
-    std::vector<std::string> args = add_zed;
-    args[1] = user;
-    return args;
+  auto add_as = [](std::string user) {
+    return std::vector<std::string>{"add", user, "--person", "Zed Zane",
+                                    "--password-stdin"};
   };
+  const std::vector<std::string> add_zed = add_as("zed");
   const struct {
     std::vector<std::string> arguments;
     std::string input;
