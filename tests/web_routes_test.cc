@@ -350,7 +350,8 @@ TEST_P(WebServerTest, QueuesListFiftyRequestsAPage) {
 }
 
 // A new-request form carries a one-time id: posted again (a double click, a
-// retry), it stores nothing new and goes where the first post went.
+// retry, to another node of the help desk), it stores nothing new and goes
+// where the first post went.
 TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
   const std::string count_query = "SELECT COUNT(*) FROM Current_Requests";
   const std::string before = QueryValue(db_path_, count_query);
@@ -365,10 +366,13 @@ TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
       {"KIRVSFormId", form_id},
       {"requestno", "0"},
       {"Description", "Printer on fire"}};
-  // A post that fails on its way (500) leaves the form to be posted again.
+  // A post that fails on its way (500, logged) leaves the form to be posted
+  // again.
   Set(&throw_on_, "SAVE REQUEST");
   browser.PostFields(fields);
   EXPECT_EQ(500, browser.status());
+  EXPECT_TRUE(browser.Shows("Something went wrong"));
+  EXPECT_TRUE(Logged("error=\"test failure"));
   Set(&throw_on_, "");
   TakeCalls();
   // Two at once: the second waits for the first, then replays it.
@@ -378,7 +382,8 @@ TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
   std::thread second([&] { twin.PostFields(fields); });
   browser.PostFields(fields);
   second.join();
-  browser.PostFields(fields);
+  Restart([](ServeOptions&) {});  // the ids are kept in the database
+  browser.On(port_).PostFields(fields);
   for (Browser* b : {&browser, &twin}) {
     EXPECT_EQ(303, b->post_status());
     EXPECT_EQ("/", b->redirected_to());
