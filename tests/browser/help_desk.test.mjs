@@ -228,8 +228,6 @@ const steps = [
   ['my-requests', async ({phone}) => {
     await fill({txtPassword: 'ann123'});
     await click('Login', LIST);
-    assert.match(await page.locator('.kv-top').textContent(),
-                 /Signed in as Ann Archer \(ann\)/);
     if (phone) {
       // A card: the description first, the number under it.
       const card = page.locator('tbody.kv-entry').first();
@@ -271,8 +269,6 @@ const steps = [
   }],
   ['allocation-bad-date', async () => {
     await go(`/requests/${pass.open}/allocate`);
-    assert.match(await page.inputValue('input[name="Allocated"]'),
-                 /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/);
     await fill({Allocated: 'next tuesday'});
     await click('Save Allocation');
     await assertRefused('Allocated',
