@@ -77,7 +77,6 @@ TEST_P(WebServerTest, FilesAndUnknownPaths) {
       {"/kvlogo.gif", "200", "image/gif", "GIF89a"},
       {"/kirvs.css", "200", "text/css", ""},
       {"/kirvs.js", "200", "text/javascript", ""},
-      {"/admin", "404", "text/html", "<!DOCTYPE html>"},
       {"/KIRVS.INI", "404", "text/html", "<!DOCTYPE html>"},
       {"/helpdesk.db", "404", "text/html", "<!DOCTYPE html>"},
   };

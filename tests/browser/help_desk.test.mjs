@@ -244,8 +244,6 @@ const steps = [
     // Its header sorts the other way round.
     await follow('a.kv-sort', 'Priority');
     assert.deepEqual(await column('Priority'), sorted(unsorted).reverse());
-    assert.equal(await page.locator('a.kv-sort[aria-label]').textContent(),
-                 'Priority');
   }],
   ['request', async () => {
     [pass.open] = await requestNumbers();
