@@ -148,11 +148,8 @@ void CheckEscaped(std::string_view what, std::string_view text) {
   size_t at = text.find("<zq");
   if (at == std::string_view::npos) return;
   size_t from = at < 200 ? 0 : at - 200;
-  std::fprintf(stderr, "unescaped marker in %.*s: ...%.*s...\n",
-               static_cast<int>(what.size()), what.data(),
-               static_cast<int>(std::min<size_t>(400, text.size() - from)),
-               text.data() + from);
-  std::abort();
+  Fail("unescaped marker in " + std::string(what) + ": ..." +
+       std::string(text.substr(from, 400)) + "...");
 }
 
 }  // namespace kirvs::fuzz
