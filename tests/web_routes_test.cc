@@ -47,14 +47,12 @@ TEST_P(WebServerTest, ButtonsOfEachKindPassTheirParameters) {
   // caption, command, p1, p2
   const std::vector<std::vector<std::string>> rows = {
       {"Show List", "SHOW LIST", person, "\"\""},
-      {"show list", "SHOW LIST", person, "\"\""},
       {"Sort List Now", "SORT LIST NOW", person, "\"Priority\""},
       {"1017", "SHOW REQUEST", "\"1017\"", person},
       {"Register New Request", "REGISTER NEW REQUEST", "<form>", "<empty>"},
       {"Close", "CLOSE", "\"1017\"", person},
       {"Activities", "ACTIVITIES", "\"1017\"", "<empty>"},
       {"#3", "SHOW ACTIVITY", "<form>", "\"3\""},
-      {"Add Activity", "ADD ACTIVITY", "\"1017\"", person},
       {"Save Activity", "SAVE ACTIVITY", "<form>", "\"1017\""},
       {"Search Inventory", "SEARCH INVENTORY", "<empty>", "<empty>"},
       {"Search Inventory Now", "SEARCH INVENTORY NOW", "<form>", "<empty>"},
@@ -156,8 +154,6 @@ TEST_P(WebServerTest, PostsThatWorkAnswer303ToThePageThatFollows) {
       {"Show List", "", "/", "!" + status},
   };
   Browser browser = SignIn("ann");
-  EXPECT_EQ(303, browser.post_status());
-  EXPECT_EQ("/", browser.redirected_to());
   for (const std::vector<std::string>& row : rows) {
     browser.ClickWith(row[0], row[1]);
     EXPECT_EQ(303, browser.post_status()) << row[0];
@@ -274,8 +270,8 @@ std::vector<std::string> ListedNumbers(const std::string& page) {
   return numbers;
 }
 
-// A list sorted by a column, or the other way round, each request with its
-// description row under it; the order is kept for the session.
+// A list sorted by a column, or the other way round; the order is kept for
+// the session. (The description row under each request: web_list.html.)
 TEST_P(WebServerTest, SortingIsKeptForTheSession) {
   Browser browser = SignIn("ann");
   std::vector<std::string> ascending = ListedNumbers(browser.page());
@@ -288,9 +284,6 @@ TEST_P(WebServerTest, SortingIsKeptForTheSession) {
   EXPECT_TRUE(browser.Shows("href=\"/?sort=Priority\""));
   std::vector<std::string> reversed(by_priority.rbegin(), by_priority.rend());
   EXPECT_EQ(reversed, ListedNumbers(browser.page()));
-  size_t first = browser.page().find("value=" + reversed[0] + " type=submit");
-  size_t description = browser.page().find("colspan=5", first);
-  EXPECT_LT(description, browser.page().find("value=" + reversed[1] + " "));
   browser.Click("Show List");
   EXPECT_EQ(reversed, ListedNumbers(browser.page()));
   EXPECT_EQ(ascending, ListedNumbers(SignIn("ann").page()));
@@ -350,7 +343,8 @@ TEST_P(WebServerTest, QueuesListFiftyRequestsAPage) {
 }
 
 // A new-request form carries a one-time id: posted again (a double click, a
-// retry), it stores nothing new and goes where the first post went.
+// retry, to another node of the help desk), it stores nothing new and goes
+// where the first post went.
 TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
   const std::string count_query = "SELECT COUNT(*) FROM Current_Requests";
   const std::string before = QueryValue(db_path_, count_query);
@@ -365,10 +359,13 @@ TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
       {"KIRVSFormId", form_id},
       {"requestno", "0"},
       {"Description", "Printer on fire"}};
-  // A post that fails on its way (500) leaves the form to be posted again.
+  // A post that fails on its way (500, logged) leaves the form to be posted
+  // again.
   Set(&throw_on_, "SAVE REQUEST");
   browser.PostFields(fields);
   EXPECT_EQ(500, browser.status());
+  EXPECT_TRUE(browser.Shows("Something went wrong"));
+  EXPECT_TRUE(Logged("error=\"test failure"));
   Set(&throw_on_, "");
   TakeCalls();
   // Two at once: the second waits for the first, then replays it.
@@ -378,7 +375,8 @@ TEST_P(WebServerTest, ANewRequestFormPostedTwiceRegistersOneRequest) {
   std::thread second([&] { twin.PostFields(fields); });
   browser.PostFields(fields);
   second.join();
-  browser.PostFields(fields);
+  Restart([](ServeOptions&) {});  // the ids are kept in the database
+  browser.On(port_).PostFields(fields);
   for (Browser* b : {&browser, &twin}) {
     EXPECT_EQ(303, b->post_status());
     EXPECT_EQ("/", b->redirected_to());

@@ -112,13 +112,6 @@ std::string WebServerTest::TakeCommands() {
   return commands;
 }
 
-bool WebServerTest::OnlyStartupRan() {
-  std::vector<SeenCall> calls = TakeCalls();
-  return std::all_of(calls.begin(), calls.end(), [](const SeenCall& call) {
-    return call.command == "STARTUP";
-  });
-}
-
 std::vector<std::string> WebServerTest::Log(size_t lines) {
   Soon([&] {
     std::lock_guard lock(mu_);

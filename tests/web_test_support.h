@@ -204,8 +204,6 @@ class WebServerTest : public ::testing::TestWithParam<Store> {
   std::vector<SeenCall> TakeCalls();
   // The commands of TakeCalls(), joined with commas.
   std::string TakeCommands();
-  // Whether every call since the last TakeCalls() showed a login page.
-  bool OnlyStartupRan();
   // The access log once it has `lines` lines: the server writes a line
   // just after it has sent the answer.
   std::vector<std::string> Log(size_t lines);

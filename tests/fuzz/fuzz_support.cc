@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "cli/init_command.h"
@@ -35,17 +34,10 @@ std::string TempFolder(const char* prefix) {
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 struct Pristine {
   DemoDesk desk;
   sqlite3* copy = nullptr;  // the database as made, in memory
-  std::string ini;          // the settings file as made
+  std::string ini;          // a copy of the settings file as made
 };
 
 Pristine& ThePristine() {
@@ -78,7 +70,8 @@ Pristine& ThePristine() {
     }
     sqlite3_backup_finish(backup);
     sqlite3_close(db);
-    p->ini = ReadFile(p->desk.ini_path);
+    p->ini = p->desk.ini_path + ".made";
+    std::filesystem::copy_file(p->desk.ini_path, p->ini);
     return p;
   }();
   return *pristine;
@@ -123,9 +116,8 @@ void ResetDesk() {
     sqlite3_backup_finish(backup);
     restored_version = DataVersion(db);
   }
-  if (ReadFile(p.desk.ini_path) != p.ini) {
-    std::ofstream(p.desk.ini_path, std::ios::binary | std::ios::trunc) << p.ini;
-  }
+  std::filesystem::copy_file(p.ini, p.desk.ini_path,
+                             std::filesystem::copy_options::overwrite_existing);
 }
 
 std::vector<std::string> Lines(std::string_view input) {
@@ -156,11 +148,8 @@ void CheckEscaped(std::string_view what, std::string_view text) {
   size_t at = text.find("<zq");
   if (at == std::string_view::npos) return;
   size_t from = at < 200 ? 0 : at - 200;
-  std::fprintf(stderr, "unescaped marker in %.*s: ...%.*s...\n",
-               static_cast<int>(what.size()), what.data(),
-               static_cast<int>(std::min<size_t>(400, text.size() - from)),
-               text.data() + from);
-  std::abort();
+  Fail("unescaped marker in " + std::string(what) + ": ..." +
+       std::string(text.substr(from, 400)) + "...");
 }
 
 }  // namespace kirvs::fuzz

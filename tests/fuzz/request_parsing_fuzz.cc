@@ -2,20 +2,17 @@
 // or a header. Oracle: every decoded value is valid UTF-8 (the engine sees
 // only text), and making text valid twice changes nothing the second time.
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_support.h"
 #include "web/http/request_parsing.h"
 
 namespace {
 
-void CheckValid(std::string_view what, const std::string& text) {
+void CheckValid(const std::string& what, const std::string& text) {
   if (kirvs::web::ValidUtf8(text) != text) {
-    std::fprintf(stderr, "%.*s is not valid UTF-8\n",
-                 static_cast<int>(what.size()), what.data());
-    std::abort();
+    kirvs::fuzz::Fail(what + " is not valid UTF-8");
   }
 }
 

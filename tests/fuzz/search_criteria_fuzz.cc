@@ -7,7 +7,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -53,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sqlite3* handle = nullptr;
     if (sqlite3_open_v2(desk.db_path.c_str(), &handle, SQLITE_OPEN_READONLY,
                         nullptr) != SQLITE_OK) {
-      std::abort();
+      Fail("cannot open the demo database");
     }
     return handle;
   }();
