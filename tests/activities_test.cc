@@ -331,8 +331,7 @@ TEST_P(ActivitiesTest, DatabaseFailuresGiveEachHandlerItsMessage) {
       session_.error_text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, ActivitiesTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(ActivitiesTest);
 
 }  // namespace
 }  // namespace kirvs

@@ -260,8 +260,7 @@ TEST_P(DeskTest, AnUnwritableAuditTrailIsReportedAndLeavesTheRowUsable) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, DeskTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(DeskTest);
 
 }  // namespace
 }  // namespace kirvs

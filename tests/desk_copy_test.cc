@@ -95,9 +95,7 @@ TEST(DeskCopyTest, SqliteToPostgresAndBackGivesIdenticalTables) {
 // index) undoes the whole copy, the dropped tables included.
 class DeskCopyFailureTest : public ::testing::TestWithParam<Store> {};
 
-INSTANTIATE_TEST_SUITE_P(Stores, DeskCopyFailureTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(DeskCopyFailureTest);
 
 TEST_P(DeskCopyFailureTest, LeavesTheTargetAsItWas) {
   testing::DemoDesk target(GetParam());

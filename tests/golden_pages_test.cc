@@ -184,9 +184,7 @@ namespace {
 // for byte. (Copied desks: desk_copy_test.cc.)
 class GoldenPagesTest : public ::testing::TestWithParam<Store> {};
 
-INSTANTIATE_TEST_SUITE_P(Stores, GoldenPagesTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(GoldenPagesTest);
 
 TEST_P(GoldenPagesTest, EveryPageOfTheWalk) {
   testing::DemoDesk desk(GetParam());

@@ -247,17 +247,14 @@ TEST_P(LoginTest, ShowRequestShowsDatesHeldAsTextOrNumbersAsDates) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, LoginTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(LoginTest);
 
 // On a help desk made by `kirvs init`, user ids compare without regard to
 // case: any spelling signs in, and a user keeps one login entry, its moment
 // refreshed by each login; on each store.
 class LoginCaseTest : public ::testing::TestWithParam<Store> {};
 
-INSTANTIATE_TEST_SUITE_P(Stores, LoginCaseTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(LoginCaseTest);
 
 TEST_P(LoginCaseTest, AnySpellingOfTheUserIdIsTheSameUser) {
   testing::DemoDesk desk(GetParam());

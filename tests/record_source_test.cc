@@ -503,8 +503,7 @@ TEST_P(RecordSourceTest, ReaderInTheMiddleOfItsRowsDoesNotBlockAWriter) {
   EXPECT_EQ((std::vector<std::string>{"C", "A", "B"}), Walk(*reader, "ItemId"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, RecordSourceTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(RecordSourceTest);
 
 }  // namespace
 }  // namespace kirvs

@@ -87,9 +87,7 @@ std::vector<std::string> Column(const ListedPage& page, bool priority) {
 // on each store.
 class RequestFinderSortTest : public ::testing::TestWithParam<Store> {};
 
-INSTANTIATE_TEST_SUITE_P(Stores, RequestFinderSortTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(RequestFinderSortTest);
 
 TEST_P(RequestFinderSortTest, SortsByListedColumnsOnly) {
   DemoDesk desk(GetParam());

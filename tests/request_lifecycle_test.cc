@@ -43,9 +43,7 @@ class RequestLifecycleTest : public ::testing::TestWithParam<Store> {
   testing::DemoDesk desk_{GetParam()};
 };
 
-INSTANTIATE_TEST_SUITE_P(Stores, RequestLifecycleTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(RequestLifecycleTest);
 
 TEST_P(RequestLifecycleTest, EachCallReportsResultParametersAndProperties) {
   Json results = Run(Json::array({

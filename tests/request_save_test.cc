@@ -185,11 +185,8 @@ class RequestSaveTest : public ::testing::TestWithParam<Store> {
   KIRVSession session_{ini_};
 };
 
-INSTANTIATE_TEST_SUITE_P(Stores, SetRequestTimesTest,
-                         ::testing::ValuesIn(kStores), StoreName);
-INSTANTIATE_TEST_SUITE_P(Stores, RequestSaveTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(SetRequestTimesTest);
+KIRVS_ON_EVERY_STORE(RequestSaveTest);
 
 TEST_P(RequestSaveTest, RegisterSaveScheduleAndClose) {
   const char* kOpenAndCounter =

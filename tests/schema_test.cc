@@ -264,9 +264,7 @@ TEST_F(SchemaFixture, PostgresHasTheSameTablesColumnsAndTypes) {
   EXPECT_EQ("0", QueryValue(schema.uri(), "SELECT COUNT(*) FROM Logins"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, SchemaTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(SchemaTest);
 
 }  // namespace
 }  // namespace kirvs

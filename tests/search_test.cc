@@ -75,9 +75,7 @@ class SearchTest : public ::testing::TestWithParam<Store> {
   SessionState session_{fixture_.ini_path()};
 };
 
-INSTANTIATE_TEST_SUITE_P(Stores, SearchTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(SearchTest);
 
 // --- search form ---------------------------------------------------------
 

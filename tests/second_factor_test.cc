@@ -40,9 +40,7 @@ class SecondFactorTest : public ::testing::TestWithParam<Store> {
   DemoDesk desk_{GetParam()};
 };
 
-INSTANTIATE_TEST_SUITE_P(Stores, SecondFactorTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(SecondFactorTest);
 
 TEST_P(SecondFactorTest, CodesOfOneStepEitherSideAreAcceptedOnce) {
   const int64_t now = TotpStep(kNow);

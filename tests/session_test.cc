@@ -134,8 +134,7 @@ TEST_P(SessionReadTest, AReadFailingPartWayFailsTheCommand) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, SessionReadTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(SessionReadTest);
 
 }  // namespace
 }  // namespace kirvs

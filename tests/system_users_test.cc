@@ -18,9 +18,7 @@ using ::kirvs::testing::HelpDeskFixture;
 
 class SystemUsersTest : public ::testing::TestWithParam<Store> {};
 
-INSTANTIATE_TEST_SUITE_P(Stores, SystemUsersTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(SystemUsersTest);
 
 TEST_P(SystemUsersTest, FindsTheEntryOfAUser) {
   // Ids compare ignoring case, as on a desk that `kirvs init` makes (on

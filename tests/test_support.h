@@ -200,6 +200,13 @@ std::string LogInError(const std::string& ini_path, const std::string& user,
 inline constexpr Store kStores[] = {Store::kSqlite, Store::kPostgres};
 std::string StoreName(const ::testing::TestParamInfo<Store>& info);
 
+// Instantiates the parameterised suite `suite` on every store, its tests
+// named .../SQLite and .../PostgreSQL.
+#define KIRVS_ON_EVERY_STORE(suite)                                        \
+  INSTANTIATE_TEST_SUITE_P(Stores, suite,                                  \
+                           ::testing::ValuesIn(::kirvs::testing::kStores), \
+                           ::kirvs::testing::StoreName)
+
 // The demo help desk that `kirvs init --demo` makes, in a temporary folder
 // (on PostgreSQL: KIRVS.INI there, the tables in a PostgresSchema):
 // logins ann/ann123 (Ann Archer, Service Desk), bob/bob123, carol/carol123,

@@ -190,8 +190,7 @@ TEST_P(NewerLayoutTest, IsRefusedAndLeftAsItIs) {
   EXPECT_EQ(newer, version);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, NewerLayoutTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(NewerLayoutTest);
 
 }  // namespace
 }  // namespace kirvs

@@ -51,9 +51,7 @@ class UserCommandTest : public ::testing::TestWithParam<Store> {
   const std::string db_ = desk_.db_path(), ini_ = desk_.ini_path();
 };
 
-INSTANTIATE_TEST_SUITE_P(Stores, UserCommandTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(UserCommandTest);
 
 TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
   ProgramRun run = User({"add", "erin", "--person", "Erin Ede", "--group",

@@ -80,12 +80,8 @@ class WebStateTest : public ::testing::TestWithParam<Store> {
 using SessionStoreTest = WebStateTest;
 using LoginThrottleTest = WebStateTest;
 
-INSTANTIATE_TEST_SUITE_P(Stores, SessionStoreTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
-INSTANTIATE_TEST_SUITE_P(Stores, LoginThrottleTest,
-                         ::testing::ValuesIn(testing::kStores),
-                         testing::StoreName);
+KIRVS_ON_EVERY_STORE(SessionStoreTest);
+KIRVS_ON_EVERY_STORE(LoginThrottleTest);
 
 TEST_P(SessionStoreTest, RepeatedLoginsEndOnlyTheUsersOwnOldestSessions) {
   std::string ann = LogIn("ann");

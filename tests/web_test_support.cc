@@ -32,8 +32,7 @@ bool Soon(Done done) {
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Stores, WebServerTest, ::testing::ValuesIn(kStores),
-                         StoreName);
+KIRVS_ON_EVERY_STORE(WebServerTest);
 
 void WebServerTest::SetUp() {
   if (GetParam() == Store::kPostgres &&
