@@ -71,20 +71,25 @@ TEST(SqlDialectTest, TranslatesForPostgres) {
 }
 
 TEST(SqlDialectTest, RefusesWhatItCannotTranslate) {
-  const char* const queries[] = {
-      "SELECT * FROM Nowhere",
-      "SELECT * FROM (SELECT 1)",
-      "SELECT [RequestNo FROM Current_Requests",
-      "SELECT 'open FROM Current_Requests",
-      "SELECT (1 FROM Current_Requests",
-      "INSERT OR REPLACE INTO Current_Requests VALUES (1)",
-      "PRAGMA user_version",
+  const struct {
+    const char* query;
+    const char* why;  // the end of the message
+  } cases[] = {
+      {"SELECT * FROM Nowhere", "no such table: Nowhere"},
+      {"SELECT * FROM (SELECT 1)", "* over a subquery"},
+      {"SELECT [RequestNo FROM Current_Requests", "unterminated name"},
+      {"SELECT 'open FROM Current_Requests", "unterminated string"},
+      {"SELECT (1 FROM Current_Requests", "unbalanced parentheses"},
+      {"INSERT OR REPLACE INTO Current_Requests VALUES (1)", ""},
+      {"PRAGMA user_version", ""},
   };
   const SqlCatalog catalog = TestCatalog();
-  for (const char* query : queries) {
+  for (const auto& c : cases) {
     std::string out = "unchanged";
-    EXPECT_FALSE(TranslateForPostgres(query, catalog, &out).ok()) << query;
-    EXPECT_EQ("unchanged", out) << query;
+    Status s = TranslateForPostgres(c.query, catalog, &out);
+    EXPECT_FALSE(s.ok()) << c.query;
+    EXPECT_TRUE(s.message().ends_with(c.why)) << c.query << ": " << s.message();
+    EXPECT_EQ("unchanged", out) << c.query;
   }
 }
 
