@@ -7,7 +7,6 @@
 #include <chrono>
 #include <ctime>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "data/second_factor.h"
@@ -209,33 +208,14 @@ TEST_P(WebServerTest, SecondFactorGuardsTheSession) {
   EXPECT_EQ("", later.cookie("kirvs_session"));
 }
 
-// Another running server on the fixture's help desk, on a port of its own:
-// a second node, as behind a balancer, that shares only the database.
-class Node {
- public:
-  explicit Node(const ServeOptions& options) : server_(options) {
-    port_ = server_.Bind();
-    listener_ = std::thread([this] { server_.Listen(); });
-  }
-  ~Node() {
-    server_.Stop();
-    listener_.join();
-  }
-  int port() const { return port_; }
-
- private:
-  WebServer server_;
-  int port_ = 0;
-  std::thread listener_;
-};
-
 // Logging out ends every session of the user, on every node. (A node started
 // later knows the sessions: StopLetsRequestsInFlightFinish; failed logins on
 // one node slow down the others: LoginThrottleTest.NodesCountTogether; a form
 // posted to two nodes registers once:
 // ANewRequestFormPostedTwiceRegistersOneRequest.)
 TEST_P(WebServerTest, LogoutEndsEverySessionOfTheUser) {
-  Node node(options_);
+  // A second node, as behind a balancer, sharing only the database.
+  testing::RunningServer node(options_);
   Browser office = SignIn("ann");
   // The login form of one node is accepted by the other, and so is a form
   // shown by one node posted to the other.

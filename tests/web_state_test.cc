@@ -12,7 +12,6 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "data/web_state_tables.h"
@@ -56,18 +55,14 @@ class WebStateTest : public ::testing::TestWithParam<Store> {
   int Race(int guessers) {
     std::atomic<int> passed{0};
     std::barrier start(guessers);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < guessers; ++i) {
-      threads.emplace_back([&, i] {
-        std::string address = "10.0.0." + std::to_string(i);
-        start.arrive_and_wait();
-        if (!throttle_->Begin("bob", address)) {
-          ++passed;
-          throttle_->Failed("bob", address);
-        }
-      });
-    }
-    for (std::thread& thread : threads) thread.join();
+    testing::OnThreads(guessers, [&](int i) {
+      std::string address = "10.0.0." + std::to_string(i);
+      start.arrive_and_wait();
+      if (!throttle_->Begin("bob", address)) {
+        ++passed;
+        throttle_->Failed("bob", address);
+      }
+    });
     return passed;
   }
 

@@ -79,16 +79,14 @@ std::string WebServerTest::MakeDesk(const std::string& name, int scale) {
 }
 
 void WebServerTest::Start() {
-  server_ = std::make_unique<web::WebServer>(options_);
-  port_ = server_->Bind();
+  server_ = std::make_unique<RunningServer>(options_);
+  port_ = server_->port();
   ASSERT_NE(0, port_);
-  listener_ = std::thread([this] { listened_ok_ = server_->Listen(); });
 }
 
 void WebServerTest::Stop() {
   if (!server_) return;
-  server_->Stop();
-  listener_.join();
+  listened_ok_ = server_->Stop();
   server_.reset();
 }
 

@@ -166,6 +166,35 @@ class Browser {
   int post_status_ = 0;
 };
 
+// A server on a help desk, bound to a free loopback port at once and
+// listening on a thread of its own until stopped or destroyed.
+class RunningServer {
+ public:
+  explicit RunningServer(const web::ServeOptions& options) : server_(options) {
+    port_ = server_.Bind();
+    listener_ = std::thread([this] { listened_ok_ = server_.Listen(); });
+  }
+  ~RunningServer() { Stop(); }
+
+  // The port, 0 when binding failed.
+  int port() const { return port_; }
+  // Stops the server and waits for its listener; whether listening ended
+  // cleanly.
+  bool Stop() {
+    if (listener_.joinable()) {
+      server_.Stop();
+      listener_.join();
+    }
+    return listened_ok_;
+  }
+
+ private:
+  web::WebServer server_;
+  int port_ = 0;
+  std::atomic<bool> listened_ok_{false};
+  std::thread listener_;
+};
+
 // A RunCommand call as the engine received it: each parameter as "<empty>",
 // "<form>" or its text in quotes.
 struct SeenCall {
@@ -224,10 +253,9 @@ class WebServerTest : public ::testing::TestWithParam<Store> {
   std::string db_path_;
   ManualClock clock_;
   web::ServeOptions options_;
-  std::unique_ptr<web::WebServer> server_;
+  std::unique_ptr<RunningServer> server_;
   int port_ = 0;
-  std::thread listener_;
-  std::atomic<bool> listened_ok_{false};
+  bool listened_ok_ = false;  // how the last stopped server ended
   std::mutex mu_;
   std::vector<SeenCall> calls_;
   std::vector<std::string> log_;
