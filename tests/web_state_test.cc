@@ -211,9 +211,10 @@ TEST_P(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
   EXPECT_TRUE(throttle_->Begin("bob", "a"));
 }
 
-// Two nodes count one user's failures together. An attempt begun on a node
-// that stopped before it ended holds nobody back once failures that old are
-// forgotten, and a sweep then leaves nothing behind.
+// Two nodes count one user's failures together. Attempts begun on a node
+// that stopped before they ended hold nobody back once their lease has run
+// out, however often attempts begin after them, and a sweep of forgotten
+// failures then leaves nothing behind.
 TEST_P(LoginThrottleTest, NodesCountTogether) {
   LoginThrottle other(options_);
   for (int i = 0; i < 3; ++i) {
@@ -225,9 +226,27 @@ TEST_P(LoginThrottleTest, NodesCountTogether) {
   clock_.Advance(milliseconds(1000));
   ASSERT_FALSE(other.Begin("bob", "b"));  // its node stops before it ends
   EXPECT_EQ(milliseconds(1000), throttle_->Begin("bob", "a"));
-  clock_.Advance(options_.forget_failures_after + milliseconds(1));
+  clock_.Advance(LoginThrottle::kAttemptLease);
+  EXPECT_EQ(milliseconds(1000), throttle_->Begin("bob", "a"));
+  clock_.Advance(milliseconds(1));
   ASSERT_FALSE(throttle_->Begin("bob", "a"));
   throttle_->Succeeded("bob", "a");
+
+  ASSERT_FALSE(other.Begin("carol", "b"));
+  ASSERT_FALSE(other.Begin("carol", "b"));  // two, and the node stops
+  for (milliseconds t(0); t <= LoginThrottle::kAttemptLease;
+       t += milliseconds(1000)) {
+    ASSERT_FALSE(throttle_->Begin("carol", "a")) << t.count();
+    throttle_->Abandoned("carol", "a");
+    clock_.Advance(milliseconds(1000));
+  }
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(throttle_->Begin("carol", "a")) << i;
+    throttle_->Failed("carol", "a");
+  }
+  EXPECT_TRUE(throttle_->Begin("carol", "a"));
+
+  clock_.Advance(options_.forget_failures_after + milliseconds(1));
   throttle_->Sweep();
   EXPECT_EQ("0",
             testing::QueryValue(desk_.db_path(),

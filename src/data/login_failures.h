@@ -23,7 +23,7 @@ struct LoginFailures {
   int64_t failures = 0;
   int64_t latest_ms = 0;  // when the latest failure came
   int64_t running = 0;    // attempts begun and not yet ended
-  int64_t begun_ms = 0;   // when the latest attempt began
+  int64_t begun_ms = 0;   // when the first of the running attempts began
 
   bool empty() const { return failures == 0 && running == 0; }
 };
@@ -36,8 +36,8 @@ Status ChangeLoginFailures(
     const std::string& db_path, const std::vector<std::string>& keys,
     const std::function<bool(std::vector<LoginFailures>*)>& change);
 
-// Removes the keys with no attempt begun since `before_ms` and no failure
-// since then.
+// Removes the keys whose latest failure and running attempts all began
+// before `before_ms`.
 Status ForgetLoginFailures(const std::string& db_path, int64_t before_ms);
 
 }  // namespace kirvs

@@ -25,12 +25,14 @@ std::vector<std::string> Keys(std::string_view user_id,
 }
 
 // Failures whose latest lies `forget` in the past are forgotten; attempts
-// begun that long ago belonged to a node that stopped before they ended.
+// running since longer than the lease belonged to a node that stopped
+// before they ended.
 void Forget(LoginFailures* key, int64_t now, milliseconds forget) {
   if (key->failures > 0 && now - key->latest_ms > forget.count()) {
     key->failures = 0;
   }
-  if (key->running > 0 && now - key->begun_ms > forget.count()) {
+  if (key->running > 0 &&
+      now - key->begun_ms > LoginThrottle::kAttemptLease.count()) {
     key->running = 0;
   }
 }
@@ -80,9 +82,11 @@ std::optional<milliseconds> LoginThrottle::Begin(std::string_view user_id,
       wait = std::max(wait.value_or(milliseconds(0)), key_wait);
     }
     if (wait) return false;
+    // The lease runs from the first of the attempts running, so that
+    // attempts begun every moment cannot keep a stopped node's alive.
     for (LoginFailures& key : *keys) {
+      if (key.running == 0) key.begun_ms = now;
       ++key.running;
-      key.begun_ms = now;
     }
     return true;
   });

@@ -10,7 +10,10 @@
 // cannot tie up the server's worker threads. An attempt takes its turn
 // before it runs (Begin) and counts as a failure until it ends, so that
 // guesses sent together, say the moment a wait expires, cannot all run:
-// each turn lets one attempt through.
+// each turn lets one attempt through. An attempt still running kAttemptLease
+// after the first of the running ones began is taken to have ended: its
+// node stopped (or was killed) before it could end it, and it must not hold
+// back the logins from its address for good.
 //
 // The counts live in the help desk's database (data/login_failures.h), so
 // that failures counted on one node slow down the next attempt on another,
@@ -41,6 +44,11 @@ class LoginThrottle {
   // REQUIRES: `options` outlives the throttle; the tables of the web
   // front's state exist (data/web_state_tables.h).
   explicit LoginThrottle(const ServeOptions& options);
+
+  // Far longer than a login takes, even one that waits for a busy database
+  // now and then; short enough that a person locked out by a stopped
+  // node's attempts gets in on trying again.
+  static constexpr std::chrono::milliseconds kAttemptLease{10000};
 
   // Starts a login attempt for `user_id` from `address` when it may run
   // now; otherwise returns how long it must still wait. An attempt started
