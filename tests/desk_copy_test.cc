@@ -40,6 +40,12 @@ std::string Dump(const std::string& db_path, const std::string& names_from) {
   return dump;
 }
 
+// A row that a copy cannot store: a duplicate login, the source having lost
+// its unique index.
+const char kTwoLoginsOfOneUser[] =
+    "DROP INDEX Logins_UserName; INSERT INTO Logins (UserName) "
+    "VALUES ('twice'), ('twice')";
+
 Status Copy(const std::string& from, const std::string& to, bool replace,
             DeskCopyReport* report) {
   std::shared_ptr<Database> source, target;
@@ -101,9 +107,7 @@ TEST_P(DeskCopyFailureTest, LeavesTheTargetAsItWas) {
   testing::DemoDesk target(GetParam());
   if (!target.available()) GTEST_SKIP() << testing::kNoPostgres;
   testing::DemoDesk source;
-  ExecSql(source.db_path(),
-          "DROP INDEX Logins_UserName; INSERT INTO Logins (UserName) "
-          "VALUES ('twice'), ('twice')");
+  ExecSql(source.db_path(), kTwoLoginsOfOneUser);
   ExecSql(target.db_path(), "UPDATE Counters SET LastNumber = 5000");
   const std::string before = Dump(target.db_path(), source.db_path());
 
@@ -140,9 +144,7 @@ TEST(CopyCommandTest, FoldersFilesAndRefusals) {
     EXPECT_NE(std::string::npos, (output.str() + errors.str()).find(c.said))
         << output.str() << errors.str();
   }
-  ExecSql(desk.db_path(),
-          "DROP INDEX Logins_UserName; INSERT INTO Logins (UserName) "
-          "VALUES ('twice'), ('twice')");
+  ExecSql(desk.db_path(), kTwoLoginsOfOneUser);
   std::filesystem::remove(copy);
   std::ostringstream output, errors;
   EXPECT_EQ(1, RunCopy({folder, copy, false}, output, errors));

@@ -47,27 +47,32 @@ class InitCommandTest : public ::testing::Test {
   std::ostringstream output_, errors_;
 };
 
-// A relative folder, missing, gives an absolute DBPath.
+// Through the program: a relative folder, missing, gives an absolute DBPath;
+// a second init is refused.
 TEST_F(InitCommandTest, MakesDatabaseAndSettingsInAMissingFolder) {
   const fs::path before = fs::current_path();
   fs::current_path(root_);
-  const int code = Init("./rel/../new/help desk", /*demo=*/true);
+  const std::vector<std::string> init = {"init", "./rel/../new/help desk",
+                                         "--demo", "--scale", "2"};
+  const testing::ProgramRun run = testing::RunKirvs(init);
+  EXPECT_EQ(1, testing::RunKirvs(init).exit_code) << "no second init";
   fs::current_path(before);
-  ASSERT_EQ(0, code) << errors_.str();
+  ASSERT_EQ(0, run.exit_code) << run.err;
   const std::string dir = root_ + "/new/help desk";
   std::string db_path = dir + "/" + kDatabaseFileName;
   EXPECT_EQ(db_path, Setting(dir, "DBPath"));
+  EXPECT_EQ(std::to_string(2 * kDemoOpenRequests),
+            Query(dir, "SELECT count(*) FROM Current_Requests"));
 
   EXPECT_FALSE(fs::exists(db_path + "-wal") &&
                fs::file_size(db_path + "-wal") > 0)
       << "the log should be folded into the database file";
 
-  std::string printed = output_.str();
-  EXPECT_NE(std::string::npos, printed.find(db_path)) << printed;
+  EXPECT_NE(std::string::npos, run.out.find(db_path)) << run.out;
   for (const DemoStaff& staff : kDemoStaff) {
     std::string login =
         std::string(staff.user_id) + " / " + std::string(staff.password);
-    EXPECT_NE(std::string::npos, printed.find(login)) << printed;
+    EXPECT_NE(std::string::npos, run.out.find(login)) << run.out;
   }
 }
 
@@ -161,16 +166,6 @@ TEST_F(InitCommandTest, DbPathMustFitInASetting) {
         << errors_.str();
     EXPECT_FALSE(fs::exists(too_long));
   }
-}
-
-TEST_F(InitCommandTest, CommandLineRunsInitAndReportsRefusal) {
-  const std::string dir = root_ + "/cli";
-  const std::vector<std::string> init = {"init", dir, "--demo", "--scale", "2"};
-  EXPECT_EQ(0, testing::RunKirvs(init).exit_code);
-  EXPECT_EQ(1, testing::RunKirvs(init).exit_code) << "no second init";
-
-  EXPECT_EQ(std::to_string(2 * kDemoOpenRequests),
-            Query(dir, "SELECT count(*) FROM Current_Requests"));
 }
 
 }  // namespace

@@ -289,21 +289,6 @@ TEST_P(RecordSourceTest, SetThatCannotConvertFailsAndChangesNothing) {
   }
 }
 
-TEST_P(RecordSourceTest, UpdateStoresOnlyTheChangedColumns) {
-  auto rs = Open("SELECT * FROM Items WHERE ItemId = 'A'", OpenMode::kUpdate);
-  ASSERT_NE(nullptr, rs);
-  ASSERT_FALSE(rs->eof());
-  // Another session changes another column of the row meanwhile.
-  ExecSql(db(), "UPDATE Items SET Qty = 50 WHERE ItemId = 'A'");
-  ASSERT_TRUE(rs->Set("Description", Variant("adaptor")).ok());
-  ASSERT_TRUE(rs->Update().ok());
-  rs->Close();
-  EXPECT_EQ(
-      (testing::Rows{
-          {"C", "cable", "3"}, {"A", "adaptor", "50"}, {"B", "battery", "2"}}),
-      QuerySql(db(), "SELECT * FROM Items ORDER BY rowid"));
-}
-
 TEST_P(RecordSourceTest, OnlyRowsOfOneTableCanBeStored) {
   struct Case {
     const char* query;
@@ -349,10 +334,17 @@ TEST_P(RecordSourceTest, OnlyRowsOfOneTableCanBeStored) {
   }
 }
 
-// Close discards a row never stored; the source then refuses every call.
-TEST_P(RecordSourceTest, DeleteRemovesOnlyTheCurrentRowAndCloseDiscards) {
+// Update stores only the changed columns and Delete removes only the current
+// row; Close discards a row never stored, and the source then refuses every
+// call.
+TEST_P(RecordSourceTest, WritesTouchOnlyTheCurrentRowAndCloseDiscards) {
   auto rs = Open("SELECT * FROM Items ORDER BY ItemId", OpenMode::kUpdate);
   ASSERT_NE(nullptr, rs);
+  ASSERT_FALSE(rs->eof());
+  // Another session changes another column of the row meanwhile.
+  ExecSql(db(), "UPDATE Items SET Qty = 50 WHERE ItemId = 'A'");
+  ASSERT_TRUE(rs->Set("Description", Variant("adaptor")).ok());
+  ASSERT_TRUE(rs->Update().ok());
   ASSERT_TRUE(rs->MoveNext().ok());
   ASSERT_TRUE(rs->Delete().ok());
   Variant value;
@@ -364,8 +356,8 @@ TEST_P(RecordSourceTest, DeleteRemovesOnlyTheCurrentRowAndCloseDiscards) {
   ASSERT_TRUE(rs->AddNew().ok());
   ASSERT_TRUE(rs->Set("ItemId", Variant("D")).ok());
   rs->Close();
-  EXPECT_EQ((testing::Rows{{"A"}, {"C"}}),
-            QuerySql(db(), "SELECT ItemId FROM Items ORDER BY 1"));
+  EXPECT_EQ((testing::Rows{{"C", "cable", "3"}, {"A", "adaptor", "50"}}),
+            QuerySql(db(), "SELECT * FROM Items ORDER BY rowid"));
   EXPECT_EQ("record source is closed", rs->Get("ItemId", &value).message());
   EXPECT_EQ("record source is closed", rs->Update().message());
 }

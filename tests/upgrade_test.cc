@@ -110,12 +110,9 @@ TEST_F(UpgradeTest, KeepsEveryRowAndColumnAndReachesTheCurrentLayout) {
     ASSERT_TRUE(CreateSchema(db.get()).ok());
   }
   EXPECT_EQ(Layout(fresh), Layout(db_));
-  EXPECT_EQ(QuerySql(fresh,
-                     "SELECT name, tbl_name FROM sqlite_master WHERE "
-                     "type='index' ORDER BY name"),
-            QuerySql(db_,
-                     "SELECT name, tbl_name FROM sqlite_master WHERE "
-                     "type='index' ORDER BY name"));
+  const char* indexes =
+      "SELECT name, tbl_name FROM sqlite_master WHERE type='index' ORDER BY 1";
+  EXPECT_EQ(QuerySql(fresh, indexes), QuerySql(db_, indexes));
 
   // Passwords became hashes that admit their owners; text ignores case.
   EXPECT_EQ("", testing::LogInError(ini_, "BOB", "bob123"));

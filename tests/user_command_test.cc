@@ -22,12 +22,17 @@ class UserCommandTest : public ::testing::TestWithParam<Store> {
     if (!desk_.available()) GTEST_SKIP() << kNoPostgres;
   }
 
+  // Runs `kirvs user` with `arguments`, expecting the exit code `exit_code`.
   ProgramRun User(std::vector<std::string> arguments,
-                  const std::string& input = "") {
+                  const std::string& input = "", int exit_code = 0) {
     arguments.insert(arguments.begin(), "user");
     arguments.push_back("--ini");
     arguments.push_back(ini_);
-    return testing::RunKirvs(arguments, input);
+    ProgramRun run = testing::RunKirvs(arguments, input);
+    EXPECT_EQ(exit_code, run.exit_code)
+        << arguments[1] << " " << arguments[2].substr(0, 20) << ": "
+        << run.err.substr(0, 200);
+    return run;
   }
 
   std::string Hash(const std::string& user) {
@@ -57,7 +62,6 @@ TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
   ProgramRun run = User({"add", "erin", "--person", "Erin Ede", "--group",
                          "Network", "--password-stdin"},
                         "two words\n");
-  ASSERT_EQ(0, run.exit_code) << run.err;
   EXPECT_TRUE(Hash("erin").starts_with("$argon2id$"));
   EXPECT_EQ("Erin Ede|Network|erin",
             QueryValue(db_,
@@ -65,12 +69,10 @@ TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
                        "FROM Personnel WHERE UserId='erin'"));
   EXPECT_EQ("", testing::LogInError(ini_, "ERIN", "two words"));
 
-  run = User({"passwd", "Erin", "--password-stdin"}, "new one\r\n");
-  ASSERT_EQ(0, run.exit_code) << run.err;
+  User({"passwd", "Erin", "--password-stdin"}, "new one\r\n");
   EXPECT_TRUE(VerifyPassword(Hash("erin"), "new one"));
 
   run = User({"totp", "erin"});
-  ASSERT_EQ(0, run.exit_code) << run.err;
   const std::string secret =
       QueryValue(db_, "SELECT Secret FROM User_Factors WHERE UserId='erin'");
   EXPECT_NE(std::string::npos,
@@ -80,7 +82,6 @@ TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
   EXPECT_NE(std::string::npos, run.out.find("\u2588\u2588")) << "a QR code";
 
   run = User({"list"});
-  ASSERT_EQ(0, run.exit_code) << run.err;
   EXPECT_NE(std::string::npos,
             run.out.find("\nerin     Erin Ede    Network       set       "
                          "set            20"))
@@ -89,28 +90,20 @@ TEST_P(UserCommandTest, AddChangeListTotpAndRemoveAnAccount) {
       << "nobody else logged in";
   EXPECT_EQ(std::string::npos, run.out.find("$argon2")) << "never a hash";
 
-  run = User({"totp", "erin", "--off"});
-  EXPECT_EQ(0, run.exit_code) << run.err;
+  User({"totp", "erin", "--off"});
   EXPECT_EQ("0", QueryValue(db_, "SELECT count(*) FROM User_Factors"));
 
   // Removing keeps the profile unless asked; the same account can come back
   // to it.
-  run = User({"remove", "ERIN"});
-  ASSERT_EQ(0, run.exit_code) << run.err;
+  User({"remove", "ERIN"});
   EXPECT_EQ("", Hash("erin"));
   EXPECT_EQ("0", QueryValue(db_, "SELECT count(*) FROM Logins"));
-  EXPECT_EQ("1", QueryValue(db_,
-                            "SELECT count(*) FROM Personnel WHERE "
-                            "UserId='erin'"));
-  run = User({"add", "erin", "--person", "erin ede", "--password-stdin"},
-             "again\n");
-  ASSERT_EQ(0, run.exit_code) << run.err;
+  const char* profiles = "SELECT count(*) FROM Personnel WHERE UserId='erin'";
+  EXPECT_EQ("1", QueryValue(db_, profiles));
+  User({"add", "erin", "--person", "erin ede", "--password-stdin"}, "again\n");
   EXPECT_EQ("", testing::LogInError(ini_, "erin", "again"));
-  run = User({"remove", "erin", "--with-profile"});
-  ASSERT_EQ(0, run.exit_code) << run.err;
-  EXPECT_EQ("0", QueryValue(db_,
-                            "SELECT count(*) FROM Personnel WHERE "
-                            "UserId='erin'"));
+  User({"remove", "erin", "--with-profile"});
+  EXPECT_EQ("0", QueryValue(db_, profiles));
 }
 
 TEST_P(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
@@ -156,8 +149,7 @@ TEST_P(UserCommandTest, BadInputFailsWithAMessageAndChangesNothing) {
   for (const auto& c : cases) {
     const std::string what =
         c.arguments[0] + " " + c.arguments[1].substr(0, 20);
-    ProgramRun run = User(c.arguments, c.input);
-    EXPECT_EQ(1, run.exit_code) << what;
+    ProgramRun run = User(c.arguments, c.input, 1);
     EXPECT_NE(std::string::npos, run.err.find(c.message))
         << what << ": " << run.err.substr(0, 200);
     EXPECT_EQ("", run.out) << what;
