@@ -118,44 +118,39 @@ TEST_F(HttpServerTest, SlowClientsDoNotHoldUpOthers) {
   std::atomic<int> refused{0};
   std::atomic<int64_t> longest_ms{0};
   std::thread slow([&] {
-    struct Client {
-      int sock = -1;
-      Clock::time_point since;
-    };
-    std::vector<Client> clients(kSlow);
+    std::vector<int> socks(kSlow, -1);
+    std::vector<Clock::time_point> since(kSlow);
     while (!done) {
       for (int i = 0; i < kSlow; ++i) {
-        Client& c = clients[i];
-        if (c.sock < 0) {
-          c.sock = Connect(port_, "127.0.0.1");
-          c.since = Clock::now();
+        if (socks[i] < 0) {
+          socks[i] = Connect(port_, "127.0.0.1");
+          since[i] = Clock::now();
           std::string start = i % 2 ? "GET / HTTP/1.1\r\n"
                                     : "POST / HTTP/1.1\r\nHost: x\r\n"
                                       "Content-Length: 100000\r\n\r\n";
-          ::send(c.sock, start.data(), start.size(), MSG_NOSIGNAL);
+          ::send(socks[i], start.data(), start.size(), MSG_NOSIGNAL);
           continue;
         }
-        pollfd fd{c.sock, POLLIN, 0};
+        pollfd fd{socks[i], POLLIN, 0};
         if (::poll(&fd, 1, 0) > 0) {  // answered or closed by the server
-          std::string answer = ReadAll(c.sock, milliseconds(100));
+          std::string answer = ReadAll(socks[i], milliseconds(100));
           if (answer.find(" 503 ") != std::string::npos) {
             ++refused;
           } else {
-            auto held =
-                std::chrono::duration_cast<milliseconds>(Clock::now() - c.since)
-                    .count();
-            longest_ms = std::max<int64_t>(longest_ms, held);
+            auto held = std::chrono::duration_cast<milliseconds>(Clock::now() -
+                                                                 since[i]);
+            longest_ms = std::max<int64_t>(longest_ms, held.count());
           }
-          ::close(c.sock);
-          c.sock = -1;
+          ::close(socks[i]);
+          socks[i] = -1;
         } else {
-          ::send(c.sock, "X", 1, MSG_NOSIGNAL);
+          ::send(socks[i], "X", 1, MSG_NOSIGNAL);
         }
       }
       std::this_thread::sleep_for(trickle);
     }
-    for (Client& c : clients) {
-      if (c.sock >= 0) ::close(c.sock);
+    for (int sock : socks) {
+      if (sock >= 0) ::close(sock);
     }
   });
 

@@ -121,16 +121,6 @@ TEST_P(WebServerTest, APortInUseIsNotSharedAndServeSaysSo) {
       errors.str());
 }
 
-// A stop that comes while Listen is still starting up is not lost (the
-// listener thread would never end).
-TEST_P(WebServerTest, StopRightAfterStartIsNotLost) {
-  for (int i = 0; i < 20; ++i) {
-    Stop();
-    Start();
-  }
-  EXPECT_TRUE(listened_ok_);
-}
-
 TEST_P(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
   Browser browser = SignIn("ann");
   browser.Click("1017");
@@ -161,7 +151,14 @@ TEST_P(WebServerTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
   }
 }
 
+// A stop lets the requests in flight finish, and one that comes while Listen
+// is still starting up is not lost (the listener thread would never end).
 TEST_P(WebServerTest, StopLetsRequestsInFlightFinish) {
+  for (int i = 0; i < 20; ++i) {
+    Stop();
+    EXPECT_TRUE(listened_ok_) << i;
+    Start();
+  }
   Browser browser = SignIn("ann");
   Set(&pause_on_, "SHOW LIST");
   TakeCalls();

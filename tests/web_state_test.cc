@@ -35,10 +35,7 @@ class WebStateTest : public ::testing::TestWithParam<Store> {
     options_.clock = &clock_;
     options_.max_sessions = 10;
     options_.max_sessions_per_user = 3;
-    options_.idle_timeout = std::chrono::minutes(30);
-    options_.free_failures_per_user = 3;
-    options_.free_failures_per_address = 1000;
-    options_.first_login_delay = milliseconds(1000);
+    options_.free_failures_per_address = 1000;  // the users' waits only
     store_ = std::make_unique<SessionStore>(options_);
     throttle_ = std::make_unique<LoginThrottle>(options_);
   }
@@ -48,6 +45,14 @@ class WebStateTest : public ::testing::TestWithParam<Store> {
     SessionStore::Place place = store_->Reserve(user);
     if (place == SessionStore::Place::kNone) return "";
     return store_->Create(place, user, user + " person").id;
+  }
+
+  // `count` attempts of `user` from `address`, each let through and failed.
+  void Fail(const std::string& user, const std::string& address, int count) {
+    for (int i = 0; i < count; ++i) {
+      ASSERT_FALSE(throttle_->Begin(user, address)) << user << ' ' << i;
+      throttle_->Failed(user, address);
+    }
   }
 
   // `guessers` threads start an attempt for bob at the same moment; each
@@ -176,8 +181,7 @@ TEST_P(SessionStoreTest, OnlyTheLatestPagesWaitForABusyDatabase) {
 
 TEST_P(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
   // Within the free failures, no more attempts run than failures are left.
-  ASSERT_FALSE(throttle_->Begin("bob", "a"));
-  throttle_->Failed("bob", "a");
+  Fail("bob", "a", 1);
   EXPECT_EQ(2, Race(32));
   // Then one attempt each time a wait expires, however many arrive then.
   milliseconds delay(1000);
@@ -192,10 +196,7 @@ TEST_P(LoginThrottleTest, RacingGuessesGetOneAttemptPerTurn) {
 }
 
 TEST_P(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_FALSE(throttle_->Begin("BOB", "a"));
-    throttle_->Failed("BOB", "a");
-  }
+  Fail("BOB", "a", 3);
   clock_.Advance(milliseconds(1000));
   ASSERT_FALSE(throttle_->Begin("bob", "a"));
   // While it runs, the next one must wait.
@@ -203,11 +204,7 @@ TEST_P(LoginThrottleTest, AnAttemptRunningHoldsBackTheNextAndEndsCleanly) {
   throttle_->Abandoned("bob", "a");  // it never ran: it counts for nothing
   ASSERT_FALSE(throttle_->Begin("bob", "a"));
   throttle_->Succeeded("bob", "a");
-  // Success forgets the user's failures.
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_FALSE(throttle_->Begin("bob", "a")) << i;
-    throttle_->Failed("bob", "a");
-  }
+  Fail("bob", "a", 3);  // success forgets the user's failures
   EXPECT_TRUE(throttle_->Begin("bob", "a"));
 }
 
@@ -240,10 +237,7 @@ TEST_P(LoginThrottleTest, NodesCountTogether) {
     throttle_->Abandoned("carol", "a");
     clock_.Advance(milliseconds(1000));
   }
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_FALSE(throttle_->Begin("carol", "a")) << i;
-    throttle_->Failed("carol", "a");
-  }
+  Fail("carol", "a", 3);
   EXPECT_TRUE(throttle_->Begin("carol", "a"));
 
   clock_.Advance(options_.forget_failures_after + milliseconds(1));

@@ -78,13 +78,9 @@ after(async () => {
   if (scratch) fs.rmSync(scratch, {recursive: true, force: true});
 });
 
-async function heading() {
-  return (await page.locator('h1').first().textContent()).trim();
-}
-
-async function mainText() {
-  return await page.locator('main').textContent();
-}
+const heading = async () =>
+  (await page.locator('h1').first().textContent()).trim();
+const mainText = () => page.locator('main').textContent();
 
 // The text of the error box, or of the notice that says what the last change
 // did ('' when none).
