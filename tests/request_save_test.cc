@@ -243,7 +243,14 @@ TEST_P(RequestSaveTest, RegisterSaveScheduleAndClose) {
                    request_));
 }
 
-TEST_P(RequestSaveTest, BadInputLeavesTheDatabaseAsItWas) {
+// A refused save stores nothing: for a user without a login entry, for a
+// request closed meanwhile (no save command may register the posted fields
+// as a new request), for a new request whose number cannot be drawn. (A
+// field that cannot be written: the golden save_request_bad_date.)
+TEST_P(RequestSaveTest, RefusedSavesStoreNothing) {
+  const std::string open =
+      QueryValue(db_, "SELECT MAX(RequestNo) FROM Current_Requests");
+  ASSERT_TRUE(Run("CLOSE NOW", {{"requestno", request_}}));
   auto dump = [&] {
     Rows rows = QuerySql(db_,
                          "SELECT RequestNo, Description, Allocated FROM "
@@ -252,14 +259,29 @@ TEST_P(RequestSaveTest, BadInputLeavesTheDatabaseAsItWas) {
     return rows;
   };
   const Rows before = dump();
-  // (A field that cannot be written: the golden save_request_bad_date.)
-  EXPECT_FALSE(Run("Save Request", {{"requestno", request_},
+  EXPECT_FALSE(Run("Save Request", {{"requestno", open},
                                     {"Description", "x"},
                                     {"KIRVSCurrentUser", "mallory"}}));
   EXPECT_EQ(
       "Unable to update current request.  There is no login entry for the "
       "current user.<br><br>Re-enter your login details and retry the "
       "transaction.",
+      Error());
+  for (const char* command : {"SAVE REQUEST", "SAVE ALLOCATION",
+                              "SAVE SCHEDULE", "SAVE CLOSE DETAILS"}) {
+    EXPECT_FALSE(Run(command, {{"requestno", request_},
+                               {"Description", "edited meanwhile"}}))
+        << command;
+    EXPECT_EQ("Unable to locate request: " + request_ +
+                  " in outstanding requests table.",
+              Error())
+        << command;
+  }
+  FailWrites(db_, "Counters");
+  EXPECT_FALSE(Run("Save Request", {{"requestno", "0"}, {"Description", "x"}}));
+  EXPECT_EQ(
+      "An error occurred whilst trying to save the current request "
+      "(injected failure).",
       Error());
   EXPECT_EQ(before, dump());
 }
@@ -306,17 +328,6 @@ TEST_P(RequestSaveTest, ChangeListCountsFilledColumnsAndRealChangesOnly) {
           {{"requestno", request_}, {"Resolution", "Cleaned the rollers "}}));
   EXPECT_EQ(before, Counts());
   EXPECT_EQ("1", Column("NotifyUser"));
-}
-
-TEST_P(RequestSaveTest, ANewRequestWhoseNumberingFailsIsNotStored) {
-  const std::string before = Counts();
-  FailWrites(db_, "Counters");
-  EXPECT_FALSE(Run("Save Request", {{"requestno", "0"}, {"Description", "x"}}));
-  EXPECT_EQ(
-      "An error occurred whilst trying to save the current request "
-      "(injected failure).",
-      Error());
-  EXPECT_EQ(before, Counts());
 }
 
 // Eight sessions at once register a request each, and save a new activity
@@ -379,24 +390,6 @@ TEST_P(RequestSaveTest, ConcurrentSessionsDrawNumbersAndCloseOnce) {
                      "COUNT(DISTINCT Description), MIN(ActNo), MAX(ActNo) "
                      "FROM Request_Activities WHERE RequestNo=1018 AND "
                      "Description LIKE 'work %'"));
-}
-
-// Someone closes the request between the page and its save: no save command
-// may register the posted fields as a new request.
-TEST_P(RequestSaveTest, SavingARequestClosedMeanwhileStoresNothing) {
-  ASSERT_TRUE(Run("CLOSE NOW", {{"requestno", request_}}));
-  const std::string before = Counts();
-  for (const char* command : {"SAVE REQUEST", "SAVE ALLOCATION",
-                              "SAVE SCHEDULE", "SAVE CLOSE DETAILS"}) {
-    EXPECT_FALSE(Run(command, {{"requestno", request_},
-                               {"Description", "edited meanwhile"}}))
-        << command;
-    EXPECT_EQ("Unable to locate request: " + request_ +
-                  " in outstanding requests table.",
-              Error())
-        << command;
-  }
-  EXPECT_EQ(before, Counts());
 }
 
 TEST_P(RequestSaveTest, AFailedCloseKeepsTheRequestWithItsCloseDetails) {
