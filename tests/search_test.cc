@@ -228,7 +228,8 @@ TEST_P(SearchTest, SearchFailuresGiveTheMessageAndNoPage) {
 
 // --- item pages ----------------------------------------------------------
 
-TEST_P(SearchTest, ItemFailureKeepsThePreviousPage) {
+// An item page that fails keeps the previous page; configuration pages.
+TEST_P(SearchTest, ItemAndConfigurationPages) {
   Set("DisplayItem", "ItemId, Colour");
   session_.page_text = "previous";
   EXPECT_FALSE(ShowItem(&session_, Variant("A1")));
@@ -237,9 +238,7 @@ TEST_P(SearchTest, ItemFailureKeepsThePreviousPage) {
       "Items table (no such column: Colour).",
       session_.error_text);
   EXPECT_EQ("previous", session_.page_text);
-}
 
-TEST_P(SearchTest, ConfigurationPages) {
   Set("ConfigList", "SUBITEMID, Description");
   struct Case {
     Fields fields;
