@@ -96,6 +96,8 @@ TEST_P(LoginTest, ConcurrentFirstLoginsLeaveOneEntry) {
 }
 
 // (An unknown user: the golden login_unknown_user.)
+// Every failure has its message; a plain-text password is hashed at its
+// first login.
 TEST_P(LoginTest, EveryLoginFailureHasItsMessage) {
   const std::string path = desk_.db_path();
   const std::string bad_id =
@@ -126,23 +128,20 @@ TEST_P(LoginTest, EveryLoginFailureHasItsMessage) {
     EXPECT_EQ("", session_.UserId().text()) << c.user;
   }
   EXPECT_EQ("0", QueryValue(path, "SELECT COUNT(*) FROM Logins"));
+  // A wrong password leaves the plain text for its owner; the first login
+  // hashes it.
+  const std::string query = "SELECT Password FROM System_Users WHERE UserId=";
+  EXPECT_EQ("bob ", QueryValue(path, query + "'bob'"));
+  ASSERT_TRUE(LogIn("ann", "pw")) << Error();
+  const std::string hash = QueryValue(path, query + "'ann'");
+  EXPECT_TRUE(VerifyPassword(hash, "pw")) << hash;
+  EXPECT_TRUE(LogIn("ann", "pw")) << Error();
+  EXPECT_FALSE(LogIn("ann", "PW"));
+  EXPECT_EQ(hash, QueryValue(path, query + "'ann'"));
   EXPECT_TRUE(LogIn("bob", "bob "));  // blanks count in both directions
   // An apostrophe in the user id is quoted, not spliced.
   ASSERT_TRUE(LogIn("o'brien", "pw2")) << Error();
   EXPECT_EQ("Pat O'Brien", session_.PersonnelName().text());
-}
-
-TEST_P(LoginTest, APlainTextPasswordIsHashedAtItsFirstLogin) {
-  const std::string query = "SELECT Password FROM System_Users WHERE UserId=";
-  ASSERT_TRUE(LogIn("ann", "pw")) << Error();
-  const std::string hash = QueryValue(desk_.db_path(), query + "'ann'");
-  EXPECT_TRUE(VerifyPassword(hash, "pw")) << hash;
-  EXPECT_TRUE(LogIn("ann", "pw")) << Error();
-  EXPECT_FALSE(LogIn("ann", "PW"));
-  EXPECT_EQ(hash, QueryValue(desk_.db_path(), query + "'ann'"));
-  // A wrong password leaves the plain text for its owner.
-  EXPECT_FALSE(LogIn("bob", "bob"));
-  EXPECT_EQ("bob ", QueryValue(desk_.db_path(), query + "'bob'"));
 }
 
 TEST_P(LoginTest, DatabaseFailuresUseTheirTablesMessages) {
@@ -216,15 +215,13 @@ TEST_P(LoginTest, LogoutRemovesEveryEntryOrNone) {
 
 // A column outside the list still orders, and no option is selected. (A
 // list query that fails: the golden list_bad_sort_column.)
-TEST_P(LoginTest, SortByAColumnOutsideTheList) {
+TEST_P(LoginTest, ListAndRequestPages) {
   ASSERT_TRUE(Run("SHOW LIST", "Ann Smith", "DownFlag")) << Error();
   EXPECT_EQ(std::string::npos, Page().find("<option selected"));
   EXPECT_LT(Page().find("value=9 type=submit"),
             Page().find("value=7 type=submit"));
-}
-
-// (Which text names a date, and which day count: SetRequestTimesTest.)
-TEST_P(LoginTest, ShowRequestShowsDatesHeldAsTextOrNumbersAsDates) {
+  // Dates held as text or numbers are shown as dates. (Which text names a
+  // date, and which day count: SetRequestTimesTest.)
   ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DisplayRequest",
                              "RequestNo, substr(Requested || '', 1, 16) AS "
                              "Requested, 45352.385416666664 AS Allocated")
