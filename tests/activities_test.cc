@@ -166,10 +166,8 @@ TEST_P(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
   }
   EXPECT_EQ((Rows{{"1", "oldest"}, {"2", "middle"}, {"3", "newest"}}),
             Activities(9, "Description"));
-}
 
-// A desk that keeps the moment as text still gets it traced as a date.
-TEST_P(ActivitiesTest, NewActivityTracesAMomentHeldAsText) {
+  // A desk that keeps the moment as text still gets it traced as a date.
   ExecSql(desk_.db_path(),
           "DROP TABLE Request_Activities; CREATE TABLE Request_Activities "
           "(RequestNo INTEGER, ActNo INTEGER, [Date/Time] TEXT, "
