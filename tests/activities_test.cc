@@ -144,27 +144,6 @@ TEST_P(ActivitiesTest, LogListsActivitiesOldestFirst) {
   }
 }
 
-TEST_P(ActivitiesTest, PagesRefuseNumbersThatAreNotIntegers) {
-  const std::string retrieve_one =
-      "An error occurred while trying to retrieve an activity from the "
-      "Request_Activities table (";
-  const Rows before = AllActivities();
-  for (const char* bad : {"7 OR 1=1", "", "7.5", "<b>"}) {
-    session_.page_text = "previous page";
-    EXPECT_FALSE(ShowActivityList(&session_, Variant(bad))) << bad;
-    EXPECT_EQ("", session_.page_text) << bad;
-    EXPECT_FALSE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), bad));
-    EXPECT_EQ(0u, session_.error_text.find(retrieve_one +
-                                           "not an activity number: "));
-    session_.page_text = "previous page";
-    EXPECT_FALSE(NewActivity(&session_, Variant(bad), Variant("Ann Smith")));
-    EXPECT_EQ("previous page", session_.page_text) << bad;
-  }
-  EXPECT_EQ(retrieve_one + "not a request number: &lt;b&gt;).",
-            session_.error_text);
-  EXPECT_EQ(before, AllActivities());
-}
-
 TEST_P(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
   // The whole trace: the golden new_activity.
   ASSERT_TRUE(NewActivity(&session_, Variant("7"), Variant("Ann Smith")));
@@ -187,10 +166,8 @@ TEST_P(ActivitiesTest, NewActivityRenumbersByDateAndProposesTheNext) {
   }
   EXPECT_EQ((Rows{{"1", "oldest"}, {"2", "middle"}, {"3", "newest"}}),
             Activities(9, "Description"));
-}
 
-// A desk that keeps the moment as text still gets it traced as a date.
-TEST_P(ActivitiesTest, NewActivityTracesAMomentHeldAsText) {
+  // A desk that keeps the moment as text still gets it traced as a date.
   ExecSql(desk_.db_path(),
           "DROP TABLE Request_Activities; CREATE TABLE Request_Activities "
           "(RequestNo INTEGER, ActNo INTEGER, [Date/Time] TEXT, "
@@ -240,7 +217,9 @@ TEST_P(ActivitiesTest, ARepostFindsItsActivityAfterRenumbering) {
             Activities(7, "Duration"));
 }
 
-TEST_P(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
+// Bad numbers and fields, then failures of the database: each handler gives
+// its message and nothing is stored.
+TEST_P(ActivitiesTest, BadInputAndFailuresGiveTheirMessagesAndStoreNothing) {
   const std::string update_failed =
       "An error occurred whilst trying to update fields for the current "
       "activity (";
@@ -287,26 +266,30 @@ TEST_P(ActivitiesTest, BadInputGivesItsMessageAndStoresNothing) {
        "tables."},
   };
   const Rows before = AllActivities();
+  // The pages refuse numbers that are not integers.
+  const std::string retrieve_one =
+      "An error occurred while trying to retrieve an activity from the "
+      "Request_Activities table (";
+  for (const char* bad : {"7 OR 1=1", "", "7.5", "<b>"}) {
+    session_.page_text = "previous page";
+    EXPECT_FALSE(ShowActivityList(&session_, Variant(bad))) << bad;
+    EXPECT_EQ("", session_.page_text) << bad;
+    EXPECT_FALSE(ShowActivity(&session_, Form({{"RequestNo", "7"}}), bad));
+    EXPECT_EQ(0u, session_.error_text.find(retrieve_one +
+                                           "not an activity number: "));
+    session_.page_text = "previous page";
+    EXPECT_FALSE(NewActivity(&session_, Variant(bad), Variant("Ann Smith")));
+    EXPECT_EQ("previous page", session_.page_text) << bad;
+  }
+  EXPECT_EQ(retrieve_one + "not a request number: &lt;b&gt;).",
+            session_.error_text);
   for (const Case& c : cases) {
     EXPECT_FALSE(SaveActivity(&session_, c.form)) << c.message;
     EXPECT_EQ(c.message, session_.error_text);
     EXPECT_EQ(before, AllActivities()) << c.message;
   }
 
-  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
-  EXPECT_FALSE(SaveActivity(&session_, form("Duration", "1")));
-  EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
-            session_.error_text);
-  EXPECT_FALSE(ShowActivityList(&session_, Variant("7")));
-  EXPECT_EQ(
-      "An error occurred while trying to retrieve activities from "
-      "Request_Activities table (no database path was given).",
-      session_.error_text);
-}
-
-TEST_P(ActivitiesTest, DatabaseFailuresGiveEachHandlerItsMessage) {
   FailWrites(desk_.db_path(), "Request_Activities");
-  const Rows before = AllActivities();
   for (const char* marker : {"", "1"}) {  // a stored one, a new one
     EXPECT_FALSE(Save(
         {{"requestno", "7"}, {"actno", "2"}, {"KIRVSNewActivity", marker}}));
@@ -328,6 +311,16 @@ TEST_P(ActivitiesTest, DatabaseFailuresGiveEachHandlerItsMessage) {
       "An error occurred while trying to open Request_Activities table "
       "in database " +
           desk_.db_path() + " (no such table: Request_Activities).",
+      session_.error_text);
+
+  ASSERT_TRUE(WriteIniString(desk_.ini_path(), "Settings", "DBPath", "").ok());
+  EXPECT_FALSE(SaveActivity(&session_, form("Duration", "1")));
+  EXPECT_EQ("Unable to retrieve DBPath parameter from KIRVS.TXT file.",
+            session_.error_text);
+  EXPECT_FALSE(ShowActivityList(&session_, Variant("7")));
+  EXPECT_EQ(
+      "An error occurred while trying to retrieve activities from "
+      "Request_Activities table (no database path was given).",
       session_.error_text);
 }
 

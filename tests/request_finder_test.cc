@@ -128,8 +128,7 @@ TEST(RequestFinderTest, SameFindsOnBothStores) {
   testing::DemoDesk postgres(Store::kPostgres);
   if (!postgres.available()) GTEST_SKIP() << testing::kNoPostgres;
   for (const testing::DemoDesk* desk : {&sqlite, &postgres}) {
-    Status s = EnsureRequestWords(desk->ini_path());
-    ASSERT_TRUE(s.ok()) << s.message();
+    ASSERT_TRUE(EnsureRequestWords(desk->ini_path()).ok());
     testing::ExecSql(
         desk->db_path(),
         "UPDATE Current_Requests SET Description = 'Toner "
